@@ -1,0 +1,144 @@
+#pragma once
+
+// A thin 2-D layer with the operations, handles and pixel rules of the classic Windows GDI,
+// drawn into QImage pixels. The progress bar is written against these calls; keeping their
+// exact rules (end pixel of a line excluded, right/bottom of a fill excluded, frame one pixel
+// inside) is the whole point of the layer.
+//
+// Handles are 32-bit values. 0 is never a valid handle. A bad handle (0, deleted, or of the
+// wrong kind) makes a call do nothing and report failure (0 / false), as GDI does.
+
+#include "gdi/rect.h"
+#include "runtime/types.h"
+
+#include <QFont>
+#include <QImage>
+#include <QString>
+
+#include <functional>
+
+namespace gdi {
+
+using vex::Long;
+
+using HGDIOBJ = Long;
+using HDC = Long;
+using HBITMAP = Long;
+using HBRUSH = Long;
+using HPEN = Long;
+using HFONT = Long;
+using HWND = Long;
+using COLORREF = Long; // 0x00BBGGRR
+using UINT = unsigned int;
+
+// Raster operations.
+inline constexpr Long SRCCOPY = 0x00CC0020;
+inline constexpr Long PATCOPY = 0x00F00021;
+
+// Background modes.
+inline constexpr int TRANSPARENT = 1;
+inline constexpr int OPAQUE = 2;
+
+// Pen styles.
+inline constexpr int PS_SOLID = 0;
+
+// Hatch styles.
+inline constexpr int HS_HORIZONTAL = 0;
+inline constexpr int HS_VERTICAL = 1;
+inline constexpr int HS_FDIAGONAL = 2;
+inline constexpr int HS_BDIAGONAL = 3;
+inline constexpr int HS_CROSS = 4;
+inline constexpr int HS_DIAGCROSS = 5;
+
+// DrawTextA flags.
+inline constexpr UINT DT_SINGLELINE = 0x00000020;
+inline constexpr UINT DT_CALCRECT = 0x00000400;
+
+// DrawEdge edge types and flags.
+inline constexpr UINT BDR_RAISEDOUTER = 0x0001;
+inline constexpr UINT BDR_SUNKENOUTER = 0x0002;
+inline constexpr UINT BDR_RAISEDINNER = 0x0004;
+inline constexpr UINT BDR_SUNKENINNER = 0x0008;
+inline constexpr UINT EDGE_ETCHED = BDR_SUNKENOUTER | BDR_RAISEDINNER; // 6
+inline constexpr UINT EDGE_BUMP = BDR_RAISEDOUTER | BDR_SUNKENINNER;   // 9
+inline constexpr UINT BF_RECT = 0x000F;
+
+// System colour indices used by the program (GetSysColor).
+inline constexpr int COLOR_ACTIVECAPTION = 2;
+inline constexpr int COLOR_HIGHLIGHT = 13;
+inline constexpr int COLOR_BTNFACE = 15;
+
+inline constexpr COLORREF RGB(int r, int g, int b) { return r + 256 * g + 65536 * b; }
+
+// --- Device contexts and objects --------------------------------------------------------------
+
+// A DC for the whole screen (driver "DISPLAY"); it has no pixels of its own and serves to make
+// compatible DCs and bitmaps. Any other driver name fails (returns 0).
+HDC CreateDCA(const char* driver, const char* device, const char* output, const void* initData);
+HDC CreateCompatibleDC(HDC hdc);
+// A bitmap in the screen's pixel format (QImage::Format_RGB32), initially black. Fails (0)
+// for a non-positive size or one too large to allocate sensibly.
+HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height);
+// Selects a bitmap, pen, brush or font into a DC and returns the object of the same kind that
+// it replaces (a memory DC starts with a 1 x 1 stock bitmap selected; DCs start with the stock
+// black pen, white brush and default font). 0 on failure.
+HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj);
+// Deletes a pen, brush, bitmap or font. Fails for stock objects and for objects still selected
+// into a DC (they stay alive, as in GDI).
+bool DeleteObject(HGDIOBJ obj);
+bool DeleteDC(HDC hdc);
+
+HBRUSH CreateSolidBrush(COLORREF color);
+HBRUSH CreateHatchBrush(int style, COLORREF color); // 0 for a style outside 0..5
+HBRUSH CreatePatternBrush(HBITMAP bitmap);          // copies the bitmap's pixels
+HPEN CreatePen(int style, int width, COLORREF color);
+
+// --- Drawing ----------------------------------------------------------------------------------
+
+int FillRect(HDC hdc, const Rect& rc, HBRUSH brush);  // right/bottom excluded
+int FrameRect(HDC hdc, const Rect& rc, HBRUSH brush); // 1-pixel border inside rc
+bool MoveToEx(HDC hdc, int x, int y, Point* previous);
+bool LineTo(HDC hdc, int x, int y); // start pixel drawn, end pixel not
+bool SetPixelV(HDC hdc, int x, int y, COLORREF color);
+bool PatBlt(HDC hdc, int x, int y, int width, int height, Long rop); // PATCOPY
+bool BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int ySrc,
+            Long rop); // SRCCOPY
+int SetBkMode(HDC hdc, int mode);                 // returns the previous mode, 0 on failure
+COLORREF SetBkColor(HDC hdc, COLORREF color);     // returns the previous colour
+COLORREF SetTextColor(HDC hdc, COLORREF color);   // returns the previous colour
+bool DrawEdge(HDC hdc, Rect* rc, UINT edge, UINT flags);
+// Measures (DT_CALCRECT: right = left + width, bottom = top + height) or draws one line of
+// text, left and top aligned in rc and clipped to it, in the DC's font, text colour and
+// background mode. `length` -1 means up to the terminating NUL. Returns the text height.
+int DrawTextA(HDC hdc, const char* text, int length, Rect* rc, UINT format);
+
+COLORREF GetSysColor(int index);
+bool GetClientRect(HWND hwnd, Rect* rc);
+
+// --- Bridges to Qt (not GDI calls; used by hosts, tools and tests) ----------------------------
+
+// A DC that draws into pixels owned by the caller (a host's own DC over the image that its
+// widget shows). The image must outlive the DC and must be Format_RGB32.
+HDC CreateDCForImage(QImage* target);
+// The pixels behind a DC: the bitmap selected into a memory DC, or the caller's image; null
+// for the screen DC or a bad handle.
+const QImage* ImageOfDC(HDC hdc);
+// A bitmap holding a copy of the image, converted to the screen's format.
+HBITMAP CreateBitmapFromImage(const QImage& image);
+const QImage* ImageOfBitmap(HBITMAP bitmap);
+// A font handle for a Qt font.
+HFONT CreateFontFromQFont(const QFont& font);
+
+// Windows are whatever a host registers: a handle whose client size is asked for on demand.
+HWND RegisterWindow(std::function<QSize()> clientSize);
+void UnregisterWindow(HWND hwnd);
+
+// Objects and DCs alive now (stock objects excluded): tests use it to prove nothing leaks.
+int LiveObjectCount();
+
+// Test hooks: make the next call(s) of one entry point fail as if the platform refused it.
+// `entry` is the function's name, e.g. "CreateCompatibleBitmap". `times` calls fail.
+void FailNextCalls(const char* entry, int times = 1);
+void ClearFailures();
+
+} // namespace gdi

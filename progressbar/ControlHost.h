@@ -1,0 +1,38 @@
+#pragma once
+
+#include "gdi/gdi.h"
+#include "runtime/types.h"
+
+#include <memory>
+#include <QString>
+
+namespace vex {
+
+class StdFont;
+
+// What the control needs from whatever hosts it: its window and own DC, its inner size and
+// position in pixels, a background colour and scale unit, change notifications to the
+// container, and new default font objects. A Qt widget and a headless host implement it.
+class ControlHost {
+public:
+    virtual ~ControlHost() = default;
+
+    virtual gdi::HWND Window() const = 0;
+    virtual gdi::HDC OwnDC() const = 0;
+
+    // Inner size and position in the current scale unit (pixels once the control set it).
+    virtual float ScaleWidth() const = 0;
+    virtual float ScaleHeight() const = 0;
+    virtual float ScaleLeft() const = 0;
+    virtual float ScaleTop() const = 0;
+
+    virtual void SetBackColor(Long color) = 0;
+    virtual void SetScaleModePixels() = 0;
+
+    // Tells the container that a stored property changed (it marks its document modified).
+    virtual void NotifyPropertyChanged(const QString& name) = 0;
+
+    virtual std::shared_ptr<StdFont> NewDefaultFont() = 0;
+};
+
+} // namespace vex
