@@ -1,0 +1,177 @@
+// Colour helpers, fills, frames, lines and the line-by-line gradient. Every pen and brush made
+// here is deleted before returning, after the DC got its previous object back.
+#include "primitives.h"
+
+#include "XP_ProgressBar.h"
+#include "runtime/arith.h"
+
+#include <algorithm>
+#include <array>
+
+namespace vex {
+
+namespace {
+
+constexpr Long kSystemColorBit = static_cast<Long>(0x80000000);
+constexpr Long kChannelMax = 255;
+
+// Integer division truncated towards zero, with the runtime's faults.
+Long IntDiv(Long a, Long b) {
+    if (b == 0) throw DivisionByZeroError();
+    if (b == -1) return Mul(a, -1);
+    return a / b;
+}
+
+Long ComposeRGB(Long red, Long green, Long blue) {
+    return Add(Add(red, Mul(256, green)), Mul(65536, blue));
+}
+
+Long ByteOf(Long color, int shift) {
+    return (color >> shift) & 0xFF;
+}
+
+// Selects an object into a DC for one scope and selects the previous one back when it ends,
+// so the "restore, then delete" order cannot be skipped.
+class SelectedObject {
+  public:
+    SelectedObject(gdi::HDC hdc, gdi::HGDIOBJ obj) : hdc_(hdc), old_(gdi::SelectObject(hdc, obj)) {}
+    ~SelectedObject() {
+        if (old_ != 0) gdi::SelectObject(hdc_, old_);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+  private:
+    gdi::HDC hdc_;
+    gdi::HGDIOBJ old_;
+};
+
+// Runs one step of the gradient; its own run-time errors are dropped and the next step runs.
+template <typename Step> void IgnoringErrors(Step step) {
+    try {
+        step();
+    } catch (const RuntimeError&) {
+    }
+}
+
+} // namespace
+
+Long ResolveColor(Long color) {
+    if ((color & kSystemColorBit) != 0) return gdi::GetSysColor(color & ~kSystemColorBit);
+    return color;
+}
+
+Long LightenColor(Long color, Long amount) {
+    const Long channels[3] = {color & 0xFF, Mod(IntDiv(color, 256), 256),
+                              Mod(IntDiv(color, 65536), 256)};
+    Long lit[3];
+    for (int i = 0; i < 3; ++i) {
+        const Long c = Add(IntDiv(Mul(Sub(kChannelMax, amount), channels[i]), kChannelMax), amount);
+        lit[i] = std::min(c, kChannelMax);
+    }
+    return ComposeRGB(lit[0], lit[1], lit[2]);
+}
+
+Long BlendColors(Long a, Long b, Long weightA) {
+    const Long ra = ResolveColor(a);
+    const Long rb = ResolveColor(b);
+    Long mixed[3];
+    for (int i = 0; i < 3; ++i) {
+        const Long ca = ByteOf(ra, 8 * i);
+        const Long cb = ByteOf(rb, 8 * i);
+        const double fromB = static_cast<double>(Mul(Sub(kChannelMax, weightA), cb)) / 255.0;
+        const double fromA = static_cast<double>(Mul(ca, weightA)) / 255.0;
+        mixed[i] = CLng(fromB + fromA);
+    }
+    return ComposeRGB(mixed[0], mixed[1], mixed[2]);
+}
+
+void FillSolid(const gdi::Rect& rc, Long color, gdi::HDC hdc) {
+    const gdi::HBRUSH brush = gdi::CreateSolidBrush(ResolveColor(color));
+    gdi::FillRect(hdc, rc, brush);
+    gdi::DeleteObject(brush);
+}
+
+void DrawFrameRect(const gdi::Rect& rc, Long color, gdi::HDC hdc) {
+    const gdi::HBRUSH brush = gdi::CreateSolidBrush(color);
+    gdi::FrameRect(hdc, rc, brush);
+    gdi::DeleteObject(brush);
+}
+
+// (Width, Height) is the end point, not a size; the end pixel is not drawn.
+bool XP_ProgressBar::DrawLine(Long X, Long Y, Long Width, Long Height, Long cHdc, Long Color) {
+    const gdi::HPEN pen = gdi::CreatePen(gdi::PS_SOLID, 1, ResolveColor(Color));
+    {
+        SelectedObject selected(cHdc, pen);
+        gdi::MoveToEx(cHdc, X, Y, nullptr);
+        gdi::LineTo(cHdc, Width, Height);
+    }
+    gdi::DeleteObject(pen);
+    return true;
+}
+
+// One line per step from lEndColor (at X or Y) to lStartcolor (span steps further). With bH
+// the band is vertical lines in columns X..X+X2 ending before row Y2; without, horizontal lines
+// in rows Y..Y+Y2 ending before column X2. Its own errors never reach the caller: a span of 0
+// draws one line in lEndColor, a negative span nothing, and a line whose coordinates overflow
+// is skipped.
+bool XP_ProgressBar::DrawGradient(Long& lEndColor, Long& lStartcolor, Long X, Long Y, Long X2,
+                                  Long Y2, Long hDc, Boolean bH) {
+    lEndColor = ResolveColor(lEndColor);
+    lStartcolor = ResolveColor(lStartcolor);
+
+    auto channelsOf = [](Long c) {
+        return std::array<float, 3>{static_cast<float>(c & 0xFF),
+                                    static_cast<float>((c / 256) & 0xFF),
+                                    static_cast<float>((c & 0xFF0000) / 65536)};
+    };
+    const std::array<float, 3> start = channelsOf(lStartcolor);
+    const std::array<float, 3> end = channelsOf(lEndColor);
+
+    const bool horizontal = IsTrue(bH);
+    const Long span = horizontal ? X2 : Y2;
+
+    // A failed division (span 0) leaves that channel's step at 0.
+    std::array<float, 3> delta{0.0f, 0.0f, 0.0f};
+    for (int c = 0; c < 3; ++c) {
+        IgnoringErrors([&] {
+            delta[c] = static_cast<float>(Divide(static_cast<double>(start[c] - end[c]), span));
+        });
+    }
+
+    // Lines that fall wholly outside the target's pixels change nothing; leaving them out keeps
+    // a huge span from running for minutes. Without known pixels every line is drawn.
+    long long first = 0;
+    long long last = span;
+    if (const QImage* target = gdi::ImageOfDC(hDc)) {
+        const long long origin = horizontal ? X : Y;
+        const long long extent = horizontal ? target->width() : target->height();
+        first = std::max(first, -origin);
+        last = std::min(last, extent - 1 - origin);
+    }
+
+    std::array<Long, 3> v{0, 0, 0};
+    Long color = 0;
+    for (long long step = first; step <= last; ++step) {
+        const Long i = static_cast<Long>(step);
+        for (int c = 0; c < 3; ++c) {
+            IgnoringErrors([&] {
+                v[c] = CLng(static_cast<double>(end[c]) +
+                            static_cast<double>(delta[c]) * static_cast<double>(i));
+            });
+        }
+        IgnoringErrors([&] { color = ComposeRGB(v[0], v[1], v[2]); });
+        IgnoringErrors([&] {
+            if (horizontal) {
+                const Long column = Add(X, i);
+                DrawLine(column, Y, column, Y2, hDc, color);
+            } else {
+                const Long row = Add(Y, i);
+                DrawLine(X, row, X2, row, hDc, color);
+            }
+        });
+    }
+    return true;
+}
+
+} // namespace vex
