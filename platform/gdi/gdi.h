@@ -41,6 +41,10 @@ inline constexpr int OPAQUE = 2;
 
 // Pen styles.
 inline constexpr int PS_SOLID = 0;
+inline constexpr int PS_NULL = 5; // draws nothing; LineTo only moves the current position
+
+// Returned by SetBkColor and SetTextColor when the DC is bad.
+inline constexpr COLORREF CLR_INVALID = -1;
 
 // Hatch styles.
 inline constexpr int HS_HORIZONTAL = 0;
@@ -61,14 +65,28 @@ inline constexpr UINT BDR_RAISEDINNER = 0x0004;
 inline constexpr UINT BDR_SUNKENINNER = 0x0008;
 inline constexpr UINT EDGE_ETCHED = BDR_SUNKENOUTER | BDR_RAISEDINNER; // 6
 inline constexpr UINT EDGE_BUMP = BDR_RAISEDOUTER | BDR_SUNKENINNER;   // 9
+inline constexpr UINT BF_LEFT = 0x0001;
+inline constexpr UINT BF_TOP = 0x0002;
+inline constexpr UINT BF_RIGHT = 0x0004;
+inline constexpr UINT BF_BOTTOM = 0x0008;
 inline constexpr UINT BF_RECT = 0x000F;
 
 // System colour indices used by the program (GetSysColor).
 inline constexpr int COLOR_ACTIVECAPTION = 2;
+inline constexpr int COLOR_WINDOW = 5;
+inline constexpr int COLOR_WINDOWTEXT = 8;
 inline constexpr int COLOR_HIGHLIGHT = 13;
+inline constexpr int COLOR_HIGHLIGHTTEXT = 14;
 inline constexpr int COLOR_BTNFACE = 15;
+inline constexpr int COLOR_3DSHADOW = 16;
+inline constexpr int COLOR_BTNTEXT = 18;
+inline constexpr int COLOR_3DHIGHLIGHT = 20;
+inline constexpr int COLOR_3DDKSHADOW = 21;
+inline constexpr int COLOR_3DLIGHT = 22;
 
-inline constexpr COLORREF RGB(int r, int g, int b) { return r + 256 * g + 65536 * b; }
+inline constexpr COLORREF RGB(int r, int g, int b) {
+    return r + 256 * g + 65536 * b;
+}
 
 // --- Device contexts and objects --------------------------------------------------------------
 
@@ -102,10 +120,10 @@ bool LineTo(HDC hdc, int x, int y); // start pixel drawn, end pixel not
 bool SetPixelV(HDC hdc, int x, int y, COLORREF color);
 bool PatBlt(HDC hdc, int x, int y, int width, int height, Long rop); // PATCOPY
 bool BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int ySrc,
-            Long rop); // SRCCOPY
-int SetBkMode(HDC hdc, int mode);                 // returns the previous mode, 0 on failure
-COLORREF SetBkColor(HDC hdc, COLORREF color);     // returns the previous colour
-COLORREF SetTextColor(HDC hdc, COLORREF color);   // returns the previous colour
+            Long rop);                          // SRCCOPY
+int SetBkMode(HDC hdc, int mode);               // returns the previous mode, 0 on failure
+COLORREF SetBkColor(HDC hdc, COLORREF color);   // returns the previous colour
+COLORREF SetTextColor(HDC hdc, COLORREF color); // returns the previous colour
 bool DrawEdge(HDC hdc, Rect* rc, UINT edge, UINT flags);
 // Measures (DT_CALCRECT: right = left + width, bottom = top + height) or draws one line of
 // text, left and top aligned in rc and clipped to it, in the DC's font, text colour and

@@ -1,0 +1,305 @@
+// Pixel operations: fills, frames, lines, single pixels, pattern and block transfers, 3-D edges.
+// They write straight into the QImage rows: a QPainter per call would cost more than the
+// one-pixel lines the progress bar draws by the thousand, and its aliased lines do not follow
+// GDI's end-pixel and stepping rules.
+
+#include "gdi/gdi.h"
+#include "gdi/hatch.h"
+#include "gdi/table.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace gdi {
+
+using namespace detail;
+
+namespace {
+
+struct Target {
+    DcState* dc = nullptr;
+    QImage* image = nullptr;
+};
+
+// The DC and its pixels; both null when the DC is bad or has no pixels.
+Target PixelTarget(HDC hdc) {
+    Slot* slot = Table::instance().find(hdc, Kind::DC);
+    if (!slot) return {};
+    QImage* image = PixelsOf(*slot->dc);
+    if (!image) return {};
+    return {slot->dc.get(), image};
+}
+
+// A rectangle clipped to the image, in 64-bit so that huge coordinates cannot overflow.
+struct Span {
+    qint64 left, top, right, bottom;
+    bool empty() const { return right <= left || bottom <= top; }
+};
+
+Span Clip(const QImage& image, qint64 left, qint64 top, qint64 right, qint64 bottom) {
+    return {std::max<qint64>(left, 0), std::max<qint64>(top, 0),
+            std::min<qint64>(right, image.width()), std::min<qint64>(bottom, image.height())};
+}
+
+QRgb* Row(uchar* bits, qsizetype bytesPerLine, qint64 y) {
+    return reinterpret_cast<QRgb*>(bits + y * bytesPerLine);
+}
+
+void FillSpan(QImage& image, const Span& s, QRgb color) {
+    uchar* bits = image.bits();
+    const qsizetype bpl = image.bytesPerLine();
+    for (qint64 y = s.top; y < s.bottom; ++y) {
+        std::fill_n(Row(bits, bpl, y) + s.left, s.right - s.left, color);
+    }
+}
+
+// Paints the clipped rectangle with a brush. Hatches and patterns are anchored at the image's
+// top-left corner (brush origin 0, 0), so adjacent fills join without a seam.
+void PaintWithBrush(QImage& image, const DcState& dc, const Slot& brush, const Span& s) {
+    if (s.empty()) return;
+    switch (brush.brushKind) {
+    case BrushKind::Solid:
+        FillSpan(image, s, ToQRgb(brush.color));
+        return;
+    case BrushKind::Hatch: {
+        const HatchMask& mask = HatchMaskFor(brush.style);
+        const QRgb fg = ToQRgb(brush.color);
+        const QRgb bg = ToQRgb(dc.bkColor);
+        const bool opaque = dc.bkMode == OPAQUE;
+        uchar* bits = image.bits();
+        const qsizetype bpl = image.bytesPerLine();
+        for (qint64 y = s.top; y < s.bottom; ++y) {
+            QRgb* row = Row(bits, bpl, y);
+            const unsigned rowBits = mask[y & 7];
+            for (qint64 x = s.left; x < s.right; ++x) {
+                if ((rowBits >> (x & 7)) & 1u) {
+                    row[x] = fg;
+                } else if (opaque) {
+                    row[x] = bg;
+                }
+            }
+        }
+        return;
+    }
+    case BrushKind::Pattern: {
+        const QImage& tile = *brush.image;
+        const qint64 tw = tile.width();
+        const qint64 th = tile.height();
+        uchar* bits = image.bits();
+        const qsizetype bpl = image.bytesPerLine();
+        for (qint64 y = s.top; y < s.bottom; ++y) {
+            QRgb* row = Row(bits, bpl, y);
+            const auto* src = reinterpret_cast<const QRgb*>(tile.constScanLine(int(y % th)));
+            for (qint64 x = s.left; x < s.right; ++x)
+                row[x] = src[x % tw] | 0xFF000000u;
+        }
+        return;
+    }
+    }
+}
+
+// Rounds p / q (q > 0) to the nearest integer, a tie going to the smaller one.
+qint64 RoundHalfDown(qint64 p, qint64 q) {
+    const qint64 n = 2 * p + q - 1;
+    const qint64 d = 2 * q;
+    return n >= 0 ? n / d : -((-n + d - 1) / d);
+}
+
+// The range of steps k in [0, count) for which start + sign * k lies in [0, limit).
+std::pair<qint64, qint64> StepsInside(qint64 start, int sign, qint64 count, qint64 limit) {
+    qint64 lo, hi; // inclusive lo, exclusive hi
+    if (sign > 0) {
+        lo = -start;
+        hi = limit - start;
+    } else {
+        lo = start - limit + 1;
+        hi = start + 1;
+    }
+    return {std::max<qint64>(lo, 0), std::min<qint64>(hi, count)};
+}
+
+// A one-pixel line from (x0, y0) towards (x1, y1): the start pixel is drawn, the end pixel is
+// not. Pixels follow the grid-intersection rule of GDI's cosmetic lines: along the major axis
+// there is one pixel per step, at the minor coordinate nearest to the exact line; when the
+// line passes exactly halfway between two pixels, the upper one (x-major lines) or the left
+// one (y-major lines) is lit. The rule depends only on the geometry, so a line drawn in the
+// other direction lights the same pixels (apart from the excluded end).
+void DrawLinePixels(QImage& image, qint64 x0, qint64 y0, qint64 x1, qint64 y1, QRgb color) {
+    const qint64 dx = x1 - x0;
+    const qint64 dy = y1 - y0;
+    const qint64 adx = dx < 0 ? -dx : dx;
+    const qint64 ady = dy < 0 ? -dy : dy;
+    const int sx = dx < 0 ? -1 : 1;
+    const int sy = dy < 0 ? -1 : 1;
+    const qint64 w = image.width();
+    const qint64 h = image.height();
+    uchar* bits = image.bits();
+    const qsizetype bpl = image.bytesPerLine();
+
+    if (adx >= ady) {
+        const auto [first, last] = StepsInside(x0, sx, adx, w);
+        for (qint64 k = first; k < last; ++k) {
+            const qint64 y = y0 + RoundHalfDown(dy * k, adx);
+            if (y >= 0 && y < h) Row(bits, bpl, y)[x0 + sx * k] = color;
+        }
+    } else {
+        const auto [first, last] = StepsInside(y0, sy, ady, h);
+        for (qint64 k = first; k < last; ++k) {
+            const qint64 x = x0 + RoundHalfDown(dx * k, ady);
+            if (x >= 0 && x < w) Row(bits, bpl, y0 + sy * k)[x] = color;
+        }
+    }
+}
+
+// Sides of one 1-pixel ring: the top/left colour first, then the bottom/right colour, which
+// therefore owns the top-right and bottom-left corners.
+void DrawRing(QImage& image, const Span& ring, UINT sides, QRgb topLeft, QRgb bottomRight) {
+    const auto fill = [&](qint64 l, qint64 t, qint64 r, qint64 b, QRgb c) {
+        const Span s = Clip(image, l, t, r, b);
+        if (!s.empty()) FillSpan(image, s, c);
+    };
+    const auto& [l, t, r, b] = ring;
+    if (sides & BF_LEFT) fill(l, t, l + 1, b, topLeft);
+    if (sides & BF_TOP) fill(l, t, r, t + 1, topLeft);
+    if (sides & BF_RIGHT) fill(r - 1, t, r, b, bottomRight);
+    if (sides & BF_BOTTOM) fill(l, b - 1, r, b, bottomRight);
+}
+
+} // namespace
+
+int FillRect(HDC hdc, const Rect& rc, HBRUSH brush) {
+    if (ShouldFail("FillRect")) return 0;
+    const Target t = PixelTarget(hdc);
+    Slot* b = Table::instance().find(brush, Kind::Brush);
+    if (!t.image || !b) return 0;
+    PaintWithBrush(*t.image, *t.dc, *b, Clip(*t.image, rc.left, rc.top, rc.right, rc.bottom));
+    return 1;
+}
+
+int FrameRect(HDC hdc, const Rect& rc, HBRUSH brush) {
+    if (ShouldFail("FrameRect")) return 0;
+    const Target t = PixelTarget(hdc);
+    Slot* b = Table::instance().find(brush, Kind::Brush);
+    if (!t.image || !b) return 0;
+    if (rc.is_empty()) return 1;
+    const qint64 l = rc.left, tp = rc.top, r = rc.right, bt = rc.bottom;
+    QImage& img = *t.image;
+    PaintWithBrush(img, *t.dc, *b, Clip(img, l, tp, r, tp + 1));
+    PaintWithBrush(img, *t.dc, *b, Clip(img, l, bt - 1, r, bt));
+    PaintWithBrush(img, *t.dc, *b, Clip(img, l, tp + 1, l + 1, bt - 1));
+    PaintWithBrush(img, *t.dc, *b, Clip(img, r - 1, tp + 1, r, bt - 1));
+    return 1;
+}
+
+bool LineTo(HDC hdc, int x, int y) {
+    if (ShouldFail("LineTo")) return false;
+    Slot* slot = Table::instance().find(hdc, Kind::DC);
+    if (!slot) return false;
+    DcState& dc = *slot->dc;
+    const Point from = dc.position;
+    dc.position = Point{x, y};
+    Slot* pen = Table::instance().find(dc.pen, Kind::Pen);
+    QImage* image = PixelsOf(dc);
+    if (!pen || !image) return false;
+    if (pen->style == PS_NULL) return true;
+    DrawLinePixels(*image, from.x, from.y, x, y, ToQRgb(pen->color));
+    return true;
+}
+
+bool SetPixelV(HDC hdc, int x, int y, COLORREF color) {
+    if (ShouldFail("SetPixelV")) return false;
+    const Target t = PixelTarget(hdc);
+    if (!t.image || x < 0 || y < 0 || x >= t.image->width() || y >= t.image->height()) {
+        return false;
+    }
+    reinterpret_cast<QRgb*>(t.image->scanLine(y))[x] = ToQRgb(color);
+    return true;
+}
+
+bool PatBlt(HDC hdc, int x, int y, int width, int height, Long rop) {
+    if (ShouldFail("PatBlt")) return false;
+    const Target t = PixelTarget(hdc);
+    if (!t.image || rop != PATCOPY) return false;
+    Slot* brush = Table::instance().find(t.dc->brush, Kind::Brush);
+    if (!brush) return false;
+    // A zero or negative extent is an empty rectangle: nothing is painted.
+    if (width <= 0 || height <= 0) return true;
+    PaintWithBrush(*t.image, *t.dc, *brush,
+                   Clip(*t.image, x, y, qint64(x) + width, qint64(y) + height));
+    return true;
+}
+
+bool BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, Long rop) {
+    if (ShouldFail("BitBlt")) return false;
+    const Target d = PixelTarget(dst);
+    const Target s = PixelTarget(src);
+    if (!d.image || !s.image || rop != SRCCOPY) return false;
+    if (width <= 0 || height <= 0) return true;
+
+    // Clip the source rectangle to the source, then the destination to the destination,
+    // keeping the two aligned.
+    qint64 sx = xSrc, sy = ySrc, dx = x, dy = y, w = width, h = height;
+    const auto trim = [&](qint64& a, qint64& b, qint64& len, qint64 limit) {
+        if (a < 0) {
+            b -= a;
+            len += a;
+            a = 0;
+        }
+        len = std::min(len, limit - a);
+    };
+    trim(sx, dx, w, s.image->width());
+    trim(sy, dy, h, s.image->height());
+    trim(dx, sx, w, d.image->width());
+    trim(dy, sy, h, d.image->height());
+    if (w <= 0 || h <= 0) return true;
+
+    const bool same = d.image == s.image;
+    uchar* dbits = d.image->bits();
+    const uchar* sbits = same ? dbits : s.image->constBits();
+    const qsizetype dbpl = d.image->bytesPerLine();
+    const qsizetype sbpl = s.image->bytesPerLine();
+    const bool bottomUp = same && dy > sy; // overlapping copy within one image
+    for (qint64 i = 0; i < h; ++i) {
+        const qint64 row = bottomUp ? h - 1 - i : i;
+        std::memmove(dbits + (dy + row) * dbpl + dx * 4, sbits + (sy + row) * sbpl + sx * 4,
+                     size_t(w) * 4);
+    }
+    return true;
+}
+
+bool DrawEdge(HDC hdc, Rect* rc, UINT edge, UINT flags) {
+    if (ShouldFail("DrawEdge")) return false;
+    const Target t = PixelTarget(hdc);
+    if (!t.image || !rc) return false;
+    const UINT sides = flags & BF_RECT;
+    Span ring{rc->left, rc->top, rc->right, rc->bottom};
+
+    const auto color = [](int index) { return ToQRgb(GetSysColor(index)); };
+    struct RingColors {
+        QRgb topLeft, bottomRight;
+        bool present;
+    };
+    const UINT outer = edge & (BDR_RAISEDOUTER | BDR_SUNKENOUTER);
+    const UINT inner = edge & (BDR_RAISEDINNER | BDR_SUNKENINNER);
+    const RingColors rings[2] = {
+        outer & BDR_RAISEDOUTER ? RingColors{color(COLOR_3DLIGHT), color(COLOR_3DDKSHADOW), true}
+        : outer                 ? RingColors{color(COLOR_3DSHADOW), color(COLOR_3DHIGHLIGHT), true}
+                                : RingColors{0, 0, false},
+        inner & BDR_RAISEDINNER ? RingColors{color(COLOR_3DHIGHLIGHT), color(COLOR_3DSHADOW), true}
+        : inner                 ? RingColors{color(COLOR_3DDKSHADOW), color(COLOR_3DLIGHT), true}
+                                : RingColors{0, 0, false},
+    };
+    for (const RingColors& r : rings) {
+        if (ring.empty()) break;
+        if (!r.present) continue;
+        DrawRing(*t.image, ring, sides, r.topLeft, r.bottomRight);
+        // The next ring lies one pixel inside on the sides just drawn.
+        if (sides & BF_LEFT) ++ring.left;
+        if (sides & BF_TOP) ++ring.top;
+        if (sides & BF_RIGHT) --ring.right;
+        if (sides & BF_BOTTOM) --ring.bottom;
+    }
+    return true;
+}
+
+} // namespace gdi

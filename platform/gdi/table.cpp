@@ -1,0 +1,143 @@
+#include "gdi/table.h"
+
+#include <map>
+#include <string>
+
+namespace gdi::detail {
+
+namespace {
+
+constexpr std::uint16_t kMaxGeneration = 0x7FFF; // keeps every handle a positive Long
+
+Long MakeHandle(std::uint16_t generation, std::size_t index) {
+    return static_cast<Long>((static_cast<std::uint32_t>(generation) << 16) |
+                             static_cast<std::uint32_t>(index));
+}
+
+} // namespace
+
+Table& Table::instance() {
+    static Table table;
+    return table;
+}
+
+Table::Table() {
+    Slot* pen = add(Kind::Pen);
+    pen->color = RGB(0, 0, 0);
+    pen->style = PS_SOLID;
+    Slot* brush = add(Kind::Brush);
+    brush->color = RGB(255, 255, 255);
+    brush->brushKind = BrushKind::Solid;
+    Slot* font = add(Kind::Font); // no QFont: the application's font at the time of use
+    Slot* bitmap = add(Kind::Bitmap);
+    bitmap->image = std::make_unique<QImage>(1, 1, QImage::Format_RGB32);
+    bitmap->image->fill(0xFF000000u);
+
+    for (Slot* s : {pen, brush, font, bitmap}) {
+        s->stock = true;
+        --live_;
+    }
+    stockPen_ = pen->handle;
+    stockBrush_ = brush->handle;
+    stockFont_ = font->handle;
+    stockBitmap_ = bitmap->handle;
+}
+
+Slot* Table::findAny(Long handle) {
+    const auto index = static_cast<std::uint32_t>(handle) & 0xFFFFu;
+    if (handle <= 0 || index >= slots_.size()) return nullptr;
+    Slot& slot = slots_[index];
+    return slot.handle == handle ? &slot : nullptr;
+}
+
+Slot* Table::find(Long handle, Kind kind) {
+    Slot* slot = findAny(handle);
+    return slot && slot->kind == kind ? slot : nullptr;
+}
+
+Slot* Table::add(Kind kind) {
+    std::size_t index;
+    if (free_.size() > kMinFreeSlots || (slots_.size() == kMaxSlots && !free_.empty())) {
+        index = free_.front();
+        free_.pop_front();
+    } else if (slots_.size() < kMaxSlots) {
+        index = slots_.size();
+        slots_.emplace_back();
+        slots_.back().generation = 1;
+    } else {
+        return nullptr; // every slot is in use: the process has exhausted its handles
+    }
+    Slot& slot = slots_[index];
+    slot.handle = MakeHandle(slot.generation, index);
+    slot.kind = kind;
+    slot.stock = false;
+    slot.selectCount = 0;
+    slot.color = 0;
+    slot.style = 0;
+    slot.brushKind = BrushKind::Solid;
+    if (kind != Kind::Window) ++live_;
+    return &slot;
+}
+
+void Table::remove(Slot* slot) {
+    if (!slot || slot->kind == Kind::Free) return;
+    const auto index = static_cast<std::uint32_t>(slot->handle) & 0xFFFFu;
+    if (slot->kind != Kind::Window && !slot->stock) --live_;
+    slot->handle = 0;
+    slot->kind = Kind::Free;
+    slot->image.reset();
+    slot->font.reset();
+    slot->dc.reset();
+    slot->clientSize = nullptr;
+    slot->generation = slot->generation >= kMaxGeneration ? 1 : slot->generation + 1;
+    free_.push_back(static_cast<std::uint16_t>(index));
+}
+
+QImage* PixelsOf(DcState& dc) {
+    QImage* image = nullptr;
+    if (dc.kind == DcKind::Image) {
+        image = dc.target;
+    } else if (dc.kind == DcKind::Memory) {
+        if (Slot* bitmap = Table::instance().find(dc.bitmap, Kind::Bitmap))
+            image = bitmap->image.get();
+    }
+    if (!image || image->isNull() || image->depth() != 32) return nullptr;
+    return image;
+}
+
+// --- Fault injection ------------------------------------------------------------------------
+
+bool g_failuresArmed = false;
+
+namespace {
+std::map<std::string, int>& PendingFailures() {
+    static std::map<std::string, int> pending;
+    return pending;
+}
+} // namespace
+
+bool ShouldFailSlow(const char* entry) {
+    auto& pending = PendingFailures();
+    auto it = pending.find(entry);
+    if (it == pending.end()) return false;
+    if (--it->second <= 0) pending.erase(it);
+    g_failuresArmed = !pending.empty();
+    return true;
+}
+
+} // namespace gdi::detail
+
+namespace gdi {
+
+void FailNextCalls(const char* entry, int times) {
+    if (!entry || times <= 0) return;
+    detail::PendingFailures()[entry] += times;
+    detail::g_failuresArmed = true;
+}
+
+void ClearFailures() {
+    detail::PendingFailures().clear();
+    detail::g_failuresArmed = false;
+}
+
+} // namespace gdi

@@ -1,0 +1,112 @@
+#pragma once
+
+// The handle table behind the 2-D layer: every DC, bitmap, pen, brush, font and window lives in
+// one slot array. A handle is (generation << 16) | slot. Freed slots wait in a FIFO queue behind
+// at least kMinFreeSlots others before they are reused, and their generation goes up each time,
+// so a stale handle keeps failing long after its object is gone. Look-ups are one array index
+// and one compare: the progress bar creates and deletes a pen per pixel column, so this path has
+// to be cheap.
+
+#include "gdi/gdi.h"
+
+#include <QFont>
+#include <QImage>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace gdi::detail {
+
+enum class Kind : std::uint8_t { Free, DC, Bitmap, Pen, Brush, Font, Window };
+enum class DcKind : std::uint8_t { Screen, Memory, Image };
+enum class BrushKind : std::uint8_t { Solid, Hatch, Pattern };
+
+struct DcState {
+    DcKind kind = DcKind::Screen;
+    QImage* target = nullptr; // the caller's image (image DCs only)
+    HBITMAP bitmap = 0;       // memory DCs only
+    HPEN pen = 0;
+    HBRUSH brush = 0;
+    HFONT font = 0;
+    Point position;
+    int bkMode = OPAQUE;
+    COLORREF bkColor = 0xFFFFFF;
+    COLORREF textColor = 0x000000;
+};
+
+struct Slot {
+    HGDIOBJ handle = 0; // 0 while the slot is free
+    std::uint16_t generation = 0;
+    Kind kind = Kind::Free;
+    bool stock = false;
+    int selectCount = 0; // DCs that have this object selected
+
+    // Pens and brushes.
+    COLORREF color = 0;
+    int style = 0; // pen style or hatch style
+    BrushKind brushKind = BrushKind::Solid;
+
+    std::unique_ptr<QImage> image;     // bitmap pixels, or a pattern brush's tile
+    std::unique_ptr<QFont> font;       // null for the stock font (the application's font)
+    std::unique_ptr<DcState> dc;       // DCs
+    std::function<QSize()> clientSize; // windows
+};
+
+class Table {
+  public:
+    static Table& instance();
+
+    // The slot of a live handle of the given kind, or null (0, freed, stale or another kind).
+    Slot* find(Long handle, Kind kind);
+    Slot* findAny(Long handle);
+
+    // A fresh slot of the given kind, or null when the table is full.
+    Slot* add(Kind kind);
+    void remove(Slot* slot);
+
+    int liveCount() const { return live_; }
+
+    HPEN stockPen() const { return stockPen_; }
+    HBRUSH stockBrush() const { return stockBrush_; }
+    HFONT stockFont() const { return stockFont_; }
+    HBITMAP stockBitmap() const { return stockBitmap_; }
+
+  private:
+    Table();
+
+    static constexpr std::size_t kMaxSlots = 65536;
+    static constexpr std::size_t kMinFreeSlots = 1024;
+
+    std::deque<Slot> slots_; // a deque: slot addresses stay valid while it grows
+    std::deque<std::uint16_t> free_;
+    int live_ = 0; // non-stock objects and DCs (windows excluded)
+    HPEN stockPen_ = 0;
+    HBRUSH stockBrush_ = 0;
+    HFONT stockFont_ = 0;
+    HBITMAP stockBitmap_ = 0;
+};
+
+inline QRgb ToQRgb(COLORREF c) {
+    const auto u = static_cast<std::uint32_t>(c);
+    return 0xFF000000u | ((u & 0xFFu) << 16) | (u & 0xFF00u) | ((u >> 16) & 0xFFu);
+}
+
+inline COLORREF ToColorRef(QRgb c) {
+    return RGB(qRed(c), qGreen(c), qBlue(c));
+}
+
+// The pixels a DC draws into, or null when it has none (the screen DC, or an unusable image).
+QImage* PixelsOf(DcState& dc);
+
+// Fault injection: true when the named entry point has been told to fail this call. The armed
+// flag keeps the check to one load on the hot paths while no failure is pending.
+extern bool g_failuresArmed;
+bool ShouldFailSlow(const char* entry);
+inline bool ShouldFail(const char* entry) {
+    return g_failuresArmed && ShouldFailSlow(entry);
+}
+
+} // namespace gdi::detail

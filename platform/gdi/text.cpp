@@ -1,0 +1,78 @@
+// Text: one line measured and drawn with Qt's font engine in the DC's font and colours.
+
+#include "gdi/gdi.h"
+#include "gdi/table.h"
+
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QPainter>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace gdi {
+
+using namespace detail;
+
+namespace {
+
+QFont FontOf(const DcState& dc) {
+    Slot* slot = Table::instance().find(dc.font, Kind::Font);
+    // The stock font has no QFont of its own: it is the application's font at the time of use.
+    return slot && slot->font ? *slot->font : QGuiApplication::font();
+}
+
+Long Saturate(qint64 v) {
+    return Long(
+        std::clamp<qint64>(v, std::numeric_limits<Long>::min(), std::numeric_limits<Long>::max()));
+}
+
+} // namespace
+
+int DrawTextA(HDC hdc, const char* text, int length, Rect* rc, UINT format) {
+    if (ShouldFail("DrawTextA")) return 0;
+    Slot* slot = Table::instance().find(hdc, Kind::DC);
+    // Fonts need a QGuiApplication; without one there is nothing to measure with.
+    if (!slot || !text || !rc || length < -1 ||
+        !qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        return 0;
+    }
+    DcState& dc = *slot->dc;
+    const QString str =
+        QString::fromLatin1(text, length == -1 ? qsizetype(std::strlen(text)) : length);
+    const QFont font = FontOf(dc);
+    QImage* image = PixelsOf(dc);
+    // Measure on the device that will be drawn on, so that both use the same resolution.
+    const QFontMetrics metrics = image ? QFontMetrics(font, image) : QFontMetrics(font);
+    const int width = metrics.horizontalAdvance(str);
+    const int height = metrics.height();
+
+    if (format & DT_CALCRECT) {
+        rc->right = Saturate(qint64(rc->left) + width);
+        rc->bottom = Saturate(qint64(rc->top) + height);
+        return height;
+    }
+    if (!image) return 0;
+
+    // Everything is clipped to rc (and to the image).
+    const qint64 left = std::max<qint64>(rc->left, 0);
+    const qint64 top = std::max<qint64>(rc->top, 0);
+    const qint64 right = std::min<qint64>(rc->right, image->width());
+    const qint64 bottom = std::min<qint64>(rc->bottom, image->height());
+    if (right <= left || bottom <= top) return height;
+    const QRect clip(int(left), int(top), int(right - left), int(bottom - top));
+
+    QPainter painter(image);
+    painter.setClipRect(clip);
+    if (dc.bkMode == OPAQUE) {
+        const QRect cell(rc->left, rc->top, width, height);
+        painter.fillRect(cell.intersected(clip), QColor(ToQRgb(dc.bkColor)));
+    }
+    painter.setFont(font);
+    painter.setPen(QColor(ToQRgb(dc.textColor)));
+    painter.drawText(QPointF(rc->left, qreal(rc->top) + metrics.ascent()), str);
+    return height;
+}
+
+} // namespace gdi
