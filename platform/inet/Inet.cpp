@@ -1,0 +1,215 @@
+#include "inet/Inet.h"
+
+#include <QBuffer>
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkProxyFactory>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+#include <QUrl>
+
+#include <optional>
+
+namespace vex::inet {
+
+namespace {
+
+// Qt would otherwise buffer as much of a fast download as it can get, hundreds of MiB, and
+// starve the event loop while doing so; with a bounded buffer the body streams at disk speed.
+constexpr qint64 kReadBufferSize = 1024 * 1024;
+constexpr int kMaxRedirects = 10;
+
+QString Seconds(int ms) {
+    const int s = (ms + 999) / 1000;
+    return s == 1 ? QStringLiteral("1 second") : QStringLiteral("%1 seconds").arg(s);
+}
+
+// One fetch in progress: feeds the body to the sink and records the first failure.
+class Transfer {
+  public:
+    Transfer(QNetworkReply& reply, QIODevice& sink, qint64 maxBytes, Inet::Timeouts timeouts,
+             const QUrl& url)
+        : reply_(reply), sink_(sink), maxBytes_(maxBytes), timeouts_(timeouts), url_(url) {}
+
+    void Start(QEventLoop& loop) {
+        timer_.setSingleShot(true);
+        QObject::connect(&timer_, &QTimer::timeout, &reply_, [this] { OnTimeout(); });
+        QObject::connect(&reply_, &QNetworkReply::metaDataChanged, &reply_,
+                         [this] { OnMetaData(); });
+        QObject::connect(&reply_, &QNetworkReply::readyRead, &reply_, [this] { OnReadyRead(); });
+        QObject::connect(&reply_, &QNetworkReply::redirected, &reply_, [this] { Answered(); });
+        QObject::connect(&reply_, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        timer_.start(timeouts_.connectMs);
+    }
+
+    void OnFinished() {
+        timer_.stop();
+        if (failure_) return;
+        if (reply_.error() != QNetworkReply::NoError) {
+            Fail(InetError::Kind::Transfer, reply_.errorString());
+            return;
+        }
+        OnMetaData();
+        if (failure_) return;
+        OnReadyRead();
+        if (failure_) return;
+        const QVariant length = reply_.header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() != received_) {
+            Fail(InetError::Kind::Transfer,
+                 QStringLiteral("The connection to %1 was closed after %2 of %3 bytes")
+                     .arg(url_.host())
+                     .arg(received_)
+                     .arg(length.toLongLong()));
+        }
+    }
+
+    void Fail(InetError::Kind kind, const QString& description) {
+        if (failure_) return;
+        failure_.emplace(kind, description);
+        timer_.stop();
+        if (reply_.isRunning()) reply_.abort();
+    }
+
+    const std::optional<InetError>& failure() const { return failure_; }
+    qint64 received() const { return received_; }
+
+  private:
+    void Answered() {
+        answered_ = true;
+        timer_.start(timeouts_.stallMs);
+    }
+
+    void OnMetaData() {
+        if (failure_) return;
+        Answered();
+        const int status = reply_.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (status >= 400) {
+            const QString reason =
+                reply_.attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+            Fail(InetError::Kind::Http, reason.isEmpty()
+                                            ? QStringLiteral("HTTP %1").arg(status)
+                                            : QStringLiteral("HTTP %1 %2").arg(status).arg(reason));
+            return;
+        }
+        const QVariant length = reply_.header(QNetworkRequest::ContentLengthHeader);
+        if (maxBytes_ >= 0 && length.isValid() && length.toLongLong() > maxBytes_) TooLarge();
+    }
+
+    void OnReadyRead() {
+        if (failure_) return;
+        Answered();
+        char buffer[64 * 1024];
+        for (;;) {
+            const qint64 n = reply_.read(buffer, sizeof buffer);
+            if (n <= 0) break;
+            received_ += n;
+            if (maxBytes_ >= 0 && received_ > maxBytes_) {
+                TooLarge();
+                return;
+            }
+            if (sink_.write(buffer, n) != n) {
+                Fail(InetError::Kind::Write, sink_.errorString());
+                return;
+            }
+        }
+    }
+
+    void OnTimeout() {
+        if (answered_) {
+            Fail(InetError::Kind::Timeout, QStringLiteral("No data arrived from %1 for %2")
+                                               .arg(url_.host(), Seconds(timeouts_.stallMs)));
+        } else {
+            Fail(InetError::Kind::Timeout, QStringLiteral("The server %1 did not answer within %2")
+                                               .arg(url_.host(), Seconds(timeouts_.connectMs)));
+        }
+    }
+
+    void TooLarge() {
+        Fail(InetError::Kind::TooLarge,
+             QStringLiteral("The file at %1 is larger than the %2 bytes allowed")
+                 .arg(url_.toDisplayString())
+                 .arg(maxBytes_));
+    }
+
+    QNetworkReply& reply_;
+    QIODevice& sink_;
+    qint64 maxBytes_;
+    Inet::Timeouts timeouts_;
+    QUrl url_;
+    QTimer timer_;
+    bool answered_ = false;
+    qint64 received_ = 0;
+    std::optional<InetError> failure_;
+};
+
+} // namespace
+
+Inet::Inet(QObject* parent) : QObject(parent), manager_(new QNetworkAccessManager(this)) {
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
+    manager_->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+}
+
+Inet::~Inet() {
+    Abandon();
+}
+
+void Inet::OpenURL(const QString& url, int dataType, QIODevice& sink, qint64 maxBytes) {
+    if (abandoned_) throw InetError(InetError::Kind::Abandoned, QStringLiteral("Abandoned"));
+    if (reply_) {
+        throw InetError(InetError::Kind::Transfer, QStringLiteral("Still executing last request"));
+    }
+    if (dataType != icByteArray) {
+        throw InetError(InetError::Kind::Transfer, QStringLiteral("Unsupported data type"));
+    }
+    const QUrl qurl(url, QUrl::StrictMode);
+    const QString scheme = qurl.scheme().toLower();
+    if (!qurl.isValid() || qurl.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        throw InetError(InetError::Kind::Transfer, QStringLiteral("Invalid URL: %1").arg(url));
+    }
+
+    QNetworkRequest request(qurl);
+    request.setMaximumRedirectsAllowed(kMaxRedirects);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    QNetworkReply* reply = manager_->get(request);
+    reply->setReadBufferSize(kReadBufferSize);
+    reply_ = reply;
+
+    QEventLoop loop;
+    Transfer transfer(*reply, sink, maxBytes, timeouts_, qurl);
+    connect(reply, &QNetworkReply::readyRead, this,
+            [this, &transfer] { emit BytesWritten(transfer.received()); });
+    transfer.Start(loop);
+    if (!reply->isFinished()) loop.exec();
+
+    // The loop also ends when the application is told to quit; the fetch is then abandoned.
+    if (abandoned_ || !reply->isFinished()) {
+        transfer.Fail(InetError::Kind::Abandoned, QStringLiteral("Abandoned"));
+    } else {
+        transfer.OnFinished();
+    }
+    reply_ = nullptr;
+    reply->disconnect();
+    reply->deleteLater();
+    if (abandoned_ && !(transfer.failure() && transfer.failure()->Abandoned())) {
+        throw InetError(InetError::Kind::Abandoned, QStringLiteral("Abandoned"));
+    }
+    if (transfer.failure()) throw *transfer.failure();
+}
+
+QByteArray Inet::OpenURL(const QString& url, int dataType, qint64 maxBytes) {
+    QByteArray body;
+    QBuffer buffer(&body);
+    buffer.open(QIODevice::WriteOnly);
+    OpenURL(url, dataType, buffer, maxBytes);
+    return body;
+}
+
+void Inet::Abandon() {
+    abandoned_ = true;
+    if (reply_) reply_->abort();
+}
+
+} // namespace vex::inet

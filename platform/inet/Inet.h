@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <stdexcept>
+
+class QIODevice;
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace vex::inet {
+
+// Data type for OpenURL: the body as raw bytes.
+inline constexpr int icByteArray = 1;
+
+// No limit on the size of a body.
+inline constexpr qint64 kNoLimit = -1;
+
+// A failed fetch. Description() is the text the user reads. Abandoned() is true when the fetch
+// was cut off on purpose because the program is ending: nothing is shown to the user then.
+class InetError : public std::runtime_error {
+  public:
+    enum class Kind { Transfer, Http, Timeout, TooLarge, Write, Abandoned };
+
+    InetError(Kind kind, const QString& description)
+        : std::runtime_error(description.toStdString()), kind_(kind), description_(description) {}
+
+    Kind kind() const { return kind_; }
+    const QString& Description() const { return description_; }
+    bool Abandoned() const { return kind_ == Kind::Abandoned; }
+
+  private:
+    Kind kind_;
+    QString description_;
+};
+
+// The transfer component. OpenURL blocks its caller in a nested event loop, so timers tick and
+// windows repaint while a fetch runs; the body goes to its sink as it arrives and is never held
+// whole in memory. One fetch at a time.
+class Inet : public QObject {
+    Q_OBJECT
+  public:
+    struct Timeouts {
+        int connectMs = 30'000; // no answer from the server at all
+        int stallMs = 60'000;   // no byte received once the answer has begun
+    };
+
+    explicit Inet(QObject* parent = nullptr);
+    ~Inet() override;
+
+    // True exactly while a fetch started through this instance has not yet finished.
+    bool StillExecuting() const { return reply_ != nullptr; }
+
+    // Fetches url and writes its body into sink as it arrives (dataType must be icByteArray).
+    // Returns when the transfer has ended. Throws InetError on any failure: connection, HTTP
+    // error status (4xx, 5xx), a body cut short, a time-out, a body over maxBytes, a write error
+    // of the sink, or Abandon(). The sink may hold part of the body after a failure.
+    void OpenURL(const QString& url, int dataType, QIODevice& sink, qint64 maxBytes = kNoLimit);
+
+    // The same, returning the whole body; for small resources.
+    QByteArray OpenURL(const QString& url, int dataType, qint64 maxBytes = kNoLimit);
+
+    // Cuts off the fetch under way (if any): OpenURL throws an abandoned InetError. Later
+    // fetches through this instance fail at once the same way, since the program is ending.
+    void Abandon();
+
+    void SetTimeouts(Timeouts timeouts) { timeouts_ = timeouts; }
+    Timeouts timeouts() const { return timeouts_; }
+
+  signals:
+    // Emitted after each piece of the body has been written to the sink; for progress displays
+    // and tests.
+    void BytesWritten(qint64 total);
+
+  private:
+    QNetworkAccessManager* manager_;
+    QNetworkReply* reply_ = nullptr;
+    Timeouts timeouts_;
+    bool abandoned_ = false;
+};
+
+} // namespace vex::inet

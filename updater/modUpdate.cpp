@@ -1,0 +1,74 @@
+#include "updater/modUpdate.h"
+
+#include "updater/FormWindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace vex::updater {
+
+namespace {
+
+bool EndsWithSeparator(const QString& folder) {
+    return folder.endsWith(QLatin1Char('/')) || folder.endsWith(QDir::separator());
+}
+
+// The description of a target that cannot be written, in the words the user reads.
+QString CannotWrite(const QString& path, const QString& reason) {
+    return QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), reason);
+}
+
+} // namespace
+
+QString FileNameOf(const QString& sURL) {
+    const qsizetype slash = sURL.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : sURL.mid(slash + 1);
+}
+
+QString TargetPathOf(const QString& sURL, const QString& sFolder) {
+    const QString separator = EndsWithSeparator(sFolder) ? QString() : QStringLiteral("/");
+    return sFolder + separator + FileNameOf(sURL);
+}
+
+bool DownloadFile(vex::inet::Inet& oInet, const QString& sURL, const QString& sFolder,
+                  FormWindow& form, const DownloadOptions& options) {
+    if (oInet.StillExecuting()) return false;
+
+    const QString sPath = TargetPathOf(sURL, sFolder);
+    QString failure;
+    if (FileNameOf(sURL).isEmpty()) {
+        failure = CannotWrite(sPath, QStringLiteral("the address names no file"));
+    } else if (QFileInfo(sPath).isDir()) {
+        failure = CannotWrite(sPath, QStringLiteral("a folder of that name is in the way"));
+    }
+
+    // The body goes to a temporary file beside the target, which takes the target's place only
+    // when every byte has arrived and been written. An older, longer file of the same name is
+    // thus replaced whole, and a failure leaves the old file (or none) untouched.
+    QSaveFile file(sPath);
+    if (failure.isEmpty() && !file.open(QIODevice::WriteOnly)) {
+        failure = CannotWrite(sPath, file.errorString());
+    }
+    if (failure.isEmpty()) {
+        try {
+            oInet.OpenURL(sURL, vex::inet::icByteArray, file, options.lMaxBytes);
+            if (!file.commit()) failure = CannotWrite(sPath, file.errorString());
+        } catch (const vex::inet::InetError& error) {
+            file.cancelWriting();
+            if (error.Abandoned()) return false;
+            failure = error.Description();
+        }
+    }
+    if (!failure.isEmpty()) {
+        form.MsgBox(failure, vbOKOnly, kAppTitle);
+        return false;
+    }
+    if (options.bExecutable) {
+        QFile::setPermissions(sPath, QFile::permissions(sPath) | QFileDevice::ExeOwner);
+    }
+    return true;
+}
+
+} // namespace vex::updater

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "inet/Inet.h"
+
+#include <QString>
+
+namespace vex::updater {
+
+class FormWindow;
+
+// The application title: the title of a message box that names none.
+inline const QString kAppTitle = QStringLiteral("Vexbrindle");
+
+// What one fetch may do beyond the routine's fixed steps.
+struct DownloadOptions {
+    // Largest body accepted; a larger one is a failed transfer (vex::inet::kNoLimit: none).
+    qint64 lMaxBytes = vex::inet::kNoLimit;
+    // Give the written file its owner's execute permission (POSIX).
+    bool bExecutable = false;
+};
+
+// The file name DownloadFile gives a URL: the text after its last "/", empty when it has none.
+QString FileNameOf(const QString& sURL);
+
+// The path DownloadFile writes: sFolder, a separator, the name. A folder that already ends with
+// a separator gets no second one.
+QString TargetPathOf(const QString& sURL, const QString& sFolder);
+
+// Fetches sURL completely through oInet into a file named after the URL's last segment inside
+// sFolder. The body goes to a temporary file beside the target and replaces the target whole
+// only once all of it has arrived and been written, so a failed or abandoned fetch leaves
+// neither a partial file nor a temporary one. Returns false without a message when oInet is
+// busy; on any other failure shows one message box (the failure's description, OK only, title
+// "Vexbrindle") through form and returns false. An abandoned fetch (the program is ending)
+// returns false silently.
+bool DownloadFile(vex::inet::Inet& oInet, const QString& sURL, const QString& sFolder,
+                  FormWindow& form, const DownloadOptions& options = {});
+
+} // namespace vex::updater
