@@ -1,34 +1,65 @@
-// Placeholder renderer: clears the bar and copies it. Replaced by the real renderer.
-#include "XP_ProgressBar.h"
+// The one routine that paints the control: measure, clear, let the style's painter draw, lay
+// the text over it, and copy the finished picture to the screen in one transfer.
 #include "ControlHost.h"
+#include "XP_ProgressBar.h"
 #include "primitives.h"
+#include "runtime/arith.h"
 
 namespace vex {
 
+namespace {
+
+constexpr Long kMaxPercent = 100;
+constexpr Long kDarkBackground = 0x000000;
+constexpr Long kLightBackground = 0xFFFFFF;
+
+} // namespace
+
 void XP_ProgressBar::DrawProgressBar() {
-    if (lPercent > 100) lPercent = 100;
+    if (lPercent > kMaxPercent) lPercent = kMaxPercent;
     gdi::GetClientRect(hWnd, &rcClient);
-    FillSolid(rcClient, Scrolling == Dark ? 0x000000 : 0xFFFFFF, hDc);
+    FillSolid(rcClient, Scrolling == Dark ? kDarkBackground : kLightBackground, hDc);
+
+    switch (Scrolling) {
+    case Flat:
+        DrawFlatBar();
+        break;
+    case Etched:
+        DrawEtchedBar();
+        break;
+    case Shaded:
+        DrawShadedBar();
+        break;
+    case Dark:
+        DrawDarkBar();
+        break;
+    case Hatch:
+        DrawHatchBar();
+        break;
+    case Picture:
+        DrawPictureBar();
+        break;
+    case Glass:
+        DrawGlassBar();
+        break; // ends with the XP border
+    default:   // 0, 1, 2 and every value outside 0..9
+        CalcXPBarRect();
+        DrawXPFill();
+        if (Scrolling == XPBlocks) DrawXPChunkGaps();
+        DrawXPBorder();
+        break;
+    }
+
+    DrawBarText();
+
+    // Any error above skips the copy, so the screen keeps its previous picture.
     if (IsTrue(bUseMemDC)) {
-        pDraw(host_.OwnDC(), 0, 0, static_cast<Long>(host_.ScaleWidth()),
-              static_cast<Long>(host_.ScaleHeight()), static_cast<Long>(host_.ScaleLeft()),
-              static_cast<Long>(host_.ScaleTop()));
+        const Long width = CLng(host_.ScaleWidth());
+        const Long height = CLng(host_.ScaleHeight());
+        const Long left = CLng(host_.ScaleLeft());
+        const Long top = CLng(host_.ScaleTop());
+        pDraw(host_.OwnDC(), 0, 0, width, height, left, top);
     }
 }
-
-void XP_ProgressBar::CalcXPBarRect() {}
-void XP_ProgressBar::DrawXPFill() {}
-void XP_ProgressBar::DrawXPChunkGaps() {}
-void XP_ProgressBar::DrawXPBorder() {}
-void XP_ProgressBar::DrawEtchedBar() {}
-void XP_ProgressBar::DrawShadedBar() {}
-void XP_ProgressBar::DrawDarkBar() {}
-void XP_ProgressBar::DrawGlassBar() {}
-void XP_ProgressBar::DrawFlatBar() {}
-void XP_ProgressBar::DrawHatchBar() {}
-void XP_ProgressBar::DrawPictureBar() {}
-void XP_ProgressBar::DrawBarText() {}
-void XP_ProgressBar::CenterTextRect(const std::string&) {}
-void XP_ProgressBar::DrawTextOverFill(const std::string&) {}
 
 } // namespace vex

@@ -1,0 +1,99 @@
+// xpbar-render: paints one progress bar without a window and saves what its own DC shows, or
+// writes a contact sheet of every style.
+//
+// Exit status: 0 done; 1 the control raised an error (overflow, division) or the file could
+// not be written; 2 the command line could not be used (bad option, missing value, unreadable
+// image).
+#include "gallery.h"
+#include "options.h"
+#include "render.h"
+
+#include "progressbar/StdPicture.h"
+#include "runtime/errors.h"
+
+#include <QGuiApplication>
+#include <QImageReader>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+void PrintError(const QString& message) {
+    std::fprintf(stderr, "xpbar-render: %s\n", qUtf8Printable(message));
+}
+
+// The tool runs without a display: the offscreen platform unless the caller chose one or a
+// display is there.
+void ChooseOffscreenWithoutDisplay() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+}
+
+int Run(const xpbar::Options& o) {
+    if (!o.galleryDir.isEmpty()) {
+        QString written;
+        const QString error = xpbar::WriteGallery(o.galleryDir, &written);
+        if (!error.isEmpty()) {
+            PrintError(error);
+            return kExitFailed;
+        }
+        std::printf("%s\n", qUtf8Printable(written));
+        return 0;
+    }
+
+    std::shared_ptr<vex::StdPicture> picture;
+    if (!o.imageFile.isEmpty()) {
+        QImageReader reader(o.imageFile);
+        QImage image = reader.read();
+        if (image.isNull()) {
+            PrintError(QStringLiteral("cannot read the image '%1': %2")
+                           .arg(o.imageFile, reader.errorString()));
+            return kExitUsage;
+        }
+        picture = std::make_shared<vex::StdPicture>(std::move(image));
+    }
+
+    xpbar::Rendered rendered;
+    try {
+        rendered = xpbar::RenderBar(o, std::move(picture));
+    } catch (const vex::RuntimeError& e) {
+        PrintError(QString::fromUtf8(e.what()));
+        return kExitFailed;
+    }
+
+    const QString error = xpbar::SaveImage(rendered.screen, o.outFile);
+    if (!error.isEmpty()) {
+        PrintError(error);
+        return kExitFailed;
+    }
+    if (o.state) std::printf("Value=%d lPercent=%d\n", rendered.value, rendered.lPercent);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ChooseOffscreenWithoutDisplay();
+    QGuiApplication app(argc, argv);
+
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    if (args.isEmpty() || args.contains(QStringLiteral("--help"))) {
+        std::fputs(xpbar::kUsage, args.isEmpty() ? stderr : stdout);
+        return args.isEmpty() ? kExitUsage : 0;
+    }
+
+    xpbar::Options options;
+    try {
+        options = xpbar::ParseOptions(args);
+    } catch (const xpbar::UsageError& e) {
+        PrintError(QString::fromUtf8(e.what()));
+        return kExitUsage;
+    }
+    return Run(options);
+}

@@ -1,0 +1,101 @@
+// The text over the bar: the percentage (or "Searching.."), centred, and in the Dark and Glass
+// styles drawn a second time in another colour where it lies over the fill.
+#include "StdFont.h"
+#include "XP_ProgressBar.h"
+#include "primitives.h"
+#include "runtime/arith.h"
+#include "runtime/errors.h"
+
+#include <string>
+
+namespace vex {
+
+namespace {
+
+constexpr Long kBlackText = 0x000000;
+constexpr Long kSilverText = 0xC0C0C0; // on the Dark style's black background
+constexpr Long kWhiteText = 0xFFFFFF;  // over the Glass fill
+constexpr Long kDarkOverFillTint = 80;
+constexpr const char* kSearchingText = "Searching..";
+constexpr const char* kPercentSuffix = " %";
+
+// Selects a font into a DC for one drawing and selects the previous font back when it goes out
+// of scope, also when a step in between fails.
+class FontSelection {
+  public:
+    FontSelection(gdi::HDC hdc, gdi::HFONT font, Long& oldFont) : hdc_(hdc), oldFont_(oldFont) {
+        oldFont_ = gdi::SelectObject(hdc_, font);
+    }
+    ~FontSelection() { gdi::SelectObject(hdc_, oldFont_); }
+    FontSelection(const FontSelection&) = delete;
+    FontSelection& operator=(const FontSelection&) = delete;
+
+  private:
+    gdi::HDC hdc_;
+    Long& oldFont_;
+};
+
+gdi::HFONT FontHandleOf(const std::shared_ptr<StdFont>& font) {
+    if (!font) throw RuntimeError("The progress bar has no font to draw its text with");
+    return font->hFont();
+}
+
+// Where the fill ends for the text, in unrounded pixels.
+double TextFillEnd(Long percent, Long width) {
+    return percent / 100.0 * width;
+}
+
+void DrawSingleLine(gdi::HDC hdc, const std::string& text, gdi::Rect* rc) {
+    gdi::DrawTextA(hdc, text.c_str(), static_cast<int>(text.size()), rc, gdi::DT_SINGLELINE);
+}
+
+} // namespace
+
+void XP_ProgressBar::DrawBarText() {
+    const bool twoTone = Scrolling == Dark || Scrolling == Glass;
+    const std::string text = Scrolling == XPSearching ? std::string(kSearchingText)
+                                                      : std::to_string(lPercent) + kPercentSuffix;
+    if (!IsTrue(ShowText)) return;
+
+    fntText = Font;
+    {
+        FontSelection selection(hDc, FontHandleOf(fntText), hOldFont);
+        gdi::SetBkMode(hDc, gdi::TRANSPARENT);
+        gdi::SetTextColor(hDc, ResolveColor(Scrolling == Dark ? kSilverText : kBlackText));
+        CenterTextRect(text);
+
+        // Once the fill has passed the whole text, the second colour covers all of it.
+        const double fillEnd = TextFillEnd(lPercent, rcClient.right);
+        if (!(twoTone && fillEnd > rcText.right)) DrawSingleLine(hDc, text, &rcText);
+    }
+
+    if (twoTone) DrawTextOverFill(text);
+}
+
+void XP_ProgressBar::CenterTextRect(const std::string& text) {
+    gdi::DrawTextA(hDc, text.c_str(), static_cast<int>(text.size()), &rcText, gdi::DT_CALCRECT);
+    const Long w = Sub(rcText.right, rcText.left);
+    const Long h = Sub(rcText.bottom, rcText.top);
+
+    rcText.left = CLng(rcClient.right / 2.0 - w / 2.0);
+    rcText.top = CLng(rcClient.bottom / 2.0 - h / 2.0);
+    rcText.right = Add(rcText.left, w);
+    rcText.bottom = Add(rcText.top, h);
+}
+
+void XP_ProgressBar::DrawTextOverFill(const std::string& text) {
+    fntText = Font;
+    FontSelection selection(hDc, FontHandleOf(fntText), hOldFont);
+    gdi::SetBkMode(hDc, gdi::TRANSPARENT);
+
+    const double fillEnd = TextFillEnd(lPercent, rcClient.right);
+    if (fillEnd < rcText.left) return; // the fill does not reach the text yet
+
+    const Long overFill = Scrolling == Dark ? LightenColor(Color, kDarkOverFillTint) : kWhiteText;
+    gdi::SetTextColor(hDc, ResolveColor(overFill));
+    // Same start as the normal draw, clipped at the fill end.
+    rcText.right = CLng(fillEnd);
+    DrawSingleLine(hDc, text, &rcText);
+}
+
+} // namespace vex
