@@ -1,0 +1,142 @@
+#include "ConsoleWindow.h"
+
+#include "updater/UpdateForm.h"
+
+#include "runtime/program.h"
+
+#include <QCoreApplication>
+
+using vex::updater::LabelId;
+using vex::updater::TimerId;
+
+namespace {
+
+// A terminal shows a change within a tenth of a second as immediate; ticking faster would only
+// burn processor time.
+constexpr int kStatusTickMs = 100;
+
+} // namespace
+
+ConsoleWindow::ConsoleWindow(Terminal terminal) : terminal_(terminal) {}
+
+void ConsoleWindow::Attach(vex::updater::UpdateForm& form) {
+    QObject::connect(&timer1_, &QTimer::timeout, [&form] { form.Timer1_Timer(); });
+    QObject::connect(&timer2_, &QTimer::timeout, [&form] { form.Timer2_Timer(); });
+    timer1_.start(kStatusTickMs);
+}
+
+void ConsoleWindow::SetCaption(LabelId label, const QString& text) {
+    switch (label) {
+    case LabelId::Label1:
+        if (!text.isEmpty()) PrintLine(text);
+        return;
+    case LabelId::Label2:
+        label2_ = text;
+        break;
+    case LabelId::Label3:
+        label3_ = text;
+        break;
+    case LabelId::lblClose:
+        return;
+    }
+    DrawStatusLine();
+}
+
+void ConsoleWindow::SetVisible(LabelId, bool) {}
+
+void ConsoleWindow::SetTimerInterval(TimerId timer, int milliseconds) {
+    if (timer != TimerId::Timer2) return; // Timer1 keeps the terminal's own rate
+    if (milliseconds > 0) {
+        timer2_.start(milliseconds);
+    } else {
+        timer2_.stop();
+    }
+}
+
+void ConsoleWindow::SetBarValue(vex::Long value) {
+    barValue_ = value;
+    DrawStatusLine();
+}
+
+int ConsoleWindow::MsgBox(const QString& prompt, int buttons, const QString& title) {
+    const QString text =
+        title == vex::updater::kAppTitle ? prompt : QStringLiteral("%1: %2").arg(title, prompt);
+    if (buttons != vex::updater::vbYesNo) {
+        lastMessage_ = prompt;
+        PrintLine(text);
+        return vex::updater::vbOK;
+    }
+    // The question's text ends with a blank already.
+    const QString question = text + QStringLiteral("[y/N] ");
+    if (terminal_.bAssumeYes || !terminal_.bInIsTerminal) {
+        PrintLine(question + (terminal_.bAssumeYes ? QStringLiteral("y") : QStringLiteral("n")));
+        return terminal_.bAssumeYes ? vex::updater::vbYes : vex::updater::vbNo;
+    }
+    ClearStatusLine();
+    std::fputs(question.toLocal8Bit().constData(), terminal_.out);
+    std::fflush(terminal_.out);
+    char answer[64] = {};
+    if (!std::fgets(answer, sizeof answer, terminal_.in)) std::fputc('\n', terminal_.out);
+    const QString reply = QString::fromLocal8Bit(answer).trimmed().toLower();
+    return reply == QLatin1String("y") || reply == QLatin1String("yes") ? vex::updater::vbYes
+                                                                        : vex::updater::vbNo;
+}
+
+bool ConsoleWindow::Shell(const QString& program, int windowStyle) {
+    return vex::runtime::StartProgram(program, windowStyle);
+}
+
+void ConsoleWindow::End() {
+    if (bEnded_) return;
+    bEnded_ = true;
+    timer1_.stop();
+    timer2_.stop();
+    if (bStatusOnScreen_ && terminal_.bOutIsTerminal) std::fputc('\n', terminal_.out);
+    std::fflush(terminal_.out);
+    QCoreApplication::exit(endStatus_);
+}
+
+void ConsoleWindow::ReportStopped() {
+    const QString why =
+        lastMessage_.isEmpty() ? QStringLiteral("the update page holds no version") : lastMessage_;
+    PrintLine(QStringLiteral("The update stopped: %1").arg(why));
+    SetEndStatus(1);
+    End();
+}
+
+void ConsoleWindow::PrintLine(const QString& text) {
+    ClearStatusLine();
+    std::fputs(text.toLocal8Bit().constData(), terminal_.out);
+    std::fputc('\n', terminal_.out);
+    if (terminal_.bOutIsTerminal) DrawStatusLine();
+    std::fflush(terminal_.out);
+}
+
+QString ConsoleWindow::StatusLine() const {
+    QStringList parts;
+    if (!label2_.isEmpty()) parts << label2_;
+    if (!label3_.isEmpty()) parts << label3_;
+    if (parts.isEmpty()) return {};
+    return QStringLiteral("[%1%] ").arg(barValue_, 3) + parts.join(QStringLiteral("  "));
+}
+
+void ConsoleWindow::DrawStatusLine() {
+    const QString line = StatusLine();
+    if (line.isEmpty()) return;
+    if (terminal_.bOutIsTerminal) {
+        if (line == shownStatus_ && bStatusOnScreen_) return;
+        std::fprintf(terminal_.out, "\r\033[K%s", line.toLocal8Bit().constData());
+        bStatusOnScreen_ = true;
+    } else {
+        if (line == shownStatus_) return;
+        std::fprintf(terminal_.out, "%s\n", line.toLocal8Bit().constData());
+    }
+    shownStatus_ = line;
+    std::fflush(terminal_.out);
+}
+
+void ConsoleWindow::ClearStatusLine() {
+    if (!bStatusOnScreen_) return;
+    std::fputs("\r\033[K", terminal_.out);
+    bStatusOnScreen_ = false;
+}
