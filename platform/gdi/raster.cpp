@@ -98,13 +98,6 @@ void PaintWithBrush(QImage& image, const DcState& dc, const Slot& brush, const S
     }
 }
 
-// Rounds p / q (q > 0) to the nearest integer, a tie going to the smaller one.
-qint64 RoundHalfDown(qint64 p, qint64 q) {
-    const qint64 n = 2 * p + q - 1;
-    const qint64 d = 2 * q;
-    return n >= 0 ? n / d : -((-n + d - 1) / d);
-}
-
 // The range of steps k in [0, count) for which start + sign * k lies in [0, limit).
 std::pair<qint64, qint64> StepsInside(qint64 start, int sign, qint64 count, qint64 limit) {
     qint64 lo, hi; // inclusive lo, exclusive hi
@@ -118,12 +111,46 @@ std::pair<qint64, qint64> StepsInside(qint64 start, int sign, qint64 count, qint
     return {std::max<qint64>(lo, 0), std::min<qint64>(hi, count)};
 }
 
+// The minor-axis offset of step k of a line with `major` steps and `minor` signed offset:
+// minor * k / major rounded to the nearest integer, a tie going to the smaller value. It is
+// kept as floor((2 * minor * k + major - 1) / (2 * major)) with a remainder, so that each step
+// is an add and a compare (Bresenham) and nothing overflows for any 32-bit coordinates.
+class MinorStepper {
+  public:
+    MinorStepper(qint64 minor, qint64 major, qint64 firstStep) : step_(2 * minor), den_(2 * major) {
+        __extension__ using Wide = __int128;
+        const Wide num = Wide(2) * minor * firstStep + major - 1;
+        Wide q = num / den_;
+        Wide r = num % den_;
+        if (r < 0) {
+            r += den_;
+            --q;
+        }
+        offset_ = qint64(q);
+        rem_ = qint64(r);
+    }
+    qint64 offset() const { return offset_; }
+    void next() {
+        rem_ += step_;
+        if (rem_ >= den_) {
+            rem_ -= den_;
+            ++offset_;
+        } else if (rem_ < 0) {
+            rem_ += den_;
+            --offset_;
+        }
+    }
+
+  private:
+    qint64 step_, den_, offset_ = 0, rem_ = 0;
+};
+
 // A one-pixel line from (x0, y0) towards (x1, y1): the start pixel is drawn, the end pixel is
 // not. Pixels follow the grid-intersection rule of GDI's cosmetic lines: along the major axis
 // there is one pixel per step, at the minor coordinate nearest to the exact line; when the
-// line passes exactly halfway between two pixels, the upper one (x-major lines) or the left
-// one (y-major lines) is lit. The rule depends only on the geometry, so a line drawn in the
-// other direction lights the same pixels (apart from the excluded end).
+// line passes exactly halfway between two pixels, the upper one (lines wider than tall) or the
+// left one (lines taller than wide) is lit. The rule depends only on the geometry, so a line
+// drawn the other way lights the same pixels, apart from the excluded end.
 void DrawLinePixels(QImage& image, qint64 x0, qint64 y0, qint64 x1, qint64 y1, QRgb color) {
     const qint64 dx = x1 - x0;
     const qint64 dy = y1 - y0;
@@ -137,15 +164,20 @@ void DrawLinePixels(QImage& image, qint64 x0, qint64 y0, qint64 x1, qint64 y1, Q
     const qsizetype bpl = image.bytesPerLine();
 
     if (adx >= ady) {
+        // Only the steps whose column is inside the image are walked.
         const auto [first, last] = StepsInside(x0, sx, adx, w);
-        for (qint64 k = first; k < last; ++k) {
-            const qint64 y = y0 + RoundHalfDown(dy * k, adx);
+        if (first >= last) return;
+        MinorStepper minor(dy, adx, first);
+        for (qint64 k = first; k < last; ++k, minor.next()) {
+            const qint64 y = y0 + minor.offset();
             if (y >= 0 && y < h) Row(bits, bpl, y)[x0 + sx * k] = color;
         }
     } else {
         const auto [first, last] = StepsInside(y0, sy, ady, h);
-        for (qint64 k = first; k < last; ++k) {
-            const qint64 x = x0 + RoundHalfDown(dx * k, ady);
+        if (first >= last) return;
+        MinorStepper minor(dx, ady, first);
+        for (qint64 k = first; k < last; ++k, minor.next()) {
+            const qint64 x = x0 + minor.offset();
             if (x >= 0 && x < w) Row(bits, bpl, y0 + sy * k)[x] = color;
         }
     }

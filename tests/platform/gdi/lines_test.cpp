@@ -1,0 +1,199 @@
+// Lines: start pixel drawn, end pixel excluded, GDI's stepping for slanted lines, either
+// direction, clipping, and the current position.
+
+#include "picture.h"
+
+#include <gtest/gtest.h>
+
+namespace gdi::test {
+namespace {
+
+struct LineCase {
+    const char* name; // the fault the row catches
+    int x0, y0, x1, y1;
+    const char* picture;
+};
+
+// Ties (the exact line passes halfway between two pixels) go to the upper pixel for lines
+// that are wider than tall, and to the left pixel for lines taller than wide.
+const LineCase kLines[] = {
+    {"rightwards_excludes_end", 1, 1, 5, 1, R"(
+......
+.####.
+......
+......
+......)"},
+    {"leftwards_excludes_end_on_the_left", 5, 1, 1, 1, R"(
+......
+..####
+......
+......
+......)"},
+    {"downwards_excludes_bottom_end", 2, 0, 2, 4, R"(
+..#...
+..#...
+..#...
+..#...
+......)"},
+    {"upwards_excludes_top_end", 2, 4, 2, 0, R"(
+......
+..#...
+..#...
+..#...
+..#...)"},
+    {"shallow_tie_goes_up", 0, 0, 4, 1, R"(
+###...
+...#..
+......
+......
+......)"},
+    {"shallow_tie_goes_up_drawn_backwards", 4, 1, 0, 0, R"(
+.##...
+...##.
+......
+......
+......)"},
+    {"shallow_two_steps", 0, 0, 4, 2, R"(
+##....
+..##..
+......
+......
+......)"},
+    {"shallow_rising_tie_goes_up", 0, 3, 4, 1, R"(
+......
+...#..
+.##...
+#.....
+......)"},
+    {"steep_tie_goes_left", 0, 0, 1, 4, R"(
+#.....
+#.....
+#.....
+.#....
+......)"},
+    {"steep_tie_goes_left_drawn_upwards", 1, 4, 0, 0, R"(
+......
+#.....
+#.....
+.#....
+.#....)"},
+    {"diagonal_one_pixel_per_step", 0, 0, 3, 3, R"(
+#.....
+.#....
+..#...
+......
+......)"},
+    {"diagonal_up_left", 4, 4, 1, 1, R"(
+......
+......
+..#...
+...#..
+....#.)"},
+    {"one_third_slope_rounds_to_nearest", 0, 0, 5, 2, R"(
+##....
+..##..
+....#.
+......
+......)"},
+    {"same_start_and_end_draws_nothing", 3, 2, 3, 2, R"(
+......
+......
+......
+......
+......)"},
+    {"partly_outside_is_clipped", -3, -1, 9, 3, R"(
+##....
+..###.
+.....#
+......
+......)"},
+};
+
+TEST(LineTo, DrawsThePixelsOfGdiLines) {
+    for (const LineCase& c : kLines) {
+        SCOPED_TRACE(c.name);
+        Canvas canvas(6, 5);
+        const HPEN pen = CreatePen(PS_SOLID, 1, kBlack);
+        const HGDIOBJ old = SelectObject(canvas.dc(), pen);
+        ASSERT_TRUE(MoveToEx(canvas.dc(), c.x0, c.y0, nullptr));
+        ASSERT_TRUE(LineTo(canvas.dc(), c.x1, c.y1));
+        EXPECT_EQ(canvas.Picture(kLegend), c.picture);
+        SelectObject(canvas.dc(), old);
+        EXPECT_TRUE(DeleteObject(pen));
+    }
+}
+
+TEST(LineTo, UsesThePenColourAndDefaultsToBlack) {
+    Canvas canvas(4, 2);
+    MoveToEx(canvas.dc(), 0, 0, nullptr);
+    LineTo(canvas.dc(), 4, 0); // the stock pen: black
+    const HPEN red = CreatePen(PS_SOLID, 1, kRed);
+    const HGDIOBJ old = SelectObject(canvas.dc(), red);
+    MoveToEx(canvas.dc(), 3, 1, nullptr);
+    LineTo(canvas.dc(), -1, 1);
+    SelectObject(canvas.dc(), old);
+    DeleteObject(red);
+    EXPECT_EQ(canvas.Picture(kLegend), R"(
+####
+rrrr)");
+}
+
+TEST(LineTo, NullPenOnlyMoves) {
+    Canvas canvas(4, 1);
+    const HPEN none = CreatePen(PS_NULL, 1, kRed);
+    ASSERT_NE(none, 0);
+    const HGDIOBJ old = SelectObject(canvas.dc(), none);
+    MoveToEx(canvas.dc(), 0, 0, nullptr);
+    EXPECT_TRUE(LineTo(canvas.dc(), 4, 0));
+    Point where;
+    MoveToEx(canvas.dc(), 0, 0, &where);
+    EXPECT_EQ(where, (Point{4, 0}));
+    SelectObject(canvas.dc(), old);
+    DeleteObject(none);
+    EXPECT_EQ(canvas.Picture(kLegend), "\n....");
+}
+
+TEST(LineTo, ConsecutiveLinesJoinWithoutGapsOrDoubleEnds) {
+    // Each LineTo starts where the previous one ended, and that shared pixel is drawn once by
+    // the second line: a closed path touches every corner exactly once.
+    Canvas canvas(5, 4);
+    MoveToEx(canvas.dc(), 0, 0, nullptr);
+    LineTo(canvas.dc(), 4, 0);
+    LineTo(canvas.dc(), 4, 3);
+    LineTo(canvas.dc(), 0, 3);
+    LineTo(canvas.dc(), 0, 0);
+    EXPECT_EQ(canvas.Picture(kLegend), R"(
+#####
+#...#
+#...#
+#####)");
+}
+
+TEST(MoveToEx, ReportsThePreviousPositionAndLineToMovesIt) {
+    Canvas canvas(4, 4);
+    Point previous{-9, -9};
+    ASSERT_TRUE(MoveToEx(canvas.dc(), 1, 2, &previous));
+    EXPECT_EQ(previous, (Point{0, 0})); // a new DC starts at the origin
+    LineTo(canvas.dc(), 3, 3);
+    ASSERT_TRUE(MoveToEx(canvas.dc(), 0, 0, &previous));
+    EXPECT_EQ(previous, (Point{3, 3}));
+}
+
+TEST(LineTo, HugeCoordinatesAreClippedNotWalked) {
+    // A line across the whole 32-bit range must be clipped to the image before it is walked,
+    // or it would take billions of steps.
+    Canvas canvas(5, 3);
+    MoveToEx(canvas.dc(), -2000000000, 1, nullptr);
+    ASSERT_TRUE(LineTo(canvas.dc(), 2000000000, 1));
+    MoveToEx(canvas.dc(), 2, 2000000000, nullptr);
+    ASSERT_TRUE(LineTo(canvas.dc(), 2, -2000000000));
+    MoveToEx(canvas.dc(), -2000000000, -2000000000, nullptr);
+    ASSERT_TRUE(LineTo(canvas.dc(), 2000000000, 2000000000));
+    EXPECT_EQ(canvas.Picture(kLegend), R"(
+#.#..
+#####
+..#..)");
+}
+
+} // namespace
+} // namespace gdi::test
