@@ -45,11 +45,15 @@ void HeadlessHost::Terminate() {
 }
 
 void HeadlessHost::Resize(int width, int height) {
+    SetSize(width, height);
+    control_->ResizeControl();
+    control_->PaintControl();
+}
+
+void HeadlessHost::SetSize(int width, int height) {
     width_ = width;
     height_ = height;
     AllocateScreen();
-    control_->ResizeControl();
-    control_->PaintControl();
 }
 
 void HeadlessHost::SetBackColor(Long color) {

@@ -31,6 +31,8 @@ class HeadlessHost : public ControlHost {
     void Terminate();
     // A new size: a new own image in the back colour, ResizeControl, then the paint request.
     void Resize(int width, int height);
+    // Only the new size and image, as a window changes before its container tells the control.
+    void SetSize(int width, int height);
     void Paint() { control_->PaintControl(); }
 
     // What the screen shows. Null when the size has no pixels.

@@ -7,7 +7,7 @@
 namespace vex {
 
 class XP_ProgressBarTestAccess {
-public:
+  public:
     explicit XP_ProgressBarTestAccess(XP_ProgressBar& control) : c_(control) {}
 
     // Fields, in declaration order.
@@ -60,7 +60,7 @@ public:
     void CenterTextRect(const std::string& text) { c_.CenterTextRect(text); }
     void DrawTextOverFill(const std::string& text) { c_.DrawTextOverFill(text); }
 
-private:
+  private:
     XP_ProgressBar& c_;
 };
 
