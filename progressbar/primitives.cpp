@@ -140,15 +140,13 @@ bool XP_ProgressBar::DrawGradient(Long& lEndColor, Long& lStartcolor, Long X, Lo
     }
 
     // Lines that fall wholly outside the target's pixels change nothing; leaving them out keeps
-    // a huge span from running for minutes. Without known pixels every line is drawn.
-    long long first = 0;
-    long long last = span;
-    if (const QImage* target = gdi::ImageOfDC(hDc)) {
-        const long long origin = horizontal ? X : Y;
-        const long long extent = horizontal ? target->width() : target->height();
-        first = std::max(first, -origin);
-        last = std::min(last, extent - 1 - origin);
-    }
+    // a huge span from running for minutes. A DC without pixels (a bad handle) gets no lines.
+    const QImage* target = gdi::ImageOfDC(hDc);
+    if (target == nullptr) return true;
+    const long long origin = horizontal ? X : Y;
+    const long long extent = horizontal ? target->width() : target->height();
+    const long long first = std::max<long long>(0, -origin);
+    const long long last = std::min<long long>(span, extent - 1 - origin);
 
     std::array<Long, 3> v{0, 0, 0};
     Long color = 0;
