@@ -1,0 +1,185 @@
+// DrawTextA: measuring with DT_CALCRECT, and one line drawn left/top aligned, clipped to the
+// rectangle, in the DC's font, text colour and background mode. The checks are about where
+// ink lands, not about glyph shapes.
+
+#include "picture.h"
+
+#include <QFontMetrics>
+
+#include <gtest/gtest.h>
+
+namespace gdi::test {
+namespace {
+
+QFont TestFont(int pixelSize = 16) {
+    QFont font("DejaVu Sans");
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+// A canvas with the test font selected, restored and deleted at the end.
+class TextCanvas : public Canvas {
+  public:
+    TextCanvas(int width, int height, COLORREF background = kWhite)
+        : Canvas(width, height, background), font_(CreateFontFromQFont(TestFont())),
+          old_(SelectObject(dc(), font_)) {}
+    ~TextCanvas() {
+        SelectObject(dc(), old_);
+        DeleteObject(font_);
+    }
+    QFontMetrics Metrics() { return QFontMetrics(TestFont(), &image()); }
+
+  private:
+    HFONT font_;
+    HGDIOBJ old_;
+};
+
+// The smallest rectangle holding every pixel that differs from `background`.
+Rect InkBox(const QImage& image, COLORREF background) {
+    Rect box{image.width(), image.height(), 0, 0};
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (ColorAt(image, x, y) == background) continue;
+            box.left = std::min<Long>(box.left, x);
+            box.top = std::min<Long>(box.top, y);
+            box.right = std::max<Long>(box.right, x + 1);
+            box.bottom = std::max<Long>(box.bottom, y + 1);
+        }
+    }
+    return box;
+}
+
+bool Inside(const Rect& inner, const Rect& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+TEST(DrawTextA, CalcRectMeasuresWithQtsFontEngineAndDrawsNothing) {
+    TextCanvas canvas(60, 30);
+    const QFontMetrics metrics = canvas.Metrics();
+    Rect rc{10, 5, 0, 0}; // right and bottom are outputs
+    const int height = DrawTextA(canvas.dc(), "45 %", -1, &rc, DT_CALCRECT);
+    EXPECT_EQ(height, metrics.height());
+    EXPECT_EQ(rc, (Rect{10, 5, 10 + metrics.horizontalAdvance("45 %"), 5 + metrics.height()}));
+    EXPECT_EQ(InkBox(canvas.image(), kWhite).right, 0) << "measuring must not draw";
+}
+
+TEST(DrawTextA, LengthCountsCharactersAndMinusOneMeansUpToTheNul) {
+    TextCanvas canvas(10, 10);
+    const QFontMetrics metrics = canvas.Metrics();
+    Rect rc{};
+    DrawTextA(canvas.dc(), "MMMMxyz", 4, &rc, DT_CALCRECT);
+    EXPECT_EQ(rc.right, metrics.horizontalAdvance("MMMM"));
+    DrawTextA(canvas.dc(), "Searching..", -1, &rc, DT_CALCRECT);
+    EXPECT_EQ(rc.right, metrics.horizontalAdvance("Searching.."));
+    DrawTextA(canvas.dc(), "\xE9", 1, &rc, DT_CALCRECT); // 8-bit text is Latin-1
+    EXPECT_EQ(rc.right, metrics.horizontalAdvance(QString(QChar(0xE9))));
+    EXPECT_EQ(DrawTextA(canvas.dc(), "x", -2, &rc, DT_CALCRECT), 0);
+    EXPECT_EQ(DrawTextA(canvas.dc(), nullptr, -1, &rc, DT_CALCRECT), 0);
+    EXPECT_EQ(DrawTextA(canvas.dc(), "x", -1, nullptr, DT_CALCRECT), 0);
+}
+
+TEST(DrawTextA, TheSelectedFontIsUsedAndRestoredBySelectObject) {
+    Canvas canvas(10, 10);
+    const HFONT big = CreateFontFromQFont(TestFont(40));
+    const HGDIOBJ stock = SelectObject(canvas.dc(), big);
+    EXPECT_NE(stock, 0);
+    Rect rc{};
+    EXPECT_EQ(DrawTextA(canvas.dc(), "M", -1, &rc, DT_CALCRECT),
+              QFontMetrics(TestFont(40), &canvas.image()).height());
+    EXPECT_EQ(SelectObject(canvas.dc(), stock), big);
+    EXPECT_FALSE(DeleteObject(stock)) << "the default font is a stock object";
+    EXPECT_TRUE(DeleteObject(big));
+}
+
+TEST(DrawTextA, SingleLineIsAlignedToTheLeftAndTopOfTheRectangle) {
+    // The same text drawn at two places gives the same pixels, moved by the difference.
+    TextCanvas a(80, 40);
+    TextCanvas b(80, 40);
+    SetBkMode(a.dc(), TRANSPARENT);
+    SetBkMode(b.dc(), TRANSPARENT);
+    Rect ra{5, 3, 80, 40};
+    Rect rb{12, 9, 80, 40};
+    const int height = DrawTextA(a.dc(), "45 %", -1, &ra, DT_SINGLELINE);
+    DrawTextA(b.dc(), "45 %", -1, &rb, DT_SINGLELINE);
+    EXPECT_EQ(height, a.Metrics().height());
+    EXPECT_EQ(a.image().copy(5, 3, 60, 30), b.image().copy(12, 9, 60, 30));
+
+    const Rect ink = InkBox(a.image(), kWhite);
+    const Rect cell{5, 3, 5 + a.Metrics().horizontalAdvance("45 %"), 3 + height};
+    EXPECT_TRUE(Inside(ink, cell)) << "ink must stay in the text cell";
+    EXPECT_LE(ink.left, 5 + 3) << "the text starts at the left edge";
+    EXPECT_LE(ink.top, 3 + a.Metrics().ascent()) << "the text hangs from the top edge";
+}
+
+TEST(DrawTextA, DrawsInTheTextColour) {
+    TextCanvas canvas(80, 30);
+    SetTextColor(canvas.dc(), kBlue);
+    Rect rc{2, 2, 80, 30};
+    DrawTextA(canvas.dc(), "MMM", -1, &rc, DT_SINGLELINE);
+    bool sawBlue = false;
+    for (int y = 0; y < 30; ++y) {
+        for (int x = 0; x < 80; ++x) {
+            const QRgb p = canvas.image().pixel(x, y);
+            sawBlue |= ColorAt(canvas.image(), x, y) == kBlue;
+            EXPECT_GE(qBlue(p), qRed(p)) << "ink must be a shade of the text colour";
+        }
+    }
+    EXPECT_TRUE(sawBlue) << "the stems of M are solid text colour";
+}
+
+TEST(DrawTextA, ClipsToTheRectangle) {
+    TextCanvas canvas(80, 30);
+    Rect rc{10, 5, 20, 12}; // narrower and lower than the text
+    DrawTextA(canvas.dc(), "MMMM", -1, &rc, DT_SINGLELINE);
+    const Rect ink = InkBox(canvas.image(), kWhite);
+    EXPECT_TRUE(Inside(ink, rc));
+    EXPECT_LT(ink.left, ink.right) << "the visible part is drawn";
+    EXPECT_EQ(rc, (Rect{10, 5, 20, 12})) << "drawing leaves the rectangle alone";
+}
+
+TEST(DrawTextA, OpaqueModeFillsTheTextCellWithTheBackgroundColour) {
+    TextCanvas canvas(80, 30);
+    SetBkColor(canvas.dc(), kRed); // OPAQUE is the default mode
+    Rect rc{4, 2, 80, 30};
+    const int height = DrawTextA(canvas.dc(), "MM", -1, &rc, DT_SINGLELINE);
+    const Rect cell{4, 2, 4 + canvas.Metrics().horizontalAdvance("MM"), 2 + height};
+    for (int y = 0; y < 30; ++y) {
+        for (int x = 0; x < 80; ++x) {
+            const COLORREF c = ColorAt(canvas.image(), x, y);
+            if (cell.contains(x, y)) {
+                EXPECT_NE(c, kWhite) << "unfilled cell pixel at " << x << "," << y;
+            } else {
+                EXPECT_EQ(c, kWhite) << "fill outside the cell at " << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(DrawTextA, TransparentModeLeavesTheBackground) {
+    TextCanvas canvas(80, 30, kRed);
+    SetBkColor(canvas.dc(), kYellow);
+    SetBkMode(canvas.dc(), TRANSPARENT);
+    SetTextColor(canvas.dc(), kRed | RGB(0, 0, 255)); // magenta ink over red
+    Rect rc{4, 2, 80, 30};
+    DrawTextA(canvas.dc(), "MM", -1, &rc, DT_SINGLELINE);
+    for (int y = 0; y < 30; ++y) {
+        for (int x = 0; x < 80; ++x) {
+            const QRgb p = canvas.image().pixel(x, y);
+            ASSERT_EQ(qRed(p), 255) << "background touched at " << x << "," << y;
+            ASSERT_EQ(qGreen(p), 0) << "background colour used at " << x << "," << y;
+        }
+    }
+}
+
+TEST(DrawTextA, WithoutPixelsMeasuresButCannotDraw) {
+    const HDC screen = CreateDCA("DISPLAY", "", "", nullptr);
+    Rect rc{0, 0, 0, 0};
+    EXPECT_GT(DrawTextA(screen, "45 %", -1, &rc, DT_CALCRECT), 0);
+    EXPECT_GT(rc.right, 0);
+    EXPECT_EQ(DrawTextA(screen, "45 %", -1, &rc, DT_SINGLELINE), 0);
+    DeleteDC(screen);
+}
+
+} // namespace
+} // namespace gdi::test
