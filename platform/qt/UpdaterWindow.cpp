@@ -1,0 +1,63 @@
+#include "UpdaterWindow.h"
+
+#include "ClickLabel.h"
+#include "runtime/program.h"
+
+#include <QApplication>
+#include <QTimer>
+
+namespace vex::qtui {
+
+UpdaterWindow::UpdaterWindow(updater::UpdateSettings settings)
+    : form_(window_, inet1_, std::move(settings)) {
+    using updater::UpdateForm;
+    window_.SetShellAction(runtime::StartProgram);
+    QObject::connect(&window_, &frmVexbrindle::Form_Load, &window_, [this] { form_.Form_Load(); });
+    QObject::connect(&window_, &frmVexbrindle::Form_Activate, &window_, [this] {
+        form_.Form_Activate();
+        // Still here: the run stopped and the window stays open for the close label.
+        if (!window_.HasEnded() && unattendedMs_ > 0) CloseWhenStopped();
+    });
+    QObject::connect(&window_, &frmVexbrindle::Timer1_Timer, &window_,
+                     [this] { form_.Timer1_Timer(); });
+    QObject::connect(&window_, &frmVexbrindle::Timer2_Timer, &window_,
+                     [this] { form_.Timer2_Timer(); });
+    QObject::connect(&window_, &frmVexbrindle::lblClose_Click, &window_,
+                     [this] { form_.lblClose_Click(); });
+}
+
+UpdaterWindow::~UpdaterWindow() = default;
+
+void UpdaterWindow::SetUnattended(int milliseconds) {
+    unattendedMs_ = milliseconds;
+    window_.SetAutoAnswer(milliseconds);
+}
+
+void UpdaterWindow::CloseWhenStopped() {
+    QTimer::singleShot(unattendedMs_, &window_, [this] {
+        if (window_.HasEnded()) return;
+        if (window_.lblClose()->isVisible()) {
+            emit window_.lblClose()->clicked();
+        } else {
+            CloseWhenStopped();
+        }
+    });
+}
+
+int UnattendedSecondsFromEnvironment() {
+    bool ok = false;
+    const int seconds = qEnvironmentVariableIntValue("VEXBRINDLE_AUTO_ANSWER", &ok);
+    return ok && seconds >= 0 && seconds <= 3600 ? seconds : 0;
+}
+
+int RunWindowFrontEnd(const updater::UpdateSettings& settings) {
+    // The program ends through End() only: closing a message box while the window is hidden
+    // must not end it behind the run's back.
+    QApplication::setQuitOnLastWindowClosed(false);
+    UpdaterWindow updater(settings);
+    updater.SetUnattended(UnattendedSecondsFromEnvironment() * 1000);
+    updater.Start();
+    return QApplication::exec();
+}
+
+} // namespace vex::qtui

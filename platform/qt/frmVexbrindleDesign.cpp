@@ -1,0 +1,57 @@
+#include "frmVexbrindleDesign.h"
+
+#include "runtime/arith.h"
+
+namespace vex::qtui {
+
+int TwipsToPixels(int twips) {
+    return CLng(static_cast<double>(twips) / kTwipsPerPixel);
+}
+
+namespace {
+
+constexpr Long kLightGrey = 0x00E0E0E0;
+constexpr Long kActiveCaption = static_cast<Long>(0x80000002u); // system colour 2
+
+constexpr FontDesign kWindowFont{};
+constexpr FontDesign kMessageFont{"MS Sans Serif", 9.75, 400};
+constexpr FontDesign kBarFont{"MS Sans Serif", 8.25, 400};
+constexpr FontDesign kCloseFont{"MS Sans Serif", 9.75, 700};
+
+constexpr std::array kControls{
+    //            name        kind                      left   top  width height tab caption
+    ControlDesign{"Label1", ControlKind::Label, 360, 240, 3015, 255, 0, "", kMessageFont,
+                  kLightGrey, kDefaultColor, true},
+    ControlDesign{"ProgressBar1", ControlKind::ProgressBar, 240, 600, 3495, 255, 1, "", kBarFont,
+                  kDefaultColor, kDefaultColor, true},
+    ControlDesign{"Label2", ControlKind::Label, 360, 960, 3375, 255, 2, "", kWindowFont, kLightGrey,
+                  kDefaultColor, true},
+    ControlDesign{"Label3", ControlKind::Label, 360, 1200, 3255, 255, 3, "", kWindowFont,
+                  kLightGrey, kDefaultColor, true},
+    ControlDesign{"lblClose", ControlKind::Label, 3480, 240, 255, 255, 4, "X", kCloseFont,
+                  kLightGrey, kActiveCaption, false},
+};
+
+constexpr std::array kTimers{
+    TimerDesign{"Timer1", kTimer1Interval},
+    TimerDesign{"Timer2", 0},
+};
+
+// Lower-case names, as the window stores them; the store matches names without case.
+const std::array kBarEntries{
+    StoredEntry{"_extentx", Long{6165}},
+    StoredEntry{"_extenty", Long{450}},
+    StoredEntry{"font", kBarFont},
+    StoredEntry{"color", Long{49152}},
+};
+
+} // namespace
+
+const WindowDesign& frmVexbrindleDesign() {
+    static const WindowDesign design{
+        "frmVexbrindle", "", 4020, 1530, kLightGrey, kControls, kTimers, kBarEntries,
+    };
+    return design;
+}
+
+} // namespace vex::qtui

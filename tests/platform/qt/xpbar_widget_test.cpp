@@ -1,0 +1,167 @@
+// The progress bar's widget host: the widget shows the control's own DC, forwards resize and
+// paint, terminates the control when it goes, and shows the bar to assistive technology.
+#include "qt/XPBarWidget.h"
+
+#include "gdi/gdi.h"
+#include "host/HeadlessHost.h"
+#include "progressbar/XP_ProgressBar.h"
+
+#include <QAccessible>
+#include <QSignalSpy>
+#include <QtTest/QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace vex::qtui {
+namespace {
+
+// What the widget puts on the screen, through its own paint event.
+QImage Shown(XPBarWidget& bar) {
+    return bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QRgb Pixel(const QImage& image, int x, int y) {
+    return image.pixel(x, y) & 0xFFFFFF;
+}
+QRgb FromGdi(Long c) {
+    return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF) & 0xFFFFFF;
+}
+
+std::unique_ptr<XPBarWidget> ShownBar(int width, int height) {
+    auto bar = std::make_unique<XPBarWidget>();
+    bar->resize(width, height);
+    bar->InitializeControl();
+    bar->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(bar.get()));
+    return bar;
+}
+
+TEST(XPBarWidget, ShowsACleanBarInAWindow) {
+    auto bar = ShownBar(120, 17);
+    const QImage shown = Shown(*bar);
+    ASSERT_EQ(shown.size(), QSize(120, 17));
+    // Nothing filled yet: the middle of the bar is the cleared white.
+    EXPECT_EQ(Pixel(shown, 60, 8), 0xFFFFFFu);
+    EXPECT_EQ(Pixel(shown, 100, 8), 0xFFFFFFu);
+}
+
+// Whatever the painters draw, the widget must show exactly what the control painted for its
+// state and size: the same control in a window-less host gives the reference picture.
+struct StateCase {
+    const char* name; // the fault the row catches
+    int width, height;
+    Long value;
+    Long scrolling;
+};
+
+class XPBarWidgetShowsControl : public ::testing::TestWithParam<StateCase> {};
+
+TEST_P(XPBarWidgetShowsControl, SamePixelsAsTheControlPaints) {
+    const StateCase& c = GetParam();
+    auto bar = ShownBar(c.width, c.height);
+    bar->control().SetScrolling(c.scrolling);
+    bar->SetValue(c.value);
+
+    HeadlessHost reference(c.width, c.height);
+    reference.Control().SetScrolling(c.scrolling);
+    reference.Control().SetValue(c.value);
+
+    EXPECT_EQ(Shown(*bar), reference.Screen().convertToFormat(QImage::Format_RGB32)) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, XPBarWidgetShowsControl,
+    ::testing::Values(StateCase{"value not presented after a set", 120, 17, 40, 0},
+                      StateCase{"full bar not presented", 233, 17, 100, 0},
+                      StateCase{"black-cleared style shows stale white", 90, 20, 60, 6},
+                      StateCase{"tall bar clipped", 30, 80, 70, 0}),
+    [](const auto& info) { return std::to_string(info.index); });
+
+TEST(XPBarWidget, ResizeRepaintsTheBarAtTheNewSize) {
+    auto bar = ShownBar(60, 17);
+    bar->SetValue(50);
+    bar->resize(200, 25);
+    QCoreApplication::processEvents();
+
+    HeadlessHost reference(200, 25);
+    reference.Control().SetValue(50);
+    EXPECT_EQ(bar->image().size(), QSize(200, 25));
+    EXPECT_EQ(Shown(*bar), reference.Screen().convertToFormat(QImage::Format_RGB32));
+
+    // Shrinking keeps the (larger) surface and still shows the right picture.
+    bar->resize(40, 10);
+    QCoreApplication::processEvents();
+    HeadlessHost small(40, 10);
+    small.Control().SetValue(50);
+    EXPECT_EQ(Shown(*bar), small.Screen().convertToFormat(QImage::Format_RGB32));
+}
+
+TEST(XPBarWidget, ZeroSizeShowsNothingAndDoesNotCrash) {
+    auto bar = std::make_unique<XPBarWidget>();
+    bar->resize(0, 0);
+    bar->InitializeControl();
+    bar->SetValue(30);
+    bar->resize(50, 10);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Shown(*bar).size(), QSize(50, 10));
+}
+
+TEST(XPBarWidget, DestructionTerminatesTheControlAndLeavesNoGdiObject) {
+    const int before = gdi::LiveObjectCount();
+    {
+        auto bar = ShownBar(150, 17);
+        bar->SetValue(80);
+        bar->resize(300, 20);
+        QCoreApplication::processEvents();
+        EXPECT_GT(gdi::LiveObjectCount(), before);
+    }
+    EXPECT_EQ(gdi::LiveObjectCount(), before);
+}
+
+TEST(XPBarWidget, UninitialisedWidgetPaintsItsBackgroundOnly) {
+    XPBarWidget bar;
+    bar.resize(40, 10);
+    const QImage shown = Shown(bar);
+    EXPECT_EQ(Pixel(shown, 20, 5), FromGdi(gdi::GetSysColor(gdi::COLOR_BTNFACE)));
+}
+
+TEST(XPBarWidget, ScaleIsInTwipsUntilTheControlAsksForPixels) {
+    XPBarWidget bar;
+    bar.resize(40, 10);
+    EXPECT_FLOAT_EQ(bar.ScaleWidth(), 600.0f);
+    EXPECT_FLOAT_EQ(bar.ScaleHeight(), 150.0f);
+    bar.InitializeControl();
+    EXPECT_FLOAT_EQ(bar.ScaleWidth(), 40.0f);
+    EXPECT_FLOAT_EQ(bar.ScaleHeight(), 10.0f);
+}
+
+TEST(XPBarWidget, PropertyChangesReachTheContainerAsASignal) {
+    auto bar = ShownBar(50, 10);
+    QSignalSpy spy(bar.get(), &XPBarWidget::propertyChanged);
+    bar->control().SetMax(200);
+    bar->control().SetShowText(kTrue);
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_EQ(spy.at(0).at(0).toString(), "Max");
+    EXPECT_EQ(spy.at(1).at(0).toString(), "ShowText");
+}
+
+TEST(XPBarWidget, AssistiveTechnologySeesAProgressBarWithItsValue) {
+    auto bar = ShownBar(100, 17);
+    bar->SetValue(37);
+    QAccessibleInterface* a11y = QAccessible::queryAccessibleInterface(bar.get());
+    ASSERT_NE(a11y, nullptr);
+    EXPECT_EQ(a11y->role(), QAccessible::ProgressBar);
+    ASSERT_NE(a11y->valueInterface(), nullptr);
+    EXPECT_EQ(a11y->valueInterface()->currentValue().toInt(), 37);
+    EXPECT_EQ(a11y->valueInterface()->minimumValue().toInt(), 0);
+    EXPECT_EQ(a11y->valueInterface()->maximumValue().toInt(), 100);
+    EXPECT_EQ(a11y->text(QAccessible::Value), "37%");
+
+    // A value beyond the range shows (and reads) as full.
+    bar->SetValue(150);
+    EXPECT_EQ(a11y->valueInterface()->currentValue().toInt(), 100);
+}
+
+} // namespace
+} // namespace vex::qtui
