@@ -42,6 +42,8 @@ const ValueCase kValueCases[] = {
     {"Min above Max is accepted", 10, 20, 1, 30, 0},
 };
 
+void PrintTo(const ValueCase& c, std::ostream* os) { *os << c.name; }
+
 class ValueArithmetic : public ::testing::TestWithParam<ValueCase> {};
 
 TEST_P(ValueArithmetic, SetStoresPercentAndGetConvertsBack) {
