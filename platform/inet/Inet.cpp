@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 namespace vex::inet {
@@ -29,8 +30,9 @@ QString Seconds(int ms) {
 class Transfer {
   public:
     Transfer(QNetworkReply& reply, QIODevice& sink, qint64 maxBytes, Inet::Timeouts timeouts,
-             const QUrl& url)
-        : reply_(reply), sink_(sink), maxBytes_(maxBytes), timeouts_(timeouts), url_(url) {}
+             const QUrl& url, std::function<void(qint64)> onWritten)
+        : reply_(reply), sink_(sink), maxBytes_(maxBytes), timeouts_(timeouts), url_(url),
+          onWritten_(std::move(onWritten)) {}
 
     void Start(QEventLoop& loop) {
         timer_.setSingleShot(true);
@@ -46,15 +48,24 @@ class Transfer {
     void OnFinished() {
         timer_.stop();
         if (failure_) return;
-        if (reply_.error() != QNetworkReply::NoError) {
-            Fail(InetError::Kind::Transfer, reply_.errorString());
-            return;
-        }
         OnMetaData();
         if (failure_) return;
         OnReadyRead();
         if (failure_) return;
+        // A body cut short is described by what is missing, whatever error the cut produced.
         const QVariant length = reply_.header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > received_) {
+            Fail(InetError::Kind::Transfer,
+                 QStringLiteral("The connection to %1 was closed after %2 of %3 bytes")
+                     .arg(url_.host())
+                     .arg(received_)
+                     .arg(length.toLongLong()));
+            return;
+        }
+        if (reply_.error() != QNetworkReply::NoError) {
+            Fail(InetError::Kind::Transfer, reply_.errorString());
+            return;
+        }
         if (length.isValid() && length.toLongLong() != received_) {
             Fail(InetError::Kind::Transfer,
                  QStringLiteral("The connection to %1 was closed after %2 of %3 bytes")
@@ -68,7 +79,7 @@ class Transfer {
         if (failure_) return;
         failure_.emplace(kind, description);
         timer_.stop();
-        if (reply_.isRunning()) reply_.abort();
+        if (reply_.isRunning() && reply_.error() == QNetworkReply::NoError) reply_.abort();
     }
 
     const std::optional<InetError>& failure() const { return failure_; }
@@ -97,8 +108,9 @@ class Transfer {
     }
 
     void OnReadyRead() {
-        if (failure_) return;
+        if (failure_ || !reply_.isOpen()) return;
         Answered();
+        bool written = false;
         char buffer[64 * 1024];
         for (;;) {
             const qint64 n = reply_.read(buffer, sizeof buffer);
@@ -112,7 +124,9 @@ class Transfer {
                 Fail(InetError::Kind::Write, sink_.errorString());
                 return;
             }
+            written = true;
         }
+        if (written) onWritten_(received_);
     }
 
     void OnTimeout() {
@@ -137,6 +151,7 @@ class Transfer {
     qint64 maxBytes_;
     Inet::Timeouts timeouts_;
     QUrl url_;
+    std::function<void(qint64)> onWritten_;
     QTimer timer_;
     bool answered_ = false;
     qint64 received_ = 0;
@@ -178,9 +193,8 @@ void Inet::OpenURL(const QString& url, int dataType, QIODevice& sink, qint64 max
     reply_ = reply;
 
     QEventLoop loop;
-    Transfer transfer(*reply, sink, maxBytes, timeouts_, qurl);
-    connect(reply, &QNetworkReply::readyRead, this,
-            [this, &transfer] { emit BytesWritten(transfer.received()); });
+    Transfer transfer(*reply, sink, maxBytes, timeouts_, qurl,
+                      [this](qint64 total) { emit BytesWritten(total); });
     transfer.Start(loop);
     if (!reply->isFinished()) loop.exec();
 

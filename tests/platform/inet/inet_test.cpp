@@ -1,0 +1,237 @@
+#include "QtPrinters.h"
+#include "TestServers.h"
+
+#include "inet/Inet.h"
+
+#include <QBuffer>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using vex::inet::Inet;
+using vex::inet::InetError;
+using vex::testing::CannedReply;
+using vex::testing::FaultServer;
+using Kind = InetError::Kind;
+using After = CannedReply::After;
+
+namespace {
+
+struct Outcome {
+    QByteArray body;
+    std::optional<InetError> error;
+};
+
+Outcome Fetch(Inet& inet, const QString& url, qint64 maxBytes = vex::inet::kNoLimit) {
+    Outcome outcome;
+    QBuffer sink(&outcome.body);
+    sink.open(QIODevice::WriteOnly);
+    try {
+        inet.OpenURL(url, vex::inet::icByteArray, sink, maxBytes);
+    } catch (const InetError& error) {
+        outcome.error = error;
+    }
+    return outcome;
+}
+
+// Time-outs short enough for a test, long enough never to fire on a healthy loopback transfer.
+constexpr Inet::Timeouts kShortTimeouts{2'000, 2'000};
+
+} // namespace
+
+TEST(Inet, BodyArrivesByteForByteWithAndWithoutLength) {
+    FaultServer server;
+    const QByteArray body = vex::testing::PatternBytes(3 * 1024 * 1024 + 17);
+    server.Route("/plain", {.body = body});
+    server.Route("/chunked", {.body = body, .chunked = true});
+    Inet inet;
+    for (const char* path : {"/plain", "/chunked"}) {
+        const Outcome outcome = Fetch(inet, server.Url(path));
+        ASSERT_FALSE(outcome.error) << path << ": " << outcome.error->what();
+        EXPECT_TRUE(outcome.body == body) << path;
+    }
+}
+
+TEST(Inet, FailuresCarryADescriptionTheUserCanRead) {
+    struct Case {
+        const char* name; // the fault the row catches
+        CannedReply reply;
+        qint64 maxBytes;
+        Kind kind;
+        QString description; // a part of the description
+    };
+    const QByteArray kilobyte = vex::testing::PatternBytes(1000);
+    const Case cases[] = {
+        {"error page written as if it were the file",
+         {.status = 404, .reason = "Not Found", .body = "gone"},
+         -1,
+         Kind::Http,
+         "HTTP 404 Not Found"},
+        {"server error taken for success",
+         {.status = 500, .reason = "Internal Server Error", .body = "oops"},
+         -1,
+         Kind::Http,
+         "HTTP 500 Internal Server Error"},
+        {"body shorter than its Content-Length accepted",
+         {.body = kilobyte, .declaredLength = 4000},
+         -1,
+         Kind::Transfer,
+         ""},
+        {"connection cut inside a chunked body accepted",
+         {.body = kilobyte, .chunked = true, .sendBytes = 300},
+         -1,
+         Kind::Transfer,
+         ""},
+        {"stalled transfer waits forever",
+         {.body = kilobyte, .sendBytes = 300, .after = After::KeepOpen},
+         -1,
+         Kind::Timeout,
+         "No data arrived from 127.0.0.1 for 2 seconds"},
+        {"silent server waits forever",
+         {.after = After::Silent},
+         -1,
+         Kind::Timeout,
+         "The server 127.0.0.1 did not answer within 2 seconds"},
+        {"announced body over the cap accepted",
+         {.body = kilobyte},
+         999,
+         Kind::TooLarge,
+         "larger than the 999 bytes allowed"},
+        {"unannounced body over the cap accepted",
+         {.body = kilobyte, .chunked = true},
+         999,
+         Kind::TooLarge,
+         "999 bytes"},
+    };
+    for (const Case& c : cases) {
+        FaultServer server;
+        server.Route("/file", c.reply);
+        Inet inet;
+        inet.SetTimeouts(kShortTimeouts);
+        const Outcome outcome = Fetch(inet, server.Url("/file"), c.maxBytes);
+        ASSERT_TRUE(outcome.error) << c.name;
+        EXPECT_EQ(outcome.error->kind(), c.kind) << c.name << ": " << outcome.error->what();
+        EXPECT_FALSE(outcome.error->Description().isEmpty()) << c.name;
+        EXPECT_TRUE(outcome.error->Description().contains(c.description))
+            << c.name << ": " << outcome.error->what();
+        EXPECT_FALSE(inet.StillExecuting()) << c.name;
+    }
+}
+
+TEST(Inet, BodyExactlyAtTheCapIsAccepted) {
+    FaultServer server;
+    const QByteArray body = vex::testing::PatternBytes(999);
+    server.Route("/file", {.body = body, .chunked = true});
+    Inet inet;
+    const Outcome outcome = Fetch(inet, server.Url("/file"), 999);
+    ASSERT_FALSE(outcome.error) << outcome.error->what();
+    EXPECT_EQ(outcome.body, body);
+}
+
+TEST(Inet, RefusedConnectionIsAFailure) {
+    Inet inet;
+    const Outcome outcome =
+        Fetch(inet, QStringLiteral("http://127.0.0.1:%1/x").arg(vex::testing::ClosedPort()));
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(outcome.error->kind(), Kind::Transfer);
+    EXPECT_TRUE(outcome.error->Description().contains("refused", Qt::CaseInsensitive))
+        << outcome.error->what();
+}
+
+TEST(Inet, FollowsUpToTenRedirectsButNotMore) {
+    FaultServer server;
+    for (int i = 0; i < 11; ++i) {
+        const QByteArray next = i == 10 ? "/target" : "/hop" + QByteArray::number(i + 1);
+        server.Route("/hop" + QByteArray::number(i),
+                     {.status = 302, .reason = "Found", .headers = {{"Location", next}}});
+    }
+    server.Route("/target", {.body = "arrived"});
+    Inet inet;
+    const Outcome tenHops = Fetch(inet, server.Url("/hop1"));
+    ASSERT_FALSE(tenHops.error) << tenHops.error->what();
+    EXPECT_EQ(tenHops.body, "arrived");
+
+    const Outcome elevenHops = Fetch(inet, server.Url("/hop0"));
+    ASSERT_TRUE(elevenHops.error);
+    EXPECT_EQ(elevenHops.error->kind(), Kind::Transfer);
+}
+
+TEST(Inet, StillExecutingExactlyWhileAFetchRuns) {
+    FaultServer server;
+    server.Route(
+        "/slow",
+        {.body = vex::testing::PatternBytes(5000), .sendBytes = 1000, .after = After::Hold});
+    Inet inet;
+    EXPECT_FALSE(inet.StillExecuting());
+    bool seenExecuting = false;
+    QObject::connect(&inet, &Inet::BytesWritten, [&] {
+        seenExecuting = inet.StillExecuting();
+        server.Release();
+    });
+    const Outcome outcome = Fetch(inet, server.Url("/slow"));
+    ASSERT_FALSE(outcome.error) << outcome.error->what();
+    EXPECT_TRUE(seenExecuting);
+    EXPECT_FALSE(inet.StillExecuting());
+}
+
+TEST(Inet, ASecondFetchWhileOneRunsIsRefused) {
+    FaultServer server;
+    server.Route("/slow", {.body = "0123456789", .sendBytes = 5, .after = After::Hold});
+    Inet inet;
+    std::optional<InetError> nested;
+    QObject::connect(&inet, &Inet::BytesWritten, [&] {
+        if (nested) return;
+        nested = Fetch(inet, server.Url("/slow")).error;
+        server.Release();
+    });
+    const Outcome outer = Fetch(inet, server.Url("/slow"));
+    ASSERT_TRUE(nested);
+    EXPECT_EQ(nested->kind(), Kind::Transfer);
+    ASSERT_FALSE(outer.error) << outer.error->what();
+    EXPECT_EQ(outer.body, "0123456789");
+}
+
+TEST(Inet, AbandonCutsTheFetchOffAndRefusesLaterOnes) {
+    FaultServer server;
+    server.Route(
+        "/slow",
+        {.body = vex::testing::PatternBytes(5000), .sendBytes = 1000, .after = After::Hold});
+    Inet inet;
+    QObject::connect(&inet, &Inet::BytesWritten, [&] { inet.Abandon(); });
+    const Outcome outcome = Fetch(inet, server.Url("/slow"));
+    ASSERT_TRUE(outcome.error);
+    EXPECT_TRUE(outcome.error->Abandoned());
+    EXPECT_FALSE(inet.StillExecuting());
+
+    const Outcome later = Fetch(inet, server.Url("/slow"));
+    ASSERT_TRUE(later.error);
+    EXPECT_TRUE(later.error->Abandoned());
+    EXPECT_EQ(server.RequestCount("/slow"), 1);
+}
+
+TEST(Inet, TimersTickWhileAFetchWaits) {
+    // The server holds the rest of the body until the timer has ticked five times; were the
+    // event loop blocked, the fetch would end in the stall time-out instead.
+    FaultServer server;
+    server.Route("/slow", {.body = "held body", .sendBytes = 2, .after = After::Hold});
+    Inet inet;
+    inet.SetTimeouts({30'000, 30'000});
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (++ticks == 5) server.Release();
+    });
+    timer.start(1);
+    const Outcome outcome = Fetch(inet, server.Url("/slow"));
+    ASSERT_FALSE(outcome.error) << outcome.error->what();
+    EXPECT_EQ(outcome.body, "held body");
+    EXPECT_GE(ticks, 5);
+}
+
+TEST(Inet, ReturnsTheWholeBodyAsBytes) {
+    FaultServer server;
+    server.Route("/page", {.body = "1.2.3\r\n"});
+    Inet inet;
+    EXPECT_EQ(inet.OpenURL(server.Url("/page"), vex::inet::icByteArray), "1.2.3\r\n");
+}

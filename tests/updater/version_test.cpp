@@ -1,0 +1,83 @@
+#include "updater/Version.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "QtPrinters.h"
+
+using vex::updater::FirstField;
+using vex::updater::VersionText;
+
+TEST(FirstField, ReadsTheFirstFieldOfAFile) {
+    struct Case {
+        const char* name; // the fault the row catches
+        QByteArray bytes;
+        std::optional<QString> expected;
+    };
+    const Case cases[] = {
+        {"plain version not read", "1.2.3", "1.2.3"},
+        {"line end kept in the value", "1.2.3\r\nrest", "1.2.3"},
+        {"bare line feed kept", "1.2.3\nrest", "1.2.3"},
+        {"text after a comma kept", "1.2.3,build 7\n", "1.2.3"},
+        {"leading blanks kept", "   1.2.3\n", "1.2.3"},
+        {"trailing blanks kept", "1.2.3  ,x\n", "1.2.3"},
+        {"quotes kept", "\"1.2.3\"\n", "1.2.3"},
+        {"comma inside quotes ends the field", "\"1,2 3\",x\n", "1,2 3"},
+        {"quoted field across a line end cut", "\"1.2\n3\"", "1.2\n3"},
+        {"unclosed quote loses the text", "\"1.2.3", "1.2.3"},
+        {"empty first line not empty", "\r\n1.2.3\r\n", ""},
+        {"only blanks fails", "   ", ""},
+        {"empty file read as a field", "", std::nullopt},
+        {"bytes above 127 not Latin-1", "1.2\xe9\n", QString::fromLatin1("1.2\xe9")},
+        {"markup taken for a version", "<html>1.2</html>", "<html>1.2</html>"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FirstField(c.bytes), c.expected) << c.name;
+}
+
+TEST(VersionText, OrdersByCodeUnitsNotNumbers) {
+    struct Case {
+        const char* local;
+        const char* server;
+        bool update; // server orders strictly after local
+    };
+    const Case cases[] = {
+        {"1.2.3", "1.2.4", true}, {"1.2.3", "1.2.3", false}, {"1.9", "1.10", false},
+        {"9.0", "10.0", false},   {"1.2", "1.2.1", true},    {"1.2.1", "1.2", false},
+        {"1.0.0", "", false},     {"", "0", true},           {"1.2B", "1.2b", true},
+        {"1.2b", "1.2B", false},  {"1.0.0", "1.0.1", true},
+    };
+    for (const Case& c : cases) {
+        const VersionText local{QString::fromLatin1(c.local)};
+        const VersionText server{QString::fromLatin1(c.server)};
+        EXPECT_EQ(server > local, c.update) << "local " << c.local << ", server " << c.server;
+    }
+}
+
+TEST(LocalVersion, FallsBackToOwnVersionWhenTheFileCannotBeRead) {
+    struct Case {
+        const char* name;                 // the fault the row catches
+        std::optional<QByteArray> verDat; // nullopt: no file
+        bool updateFolder;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"file not read", "2.0.1\r\n", true, "2.0.1"},
+        {"quotes not dropped", "\"2.0.1\"\r\n", true, "2.0.1"},
+        {"missing file not replaced by the fallback", std::nullopt, true, "1.0.0"},
+        {"missing folder not replaced by the fallback", std::nullopt, false, "1.0.0"},
+        {"empty file not replaced by the fallback", QByteArray(), true, "1.0.0"},
+        {"empty first line replaced by the fallback", "\r\n", true, ""},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        if (c.updateFolder) QDir(dir.path()).mkdir("Update");
+        if (c.verDat) {
+            QFile file(dir.filePath("Update/ver.dat"));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(*c.verDat);
+        }
+        EXPECT_EQ(vex::updater::ReadLocalVersion(dir.path(), "1.0.0"), c.expected) << c.name;
+    }
+}
