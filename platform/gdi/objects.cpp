@@ -30,7 +30,10 @@ HDC AddDC(DcKind kind, QImage* target) {
     dc.pen = table.stockPen();
     dc.brush = table.stockBrush();
     dc.font = table.stockFont();
-    if (kind == DcKind::Memory) dc.bitmap = table.stockBitmap();
+    if (kind == DcKind::Memory) {
+        dc.bitmap = table.stockBitmap();
+        dc.bitmapImage = table.find(dc.bitmap, Kind::Bitmap)->image.get();
+    }
     return slot->handle;
 }
 
@@ -185,6 +188,7 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
     Release(previous);
     if (!slot->stock) ++slot->selectCount;
     *current = obj;
+    if (slot->kind == Kind::Bitmap) dc->bitmapImage = slot->image.get();
     return previous;
 }
 

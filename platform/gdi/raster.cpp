@@ -163,6 +163,22 @@ void DrawLinePixels(QImage& image, qint64 x0, qint64 y0, qint64 x1, qint64 y1, Q
     uchar* bits = image.bits();
     const qsizetype bpl = image.bytesPerLine();
 
+    if (dy == 0) { // the common case in gradients: one row span
+        if (y0 < 0 || y0 >= h) return;
+        const qint64 from = sx > 0 ? x0 : x1 + 1; // the end pixel is left out either way
+        const qint64 to = sx > 0 ? x1 : x0 + 1;
+        const Span s = {std::max<qint64>(from, 0), y0, std::min<qint64>(to, w), y0 + 1};
+        if (!s.empty()) std::fill_n(Row(bits, bpl, y0) + s.left, s.right - s.left, color);
+        return;
+    }
+    if (dx == 0) { // one column
+        if (x0 < 0 || x0 >= w) return;
+        const qint64 from = std::max<qint64>(sy > 0 ? y0 : y1 + 1, 0);
+        const qint64 to = std::min<qint64>(sy > 0 ? y1 : y0 + 1, h);
+        for (qint64 y = from; y < to; ++y)
+            Row(bits, bpl, y)[x0] = color;
+        return;
+    }
     if (adx >= ady) {
         // Only the steps whose column is inside the image are walked.
         const auto [first, last] = StepsInside(x0, sx, adx, w);

@@ -16,10 +16,7 @@ Long MakeHandle(std::uint16_t generation, std::size_t index) {
 
 } // namespace
 
-Table& Table::instance() {
-    static Table table;
-    return table;
-}
+Table* Table::instance_ = nullptr;
 
 Table::Table() {
     Slot* pen = add(Kind::Pen);
@@ -43,31 +40,20 @@ Table::Table() {
     stockBitmap_ = bitmap->handle;
 }
 
-Slot* Table::findAny(Long handle) {
-    const auto index = static_cast<std::uint32_t>(handle) & 0xFFFFu;
-    if (handle <= 0 || index >= slots_.size()) return nullptr;
-    Slot& slot = slots_[index];
-    return slot.handle == handle ? &slot : nullptr;
-}
-
-Slot* Table::find(Long handle, Kind kind) {
-    Slot* slot = findAny(handle);
-    return slot && slot->kind == kind ? slot : nullptr;
-}
-
 Slot* Table::add(Kind kind) {
     std::size_t index;
-    if (free_.size() > kMinFreeSlots || (slots_.size() == kMaxSlots && !free_.empty())) {
+    if (free_.size() > kMinFreeSlots || (count_ == kMaxSlots && !free_.empty())) {
         index = free_.front();
         free_.pop_front();
-    } else if (slots_.size() < kMaxSlots) {
-        index = slots_.size();
-        slots_.emplace_back();
-        slots_.back().generation = 1;
+    } else if (count_ < kMaxSlots) {
+        index = count_++;
+        auto& chunk = chunks_[index >> kChunkBits];
+        if (!chunk) chunk = std::make_unique<Slot[]>(kChunkSize);
+        chunk[index & (kChunkSize - 1)].generation = 1;
     } else {
         return nullptr; // every slot is in use: the process has exhausted its handles
     }
-    Slot& slot = slots_[index];
+    Slot& slot = chunks_[index >> kChunkBits][index & (kChunkSize - 1)];
     slot.handle = MakeHandle(slot.generation, index);
     slot.kind = kind;
     slot.stock = false;
@@ -91,18 +77,6 @@ void Table::remove(Slot* slot) {
     slot->clientSize = nullptr;
     slot->generation = slot->generation >= kMaxGeneration ? 1 : slot->generation + 1;
     free_.push_back(static_cast<std::uint16_t>(index));
-}
-
-QImage* PixelsOf(DcState& dc) {
-    QImage* image = nullptr;
-    if (dc.kind == DcKind::Image) {
-        image = dc.target;
-    } else if (dc.kind == DcKind::Memory) {
-        if (Slot* bitmap = Table::instance().find(dc.bitmap, Kind::Bitmap))
-            image = bitmap->image.get();
-    }
-    if (!image || image->isNull() || image->depth() != 32) return nullptr;
-    return image;
 }
 
 // --- Fault injection ------------------------------------------------------------------------

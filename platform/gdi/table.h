@@ -16,7 +16,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <vector>
 
 namespace gdi::detail {
 
@@ -26,8 +25,9 @@ enum class BrushKind : std::uint8_t { Solid, Hatch, Pattern };
 
 struct DcState {
     DcKind kind = DcKind::Screen;
-    QImage* target = nullptr; // the caller's image (image DCs only)
-    HBITMAP bitmap = 0;       // memory DCs only
+    QImage* target = nullptr;      // the caller's image (image DCs only)
+    HBITMAP bitmap = 0;            // memory DCs only
+    QImage* bitmapImage = nullptr; // the pixels of `bitmap`, kept with it on every selection
     HPEN pen = 0;
     HBRUSH brush = 0;
     HFONT font = 0;
@@ -57,11 +57,22 @@ struct Slot {
 
 class Table {
   public:
-    static Table& instance();
+    static Table& instance() {
+        if (!instance_) instance_ = new Table; // never destroyed: handles may outlive main()
+        return *instance_;
+    }
 
     // The slot of a live handle of the given kind, or null (0, freed, stale or another kind).
-    Slot* find(Long handle, Kind kind);
-    Slot* findAny(Long handle);
+    Slot* find(Long handle, Kind kind) {
+        Slot* slot = findAny(handle);
+        return slot && slot->kind == kind ? slot : nullptr;
+    }
+    Slot* findAny(Long handle) {
+        const auto index = static_cast<std::uint32_t>(handle) & 0xFFFFu;
+        if (handle <= 0 || index >= count_) return nullptr;
+        Slot& slot = chunks_[index >> kChunkBits][index & (kChunkSize - 1)];
+        return slot.handle == handle ? &slot : nullptr;
+    }
 
     // A fresh slot of the given kind, or null when the table is full.
     Slot* add(Kind kind);
@@ -79,8 +90,14 @@ class Table {
 
     static constexpr std::size_t kMaxSlots = 65536;
     static constexpr std::size_t kMinFreeSlots = 1024;
+    static constexpr std::size_t kChunkBits = 8;
+    static constexpr std::size_t kChunkSize = std::size_t(1) << kChunkBits;
 
-    std::deque<Slot> slots_; // a deque: slot addresses stay valid while it grows
+    static Table* instance_;
+
+    // Fixed-size chunks: slot addresses stay valid while the table grows.
+    std::unique_ptr<Slot[]> chunks_[kMaxSlots / kChunkSize];
+    std::size_t count_ = 0; // slots handed out so far
     std::deque<std::uint16_t> free_;
     int live_ = 0; // non-stock objects and DCs (windows excluded)
     HPEN stockPen_ = 0;
@@ -99,7 +116,10 @@ inline COLORREF ToColorRef(QRgb c) {
 }
 
 // The pixels a DC draws into, or null when it has none (the screen DC, or an unusable image).
-QImage* PixelsOf(DcState& dc);
+inline QImage* PixelsOf(DcState& dc) {
+    QImage* image = dc.kind == DcKind::Image ? dc.target : dc.bitmapImage;
+    return image && image->depth() == 32 ? image : nullptr; // a null image has depth 0
+}
 
 // Fault injection: true when the named entry point has been told to fail this call. The armed
 // flag keeps the check to one load on the hot paths while no failure is pending.
