@@ -109,6 +109,8 @@ bool DeleteDC(HDC hdc);
 HBRUSH CreateSolidBrush(COLORREF color);
 HBRUSH CreateHatchBrush(int style, COLORREF color); // 0 for a style outside 0..5
 HBRUSH CreatePatternBrush(HBITMAP bitmap);          // copies the bitmap's pixels
+// PS_SOLID or PS_NULL, width 0 or 1 (both one pixel); anything else fails (0) rather than
+// drawing something different.
 HPEN CreatePen(int style, int width, COLORREF color);
 
 // --- Drawing ----------------------------------------------------------------------------------
@@ -118,12 +120,15 @@ int FrameRect(HDC hdc, const Rect& rc, HBRUSH brush); // 1-pixel border inside r
 bool MoveToEx(HDC hdc, int x, int y, Point* previous);
 bool LineTo(HDC hdc, int x, int y); // start pixel drawn, end pixel not
 bool SetPixelV(HDC hdc, int x, int y, COLORREF color);
-bool PatBlt(HDC hdc, int x, int y, int width, int height, Long rop); // PATCOPY
+// PATCOPY only (other operations fail). A zero or negative extent paints nothing.
+bool PatBlt(HDC hdc, int x, int y, int width, int height, Long rop);
 bool BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int ySrc,
             Long rop);                          // SRCCOPY
 int SetBkMode(HDC hdc, int mode);               // returns the previous mode, 0 on failure
 COLORREF SetBkColor(HDC hdc, COLORREF color);   // returns the previous colour
 COLORREF SetTextColor(HDC hdc, COLORREF color); // returns the previous colour
+// 1-pixel rings in the 3-D system colours, outer ring on rc's border, inner ring one pixel
+// inside; the BF_LEFT/TOP/RIGHT/BOTTOM bits of `flags` choose the sides; rc is not changed.
 bool DrawEdge(HDC hdc, Rect* rc, UINT edge, UINT flags);
 // Measures (DT_CALCRECT: right = left + width, bottom = top + height) or draws one line of
 // text, left and top aligned in rc and clipped to it, in the DC's font, text colour and
@@ -136,7 +141,9 @@ bool GetClientRect(HWND hwnd, Rect* rc);
 // --- Bridges to Qt (not GDI calls; used by hosts, tools and tests) ----------------------------
 
 // A DC that draws into pixels owned by the caller (a host's own DC over the image that its
-// widget shows). The image must outlive the DC and must be Format_RGB32.
+// widget shows). The image must outlive the DC and should be Format_RGB32; the host may
+// reallocate it between calls. An image of another depth than 32 bits leaves the DC without
+// pixels (drawing calls fail).
 HDC CreateDCForImage(QImage* target);
 // The pixels behind a DC: the bitmap selected into a memory DC, or the caller's image; null
 // for the screen DC or a bad handle.
@@ -151,7 +158,8 @@ HFONT CreateFontFromQFont(const QFont& font);
 HWND RegisterWindow(std::function<QSize()> clientSize);
 void UnregisterWindow(HWND hwnd);
 
-// Objects and DCs alive now (stock objects excluded): tests use it to prove nothing leaks.
+// Objects and DCs alive now (stock objects and windows excluded): tests use it to prove
+// nothing leaks.
 int LiveObjectCount();
 
 // Test hooks: make the next call(s) of one entry point fail as if the platform refused it.

@@ -261,6 +261,12 @@ TEST_F(Handles, ImageOfDcIsTheSelectedBitmapOrTheCallersImage) {
     EXPECT_EQ(ImageOfDC(own), &pixels);
     EXPECT_EQ(CreateDCForImage(nullptr), 0);
 
+    QImage packed(3, 2, QImage::Format_RGB888); // not 32-bit pixels: the DC cannot draw
+    const HDC unusable = CreateDCForImage(&packed);
+    EXPECT_EQ(ImageOfDC(unusable), nullptr);
+    EXPECT_FALSE(SetPixelV(unusable, 0, 0, kRed));
+    DeleteDC(unusable);
+
     const HDC memory = CreateCompatibleDC(0);
     EXPECT_EQ(ImageOfDC(memory)->size(), QSize(1, 1)); // the stock bitmap
     const HBITMAP bitmap = CreateCompatibleBitmap(memory, 5, 4);
