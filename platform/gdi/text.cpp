@@ -66,8 +66,16 @@ int DrawTextA(HDC hdc, const char* text, int length, Rect* rc, UINT format) {
     QPainter painter(image);
     painter.setClipRect(clip);
     if (dc.bkMode == OPAQUE) {
-        const QRect cell(rc->left, rc->top, width, height);
-        painter.fillRect(cell.intersected(clip), QColor(ToQRgb(dc.bkColor)));
+        // The text cell, in 64 bits until it is clipped: rc may lie anywhere in the 32-bit range.
+        const qint64 cellLeft = std::max<qint64>(rc->left, left);
+        const qint64 cellTop = std::max<qint64>(rc->top, top);
+        const qint64 cellRight = std::min<qint64>(qint64(rc->left) + width, right);
+        const qint64 cellBottom = std::min<qint64>(qint64(rc->top) + height, bottom);
+        if (cellRight > cellLeft && cellBottom > cellTop) {
+            painter.fillRect(QRect(int(cellLeft), int(cellTop), int(cellRight - cellLeft),
+                                   int(cellBottom - cellTop)),
+                             QColor(ToQRgb(dc.bkColor)));
+        }
     }
     painter.setFont(font);
     painter.setPen(QColor(ToQRgb(dc.textColor)));

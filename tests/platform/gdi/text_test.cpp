@@ -172,6 +172,19 @@ TEST(DrawTextA, TransparentModeLeavesTheBackground) {
     }
 }
 
+TEST(DrawTextA, RectanglesAtTheEndsOfTheRangeDrawNothingAndDoNotOverflow) {
+    TextCanvas canvas(20, 10);
+    SetBkColor(canvas.dc(), kRed);
+    for (Rect rc : {Rect{2147483000, 0, 2147483647, 10}, Rect{-2147483647 - 1, 0, -2147483000, 10},
+                    Rect{0, 2147483000, 20, 2147483647}}) {
+        EXPECT_GT(DrawTextA(canvas.dc(), "MMMM", -1, &rc, DT_SINGLELINE), 0);
+        Rect measured = rc;
+        DrawTextA(canvas.dc(), "MMMM", -1, &measured, DT_CALCRECT);
+        EXPECT_GE(measured.right, measured.left) << "the measured edge saturates, never wraps";
+    }
+    EXPECT_EQ(InkBox(canvas.image(), kWhite).right, 0);
+}
+
 TEST(DrawTextA, WithoutPixelsMeasuresButCannotDraw) {
     const HDC screen = CreateDCA("DISPLAY", "", "", nullptr);
     Rect rc{0, 0, 0, 0};
