@@ -1,10 +1,15 @@
 #include "UpdaterWindow.h"
 
 #include "ClickLabel.h"
+#include "runtime/errors.h"
 #include "runtime/program.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTimer>
+
+#include <csignal>
+#include <unistd.h>
 
 namespace vex::qtui {
 
@@ -14,7 +19,12 @@ UpdaterWindow::UpdaterWindow(updater::UpdateSettings settings)
     window_.SetShellAction(runtime::StartProgram);
     QObject::connect(&window_, &frmVexbrindle::Form_Load, &window_, [this] { form_.Form_Load(); });
     QObject::connect(&window_, &frmVexbrindle::Form_Activate, &window_, [this] {
-        form_.Form_Activate();
+        // A failing step of the run stops it silently where it stands; nothing escapes into
+        // the event loop.
+        try {
+            form_.Form_Activate();
+        } catch (const RuntimeError&) {
+        }
         // Still here: the run stopped and the window stays open for the close label.
         if (!window_.HasEnded() && unattendedMs_ > 0) CloseWhenStopped();
     });
@@ -50,12 +60,41 @@ int UnattendedSecondsFromEnvironment() {
     return ok && seconds >= 0 && seconds <= 3600 ? seconds : 0;
 }
 
-int RunWindowFrontEnd(const updater::UpdateSettings& settings) {
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void OnSignal(int signalNumber) {
+    const unsigned char n = static_cast<unsigned char>(signalNumber);
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &n, 1);
+}
+
+// A signal only writes a byte; the close label's handler runs from the event loop.
+void RouteSignalsToCloseLabel(frmVexbrindle& window) {
+    if (::pipe(signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        unsigned char n = 0;
+        if (::read(signalPipe[0], &n, 1) != 1) return;
+        if (!window.HasEnded()) emit window.lblClose_Click();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+} // namespace
+
+int RunUpdaterWindow(const updater::UpdateSettings& settings, const UpdaterWindowOptions& options) {
     // The program ends through End() only: closing a message box while the window is hidden
     // must not end it behind the run's back.
     QApplication::setQuitOnLastWindowClosed(false);
     UpdaterWindow updater(settings);
-    updater.SetUnattended(UnattendedSecondsFromEnvironment() * 1000);
+    updater.SetUnattended(options.unattendedMs);
+    updater.window().SetAssumeYes(options.assumeYes);
+    RouteSignalsToCloseLabel(updater.window());
     updater.Start();
     return QApplication::exec();
 }

@@ -41,8 +41,16 @@ class UpdaterWindow {
 // or not such a number.
 int UnattendedSecondsFromEnvironment();
 
+struct UpdaterWindowOptions {
+    // Answer the restart question with Yes without asking.
+    bool assumeYes = false;
+    // See UpdaterWindow::SetUnattended.
+    int unattendedMs = 0;
+};
+
 // Runs the update in the window until the program ends and returns the exit status. Needs a
-// QApplication on a platform with a display.
-int RunWindowFrontEnd(const updater::UpdateSettings& settings);
+// QApplication on a platform with a display. SIGINT and SIGTERM end the program as the close
+// label does, so a download under way leaves no file behind.
+int RunUpdaterWindow(const updater::UpdateSettings& settings, const UpdaterWindowOptions& options);
 
 } // namespace vex::qtui

@@ -257,6 +257,7 @@ void frmVexbrindle::SetNormalState() {
 
 int frmVexbrindle::MsgBox(const QString& prompt, int buttons, const QString& title) {
     if (ended_) return 0;
+    if (assumeYes_ && buttons == updater::vbYesNo) return updater::vbYes;
     // A hidden window would leave the box without a place on the screen: it then stands alone.
     QMessageBox box(isVisible() ? this : nullptr);
     box.setWindowTitle(title.isEmpty() ? QString::fromLatin1(kApplicationTitle) : title);

@@ -40,6 +40,8 @@ class frmVexbrindle : public QWidget, public updater::FormWindow {
     // Answers every message box with its default button (OK, Yes) after `milliseconds`, for
     // runs with no one at the keyboard. 0 or less waits for the user.
     void SetAutoAnswer(int milliseconds) { autoAnswerMs_ = milliseconds; }
+    // Answers Yes/No questions with Yes without showing them.
+    void SetAssumeYes(bool assumeYes) { assumeYes_ = assumeYes; }
     // Starts a program without waiting for it (the run's Shell).
     void SetShellAction(std::function<bool(const QString&, int)> action) {
         shellAction_ = std::move(action);
@@ -96,6 +98,7 @@ class frmVexbrindle : public QWidget, public updater::FormWindow {
     bool activationQueued_ = false;
     bool ended_ = false;
     int autoAnswerMs_ = 0;
+    bool assumeYes_ = false;
     std::function<void()> endAction_;
     std::function<bool(const QString&, int)> shellAction_;
 };
