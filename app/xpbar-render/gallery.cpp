@@ -106,13 +106,15 @@ QImage RenderGallery() {
     y += kGroupGap;
     header(y, QStringLiteral("Vertical"));
     y += kHeaderHeight;
-    // The three XP styles side by side in every cell column.
+    // The three XP styles side by side in every cell column, in style order.
     constexpr int kVerticalStyles = 3;
     for (int k = 0; k < kVerticalStyles; ++k) {
         const QString label = QStringLiteral("%1  %2").arg(kStyles[k].style).arg(kStyles[k].name);
         p.drawText(QRect(kMargin, y + k * kHeaderHeight, kLabelWidth, kHeaderHeight),
-                   Qt::AlignVCenter, QStringLiteral("%1%2").arg(k == 0 ? "" : "").arg(label));
+                   Qt::AlignVCenter, label);
     }
+    p.drawText(QRect(kMargin, y + kVerticalStyles * kHeaderHeight, kLabelWidth, kHeaderHeight),
+               Qt::AlignVCenter, QStringLiteral("(left to right)"));
     for (int c = 0; c < cells; ++c) {
         const int x = kMargin + kLabelWidth + c * columnWidth;
         for (int k = 0; k < kVerticalStyles; ++k) {

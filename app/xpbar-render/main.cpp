@@ -34,6 +34,14 @@ void ChooseOffscreenWithoutDisplay() {
     }
 }
 
+// Qt's own notices (a missing runtime folder, font fallbacks) are not the user's business: the
+// tool's output is its file and, on failure, one line of its own.
+void QuietQtNotices(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        std::fprintf(stderr, "xpbar-render: %s\n", qUtf8Printable(message));
+    }
+}
+
 int Run(const xpbar::Options& o) {
     if (!o.galleryDir.isEmpty()) {
         QString written;
@@ -78,11 +86,17 @@ int Run(const xpbar::Options& o) {
 } // namespace
 
 int main(int argc, char** argv) {
-    ChooseOffscreenWithoutDisplay();
-    QGuiApplication app(argc, argv);
+    // The arguments are read before Qt sees them: Qt would take options such as --style for
+    // itself. Qt gets only the program's name.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
 
-    QStringList args = QCoreApplication::arguments();
-    args.removeFirst();
+    ChooseOffscreenWithoutDisplay();
+    qInstallMessageHandler(QuietQtNotices);
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
+
     if (args.isEmpty() || args.contains(QStringLiteral("--help"))) {
         std::fputs(xpbar::kUsage, args.isEmpty() ? stderr : stdout);
         return args.isEmpty() ? kExitUsage : 0;

@@ -36,7 +36,7 @@ Result RunTool(const QStringList& args) {
 }
 
 class XpbarRender : public ::testing::Test {
-protected:
+  protected:
     QString Path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
     QTemporaryDir dir_;
 };
@@ -57,20 +57,20 @@ TEST_F(XpbarRender, UnusableCommandLinesExitWith2AndOneLine) {
         {"missing value at the end", {"--width", "10", "--height", "10", "--out"}},
         {"non-numeric width", {"--width", "ten", "--height", "10", "--out", out}},
         {"zero height", {"--width", "10", "--height", "0", "--out", out}},
-        {"value beyond 32 bits", {"--width", "10", "--height", "10", "--value", "3000000000",
-                                  "--out", out}},
-        {"colour that is not a number", {"--width", "10", "--height", "10", "--color", "0xZZ",
-                                         "--out", out}},
-        {"font without a size", {"--width", "10", "--height", "10", "--font", "Sans", "--out",
-                                 out}},
+        {"value beyond 32 bits",
+         {"--width", "10", "--height", "10", "--value", "3000000000", "--out", out}},
+        {"colour that is not a number",
+         {"--width", "10", "--height", "10", "--color", "0xZZ", "--out", out}},
+        {"font without a size",
+         {"--width", "10", "--height", "10", "--font", "Sans", "--out", out}},
         {"no output file", {"--width", "10", "--height", "10"}},
-        {"output of an unknown kind", {"--width", "10", "--height", "10", "--out",
-                                       Path("out.bmp")}},
+        {"output of an unknown kind",
+         {"--width", "10", "--height", "10", "--out", Path("out.bmp")}},
         {"missing width", {"--height", "10", "--out", out}},
-        {"unreadable image", {"--width", "10", "--height", "10", "--image", junk.fileName(),
-                              "--out", out}},
-        {"missing image", {"--width", "10", "--height", "10", "--image", Path("none.png"),
-                           "--out", out}},
+        {"unreadable image",
+         {"--width", "10", "--height", "10", "--image", junk.fileName(), "--out", out}},
+        {"missing image",
+         {"--width", "10", "--height", "10", "--image", Path("none.png"), "--out", out}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -118,9 +118,9 @@ TEST_F(XpbarRender, StatePrintsValueAndStoredPercentage) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
-        const Result r = RunTool(QStringList{"--width", "40", "--height", "10", "--out",
-                                         Path("s.ppm"), "--state"} +
-                             c.args);
+        const Result r = RunTool(
+            QStringList{"--width", "40", "--height", "10", "--out", Path("s.ppm"), "--state"} +
+            c.args);
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
         EXPECT_EQ(r.out.toStdString(), c.line);
     }
@@ -140,7 +140,7 @@ TEST_F(XpbarRender, WritesWhatTheControlPaints) {
         SCOPED_TRACE(name);
         const QString file = Path(name);
         const Result r = RunTool({"--width", "120", "--height", "18", "--style", "9", "--color",
-                              "0x0000C000", "--text", "--value", "60", "--out", file});
+                                  "0x0000C000", "--text", "--value", "60", "--out", file});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         const QImage written(file);
         ASSERT_FALSE(written.isNull());
@@ -153,10 +153,10 @@ TEST_F(XpbarRender, WritesWhatTheControlPaints) {
 
 TEST_F(XpbarRender, SystemColourCodesAreResolved) {
     const Result r = RunTool({"--width", "30", "--height", "20", "--style", "3", "--value", "100",
-                          "--color", "0x8000000D", "--out", Path("sys.png")});
+                              "--color", "0x8000000D", "--out", Path("sys.png")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const Result d = RunTool({"--width", "30", "--height", "20", "--style", "3", "--value", "100",
-                          "--color", "2147483661", "--out", Path("dec.png")});
+                              "--color", "2147483661", "--out", Path("dec.png")});
     ASSERT_EQ(d.exitCode, 0) << d.err.toStdString();
     EXPECT_EQ(QImage(Path("sys.png")), QImage(Path("dec.png")));
 }
