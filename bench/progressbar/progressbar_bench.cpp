@@ -29,11 +29,15 @@ struct Size {
 };
 constexpr Size kSizes[] = {{233, 17}, {2000, 40}};
 
-const char* const kStyleNames[] = {"XPBlocks", "XPSmooth", "XPSearching", "Flat", "Etched",
+const char* const kStyleNames[] = {"XPBlocks", "XPSmooth", "XPSearching", "Flat",    "Etched",
                                    "Shaded",   "Dark",     "Hatch",       "Picture", "Glass"};
 
-std::string SizeName(Size s) { return std::to_string(s.width) + "x" + std::to_string(s.height); }
-std::string TextName(bool text) { return text ? "text" : "notext"; }
+std::string SizeName(Size s) {
+    return std::to_string(s.width) + "x" + std::to_string(s.height);
+}
+std::string TextName(bool text) {
+    return text ? "text" : "notext";
+}
 
 void DrawProgressBar(benchmark::State& state, int style, bool text, Size size) {
     vex::HeadlessHost host(size.width, size.height);
@@ -80,12 +84,13 @@ void Fill(benchmark::State& state, Size size) {
 
 // Keeps the console output and remembers each benchmark's time per iteration in microseconds.
 class CollectingReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs) {
             if (r.run_type == Run::RT_Iteration && !r.error_occurred) {
                 micros[r.benchmark_name()] =
-                    r.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(benchmark::kMicrosecond) /
+                    r.GetAdjustedRealTime() *
+                    benchmark::GetTimeUnitMultiplier(benchmark::kMicrosecond) /
                     benchmark::GetTimeUnitMultiplier(r.time_unit);
             }
         }
@@ -113,8 +118,8 @@ void PrintTable(const std::map<std::string, double>& t) {
             std::printf("%-14s %-7s %10.2f\n", "Qt Windows", tn.c_str(), windows);
             std::printf("%-14s %-7s %10.2f\n", "Qt Fusion", tn.c_str(), fusion);
             for (const char* name : kStyleNames) {
-                const double us = Lookup(t, "DrawProgressBar/" + std::string(name) + "/" + tn +
-                                                 "/" + sz);
+                const double us =
+                    Lookup(t, "DrawProgressBar/" + std::string(name) + "/" + tn + "/" + sz);
                 std::printf("%-14s %-7s %10.2f %9.2f %9.2f %9.1f\n", name, tn.c_str(), us,
                             windows > 0 ? us / windows : 0.0, fusion > 0 ? us / fusion : 0.0,
                             fill > 0 ? us / fill : 0.0);
@@ -134,18 +139,17 @@ int main(int argc, char** argv) {
         const std::string sz = SizeName(size);
         for (bool text : {false, true}) {
             for (int style = 0; style < 10; ++style) {
-                benchmark::RegisterBenchmark(
-                    ("DrawProgressBar/" + std::string(kStyleNames[style]) + "/" + TextName(text) +
-                     "/" + sz)
-                        .c_str(),
-                    DrawProgressBar, style, text, size)
+                benchmark::RegisterBenchmark(("DrawProgressBar/" + std::string(kStyleNames[style]) +
+                                              "/" + TextName(text) + "/" + sz)
+                                                 .c_str(),
+                                             DrawProgressBar, style, text, size)
                     ->Unit(benchmark::kMicrosecond);
             }
             for (const char* qtStyle : {"Fusion", "Windows"}) {
-                benchmark::RegisterBenchmark(("QProgressBar/" + std::string(qtStyle) + "/" +
-                                              TextName(text) + "/" + sz)
-                                                 .c_str(),
-                                             QtProgressBar, qtStyle, text, size)
+                benchmark::RegisterBenchmark(
+                    ("QProgressBar/" + std::string(qtStyle) + "/" + TextName(text) + "/" + sz)
+                        .c_str(),
+                    QtProgressBar, qtStyle, text, size)
                     ->Unit(benchmark::kMicrosecond);
             }
         }
