@@ -1,0 +1,86 @@
+// Downloads one URL into a folder through the transfer component and the download routine, the
+// way the updater fetches its new executable, and prints what the benchmark script compares:
+//   bytes=N seconds=S mbps=M peak_rss_kib=K longest_tick_gap_ms=G ticks=T
+// A 1 ms timer runs during the download; the longest gap between its ticks shows whether the
+// event loop ever stalled.
+#include "updater/FormWindow.h"
+#include "updater/modUpdate.h"
+
+#include "inet/Inet.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// Only the message box matters here: a failure is printed.
+class BenchWindow : public vex::updater::FormWindow {
+  public:
+    void SetCaption(vex::updater::LabelId, const QString&) override {}
+    void SetVisible(vex::updater::LabelId, bool) override {}
+    void SetTimerInterval(vex::updater::TimerId, int) override {}
+    void SetBarValue(vex::Long) override {}
+    void Hide() override {}
+    void SetNormalState() override {}
+    int MsgBox(const QString& prompt, int, const QString&) override {
+        std::fprintf(stderr, "download failed: %s\n", qPrintable(prompt));
+        return vex::updater::vbOK;
+    }
+    bool Shell(const QString&, int) override { return false; }
+    void End() override {}
+};
+
+long PeakRssKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: inet_download_bench URL FOLDER\n");
+        return 2;
+    }
+    const QString url = QString::fromLocal8Bit(argv[1]);
+    const QString folder = QString::fromLocal8Bit(argv[2]);
+
+    QElapsedTimer clock;
+    qint64 lastTick = -1;
+    qint64 longestGapNs = 0;
+    long ticks = 0;
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        if (lastTick >= 0 && now - lastTick > longestGapNs) longestGapNs = now - lastTick;
+        lastTick = now;
+        ++ticks;
+    });
+
+    vex::inet::Inet inet;
+    BenchWindow window;
+    clock.start();
+    timer.start(1);
+    const bool ok = vex::updater::DownloadFile(inet, url, folder, window);
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    timer.stop();
+    if (!ok) return 1;
+
+    const qint64 bytes = QFileInfo(vex::updater::TargetPathOf(url, folder)).size();
+    std::printf("bytes=%lld seconds=%.3f mbps=%.1f peak_rss_kib=%ld longest_tick_gap_ms=%.2f "
+                "ticks=%ld\n",
+                static_cast<long long>(bytes), seconds, bytes / seconds / 1e6, PeakRssKiB(),
+                longestGapNs / 1e6, ticks);
+    return 0;
+}
