@@ -48,7 +48,7 @@ bool DownloadFile(vex::inet::Inet& oInet, const QString& sURL, const QString& sF
     // when every byte has arrived and been written. An older, longer file of the same name is
     // thus replaced whole, and a failure leaves the old file (or none) untouched.
     QSaveFile file(sPath);
-    if (failure.isEmpty() && !file.open(QIODevice::WriteOnly)) {
+    if (failure.isEmpty() && !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         failure = CannotWrite(sPath, file.errorString());
     }
     if (failure.isEmpty()) {
