@@ -1,22 +1,34 @@
 #!/usr/bin/env bash
-# The demo: installs what is missing, builds, and runs vexbrindle in the terminal against a
-# private update server on 127.0.0.1 that offers a newer Drixa Billing.
+# The demo: installs what is missing, builds, and runs vexbrindle against a private update
+# server on 127.0.0.1 that offers a newer Drixa Billing: in its window when a display is there
+# (DISPLAY or WAYLAND_DISPLAY), in the terminal otherwise.
 #
 #   scripts/demo.sh               an update: the server offers 1.2.0, the installation has 1.0.0
 #   scripts/demo.sh --no-update   the server offers the installed version; the restart question
+#   scripts/demo.sh --console     the terminal front end even when a display is there
+#   scripts/demo.sh --auto        the window answers its own message boxes (see below)
 #
-# With no one at the keyboard (standard input not a terminal) the restart question is answered
-# No and the demo ends by itself.
+# With no one at the keyboard (standard input not a terminal), or with --auto, the demo ends by
+# itself: the terminal front end answers the restart question No; the window answers each
+# message box with its default button (OK, Yes) after 3 seconds, and should the run stop with
+# the window open, clicks the close label 3 seconds later (VEXBRINDLE_AUTO_ANSWER=seconds).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
 server_version=1.2.0
-case "${1:-}" in
-"") ;;
---no-update) server_version=1.0.0 ;;
-*) echo "usage: scripts/demo.sh [--no-update]" >&2; exit 2 ;;
-esac
+front_end=window
+auto=
+for arg in "$@"; do
+    case "$arg" in
+    --no-update) server_version=1.0.0 ;;
+    --console) front_end=console ;;
+    --auto) auto=3 ;;
+    *) echo "usage: scripts/demo.sh [--no-update] [--console] [--auto]" >&2; exit 2 ;;
+    esac
+done
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then front_end=console; fi
+if [ ! -t 0 ]; then auto=3; fi
 
 scripts/setup.sh
 scripts/build.sh
@@ -44,12 +56,17 @@ SH
 port=$(scripts/update-server.sh start "$demo/server" "$demo/www")
 trap 'scripts/update-server.sh stop "$demo/server"' EXIT
 echo "Update server: http://127.0.0.1:$port (offers $server_version; installed: 1.0.0)"
-echo "Running: $demo/app/vexbrindle --console"
+args=()
+if [ "$front_end" = console ]; then args=(--console); fi
+echo "Running: $demo/app/vexbrindle ${args[*]:-} (the $front_end front end)"
+if [ -n "$auto" ] && [ "$front_end" = window ]; then
+    echo "Unattended: message boxes answer themselves after $auto seconds"
+fi
 echo
 
 status=0
-(cd "$demo/app" && VEXBRINDLE_SERVER_URL="http://127.0.0.1:$port" ./vexbrindle --console) ||
-    status=$?
+(cd "$demo/app" && VEXBRINDLE_SERVER_URL="http://127.0.0.1:$port" \
+    VEXBRINDLE_AUTO_ANSWER="$auto" ./vexbrindle "${args[@]}") || status=$?
 echo
 echo "vexbrindle exited with status $status. Program folder: $demo/app"
 ls -l "$demo/app"
