@@ -217,6 +217,17 @@ TEST_F(WindowRun, ClosingTheWindowDuringADownloadLeavesNoFile) {
     EXPECT_EQ(ends, 1);
 }
 
+TEST_F(WindowRun, UnattendedStoppedRunLeavesThroughTheCloseLabel) {
+    server.Route(kPage, CannedReply{404, "Not Found", "gone"});
+    Create();
+    updater->SetUnattended(1);
+    updater->Start();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return ends > 0; }, kDeadlineMs));
+    ASSERT_EQ(answerer->seen().size(), 1u); // the failure was reported
+    EXPECT_EQ(runsReturned, 1);
+    EXPECT_EQ(ends, 1);
+}
+
 TEST_F(WindowRun, ConnectionTimeStopsCountingAt32767) {
     server.Route(kPage, CannedReply{404, "Not Found", "gone"});
     Create({QMessageBox::Ok});
