@@ -87,11 +87,16 @@ void PaintWithBrush(QImage& image, const DcState& dc, const Slot& brush, const S
         const qint64 th = tile.height();
         uchar* bits = image.bits();
         const qsizetype bpl = image.bytesPerLine();
+        // The tile column is carried along instead of divided out per pixel.
+        const qint64 firstColumn = s.left % tw;
         for (qint64 y = s.top; y < s.bottom; ++y) {
             QRgb* row = Row(bits, bpl, y);
             const auto* src = reinterpret_cast<const QRgb*>(tile.constScanLine(int(y % th)));
-            for (qint64 x = s.left; x < s.right; ++x)
-                row[x] = src[x % tw] | 0xFF000000u;
+            qint64 column = firstColumn;
+            for (qint64 x = s.left; x < s.right; ++x) {
+                row[x] = src[column] | 0xFF000000u;
+                if (++column == tw) column = 0;
+            }
         }
         return;
     }
