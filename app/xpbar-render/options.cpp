@@ -94,14 +94,14 @@ Options ParseOptions(const QStringList& args) {
         } else if (name == "--image") {
             o.imageFile = value();
         } else if (name == "--font") {
-            const QString spec = value();
-            const qsizetype comma = spec.lastIndexOf(',');
+            const QString fontArg = value();
+            const qsizetype comma = fontArg.lastIndexOf(',');
             bool ok = false;
-            const double size = comma > 0 ? spec.mid(comma + 1).trimmed().toDouble(&ok) : 0.0;
+            const double size = comma > 0 ? fontArg.mid(comma + 1).trimmed().toDouble(&ok) : 0.0;
             if (!ok || !(size > 0) || size > 1000) {
-                throw BadValue(name, spec, "\"Family,PointSize\" with a positive point size");
+                throw BadValue(name, fontArg, "\"Family,PointSize\" with a positive point size");
             }
-            o.fontFamily = spec.left(comma).trimmed();
+            o.fontFamily = fontArg.left(comma).trimmed();
             o.fontPointSize = size;
         } else if (name == "--out") {
             o.outFile = value();

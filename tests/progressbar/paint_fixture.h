@@ -94,7 +94,7 @@ inline std::string Repeat(const std::string& s, int times) {
 }
 
 // What the bar shows after its setters ran in the order a container uses.
-struct BarSpec {
+struct BarSetup {
     int width = 200;
     int height = 20;
     Long style = XPBlocks;
@@ -104,19 +104,19 @@ struct BarSpec {
     Long brushStyle = 0;
 };
 
-// A headless bar set up from a spec; the screen is what its own DC shows.
+// A headless bar set up from its settings; the screen is what its own DC shows.
 class PaintedBar {
   public:
-    explicit PaintedBar(const BarSpec& spec, std::shared_ptr<StdPicture> image = nullptr)
-        : host_(spec.width, spec.height) {
+    explicit PaintedBar(const BarSetup& setup, std::shared_ptr<StdPicture> image = nullptr)
+        : host_(setup.width, setup.height) {
         XP_ProgressBar& bar = host_.Control();
         bar.SetColor(kBarColor);
-        bar.SetBrushStyle(spec.brushStyle);
+        bar.SetBrushStyle(setup.brushStyle);
         if (image) bar.SetImage(std::move(image));
-        bar.SetOrientation(spec.orientation);
-        bar.SetScrolling(spec.style);
-        bar.SetShowText(ToBoolean(spec.text));
-        bar.SetValue(spec.value);
+        bar.SetOrientation(setup.orientation);
+        bar.SetScrolling(setup.style);
+        bar.SetShowText(ToBoolean(setup.text));
+        bar.SetValue(setup.value);
     }
     XP_ProgressBar& Control() { return host_.Control(); }
     XP_ProgressBarTestAccess Access() { return XP_ProgressBarTestAccess(host_.Control()); }

@@ -19,7 +19,7 @@ Legend FlatLegend() {
 TEST(BrushPainters, FlatFillsInsideTheFrame) {
     struct Case {
         const char* name;
-        BarSpec bar;
+        BarSetup bar;
         bool column;
         int at, from, to;
         std::string expected;
@@ -67,8 +67,8 @@ std::set<Long> ColoursIn(const QImage& image, const gdi::Rect& rc) {
     return colours;
 }
 
-BarSpec HatchBar(Long value, Long brushStyle, bool text = false) {
-    return BarSpec{200, 20, Hatch, value, 0, text, brushStyle};
+BarSetup HatchBar(Long value, Long brushStyle, bool text = false) {
+    return BarSetup{200, 20, Hatch, value, 0, text, brushStyle};
 }
 
 TEST(BrushPainters, HatchFillsInsideTheBumpEdgeInBarColourOnTint140) {
@@ -98,8 +98,8 @@ TEST(BrushPainters, HatchBackgroundSurvivesRepaintsWithText) {
 }
 
 TEST(BrushPainters, HatchStyleOutside16BitsEndsThePaintWithOverflow) {
-    BarSpec spec{200, 20, Flat, 50};
-    PaintedBar bar(spec);
+    BarSetup setup{200, 20, Flat, 50};
+    PaintedBar bar(setup);
     const QImage before = bar.Screen();
     bar.Control().SetBrushStyle(40000);
     EXPECT_THROW(bar.Control().SetScrolling(Hatch), OverflowError);
@@ -121,8 +121,8 @@ std::shared_ptr<StdPicture> QuadrantTile() {
     return std::make_shared<StdPicture>(tile);
 }
 
-BarSpec PictureBar(Long value) {
-    return BarSpec{200, 20, Picture, value};
+BarSetup PictureBar(Long value) {
+    return BarSetup{200, 20, Picture, value};
 }
 
 TEST(BrushPainters, PictureTilesFromTheSurfaceOrigin) {

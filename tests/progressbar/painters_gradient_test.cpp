@@ -8,7 +8,7 @@ namespace {
 
 struct LineCase {
     const char* name; // the fault the row catches
-    BarSpec bar;
+    BarSetup bar;
     bool column;
     int at;
     int from, to;

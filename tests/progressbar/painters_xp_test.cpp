@@ -23,7 +23,7 @@ Legend XPLegend(Long style) {
 
 struct LineCase {
     const char* name; // the fault the row catches
-    BarSpec bar;
+    BarSetup bar;
     bool column;  // a column profile instead of a row
     int at;       // the row (or column) read
     int from, to; // the pixels read along it, end excluded
@@ -156,7 +156,7 @@ TEST(XPPainters, PixelsAlongRowsAndColumns) {
 
 struct EdgeCase {
     const char* name;
-    BarSpec bar;
+    BarSetup bar;
     gdi::Rect expectedBar; // rcBar after the paint
 };
 

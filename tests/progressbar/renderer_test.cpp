@@ -28,7 +28,7 @@ TEST(Renderer, ClearsToBlackForDarkAndWhiteOtherwise) {
 TEST(Renderer, SamePictureCases) {
     struct Case {
         const char* name;
-        BarSpec a, b;
+        BarSetup a, b;
     };
     const Case cases[] = {
         {"style 12 paints as smooth", {200, 20, 12, 40, 0, true}, {200, 20, XPSmooth, 40, 0, true}},

@@ -41,10 +41,10 @@ std::vector<Changed> Differences(const QImage& with, const QImage& without) {
 
 // What the text adds to a bar: the bar painted with and without it.
 struct TextOnBar {
-    explicit TextOnBar(BarSpec spec) : with(WithText(spec, true)), without(WithText(spec, false)) {}
-    static BarSpec WithText(BarSpec spec, bool text) {
-        spec.text = text;
-        return spec;
+    explicit TextOnBar(BarSetup setup) : with(WithText(setup, true)), without(WithText(setup, false)) {}
+    static BarSetup WithText(BarSetup setup, bool text) {
+        setup.text = text;
+        return setup;
     }
     std::vector<Changed> Text() const { return Differences(with.Screen(), without.Screen()); }
     PaintedBar with;
@@ -64,7 +64,7 @@ gdi::Rect Measure(PaintedBar& bar, const std::string& text) {
 TEST(TextOverlay, ShowsTheCentredTextOfTheStyle) {
     struct Case {
         const char* name;
-        BarSpec bar;
+        BarSetup bar;
         std::string text;
     };
     const Case cases[] = {
