@@ -12,6 +12,5 @@ struct FrontEndOptions {
 // The terminal front end (console_front_end.cpp).
 int RunConsoleFrontEnd(int& argc, char** argv, const FrontEndOptions& options);
 
-// The window front end. It lives in window_front_end.cpp when that file is present; until then
-// window_front_end_fallback.cpp runs the terminal front end in its place.
+// The window front end (window_front_end.cpp).
 int RunWindowFrontEnd(int& argc, char** argv, const FrontEndOptions& options);

@@ -3,13 +3,11 @@
 #include "ClickLabel.h"
 #include "runtime/errors.h"
 #include "runtime/program.h"
+#include "runtime/termination.h"
 
 #include <QApplication>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <csignal>
-#include <unistd.h>
 
 namespace vex::qtui {
 
@@ -60,33 +58,6 @@ int UnattendedSecondsFromEnvironment() {
     return ok && seconds >= 0 && seconds <= 3600 ? seconds : 0;
 }
 
-namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void OnSignal(int signalNumber) {
-    const unsigned char n = static_cast<unsigned char>(signalNumber);
-    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &n, 1);
-}
-
-// A signal only writes a byte; the close label's handler runs from the event loop.
-void RouteSignalsToCloseLabel(frmVexbrindle& window) {
-    if (::pipe(signalPipe) != 0) return;
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
-    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
-        unsigned char n = 0;
-        if (::read(signalPipe[0], &n, 1) != 1) return;
-        if (!window.HasEnded()) emit window.lblClose_Click();
-    });
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
-} // namespace
-
 int RunUpdaterWindow(const updater::UpdateSettings& settings, const UpdaterWindowOptions& options) {
     // The program ends through End() only: closing a message box while the window is hidden
     // must not end it behind the run's back.
@@ -94,7 +65,11 @@ int RunUpdaterWindow(const updater::UpdateSettings& settings, const UpdaterWindo
     UpdaterWindow updater(settings);
     updater.SetUnattended(options.unattendedMs);
     updater.window().SetAssumeYes(options.assumeYes);
-    RouteSignalsToCloseLabel(updater.window());
+    // Ctrl+C and termination do what the close label does.
+    frmVexbrindle& window = updater.window();
+    RouteTerminationSignals(&window, [&window](int) {
+        if (!window.HasEnded()) emit window.lblClose_Click();
+    });
     updater.Start();
     return QApplication::exec();
 }
