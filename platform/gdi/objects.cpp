@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <utility>
 
 namespace gdi {
 
@@ -50,6 +51,15 @@ HBITMAP AddBitmap(QImage image) {
 DcState* FindDC(HDC hdc) {
     Slot* slot = Table::instance().find(hdc, Kind::DC);
     return slot ? slot->dc.get() : nullptr;
+}
+
+// Sets one of a DC's drawing attributes and returns the value it had, or `failure` for a bad DC.
+template <typename T>
+T ExchangeAttribute(const char* entry, HDC hdc, T DcState::*attribute, T value, T failure) {
+    if (ShouldFail(entry)) return failure;
+    DcState* dc = FindDC(hdc);
+    if (!dc) return failure;
+    return std::exchange(dc->*attribute, value);
 }
 
 void Release(HGDIOBJ obj) {
@@ -218,30 +228,16 @@ bool DeleteDC(HDC hdc) {
 }
 
 int SetBkMode(HDC hdc, int mode) {
-    if (ShouldFail("SetBkMode")) return 0;
-    DcState* dc = FindDC(hdc);
-    if (!dc || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
-    const int previous = dc->bkMode;
-    dc->bkMode = mode;
-    return previous;
+    if (mode != TRANSPARENT && mode != OPAQUE) return 0;
+    return ExchangeAttribute("SetBkMode", hdc, &DcState::bkMode, mode, 0);
 }
 
 COLORREF SetBkColor(HDC hdc, COLORREF color) {
-    if (ShouldFail("SetBkColor")) return CLR_INVALID;
-    DcState* dc = FindDC(hdc);
-    if (!dc) return CLR_INVALID;
-    const COLORREF previous = dc->bkColor;
-    dc->bkColor = color;
-    return previous;
+    return ExchangeAttribute("SetBkColor", hdc, &DcState::bkColor, color, CLR_INVALID);
 }
 
 COLORREF SetTextColor(HDC hdc, COLORREF color) {
-    if (ShouldFail("SetTextColor")) return CLR_INVALID;
-    DcState* dc = FindDC(hdc);
-    if (!dc) return CLR_INVALID;
-    const COLORREF previous = dc->textColor;
-    dc->textColor = color;
-    return previous;
+    return ExchangeAttribute("SetTextColor", hdc, &DcState::textColor, color, CLR_INVALID);
 }
 
 bool MoveToEx(HDC hdc, int x, int y, Point* previous) {
