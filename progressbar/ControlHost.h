@@ -1,10 +1,10 @@
 #pragma once
 
-#include "gdi/gdi.h"
-#include "runtime/types.h"
+#include "platform/gdi/gdi.h"
+#include "platform/runtime/types.h"
 
-#include <memory>
 #include <QString>
+#include <memory>
 
 namespace vex {
 
@@ -14,7 +14,7 @@ class StdFont;
 // position in pixels, a background colour and scale unit, change notifications to the
 // container, and new default font objects. A Qt widget and a headless host implement it.
 class ControlHost {
-public:
+  public:
     virtual ~ControlHost() = default;
 
     virtual gdi::HWND Window() const = 0;

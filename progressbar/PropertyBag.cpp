@@ -1,9 +1,9 @@
 // The property store a container keeps for a control, and its JSON file.
-#include "PropertyBag.h"
+#include "progressbar/PropertyBag.h"
 
-#include "StdFont.h"
-#include "StdPicture.h"
-#include "runtime/arith.h"
+#include "platform/runtime/arith.h"
+#include "progressbar/StdFont.h"
+#include "progressbar/StdPicture.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "runtime/errors.h"
-#include "runtime/types.h"
+#include "platform/runtime/errors.h"
+#include "platform/runtime/types.h"
 
 #include <QByteArray>
 #include <QString>

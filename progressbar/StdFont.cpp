@@ -1,5 +1,5 @@
 // Font objects: the attributes a container stores, and a native handle made from them on demand.
-#include "StdFont.h"
+#include "progressbar/StdFont.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gdi/gdi.h"
+#include "platform/gdi/gdi.h"
 
 #include <QFont>
 #include <QString>
@@ -11,7 +11,7 @@ namespace vex {
 // drawn with. The handle belongs to the object (made on demand, remade when an attribute
 // changed, deleted with the object); the control only selects it.
 class StdFont {
-public:
+  public:
     StdFont() = default;
     StdFont(QString name, double size, int weight = 400);
     ~StdFont();
@@ -29,7 +29,7 @@ public:
     QFont ToQFont() const;
     gdi::HFONT hFont();
 
-private:
+  private:
     gdi::HFONT handle_ = 0;
     QFont handleFont_;
 };

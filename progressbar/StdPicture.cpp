@@ -1,5 +1,5 @@
 // Picture objects: an image and the bitmap handle the pattern style tiles with.
-#include "StdPicture.h"
+#include "progressbar/StdPicture.h"
 
 namespace vex {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gdi/gdi.h"
+#include "platform/gdi/gdi.h"
 
 #include <QImage>
 
@@ -9,7 +9,7 @@ namespace vex {
 // A picture object: an image and the native bitmap handle the pattern style tiles with.
 // The handle belongs to the object and is deleted with it.
 class StdPicture {
-public:
+  public:
     explicit StdPicture(QImage image);
     ~StdPicture();
     StdPicture(const StdPicture&) = delete;
@@ -18,7 +18,7 @@ public:
     const QImage& Image() const { return image_; }
     gdi::HBITMAP Handle();
 
-private:
+  private:
     QImage image_;
     gdi::HBITMAP handle_ = 0;
 };

@@ -1,13 +1,13 @@
 // The control's state: property accessors, the Value arithmetic and the lifecycle handlers.
 // Every setter stores first, then notifies the container, then repaints; a step that throws
 // leaves the steps before it done.
-#include "XP_ProgressBar.h"
+#include "progressbar/XP_ProgressBar.h"
 
-#include "ControlHost.h"
-#include "StdFont.h"
-#include "StdPicture.h"
-#include "primitives.h"
-#include "runtime/arith.h"
+#include "platform/runtime/arith.h"
+#include "progressbar/ControlHost.h"
+#include "progressbar/StdFont.h"
+#include "progressbar/StdPicture.h"
+#include "progressbar/primitives.h"
 
 namespace vex {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "gdi/gdi.h"
-#include "runtime/types.h"
+#include "platform/gdi/gdi.h"
+#include "platform/runtime/types.h"
 
 #include <memory>
 #include <string>
@@ -31,7 +31,7 @@ enum ScrollingStyle : Long {
 // arithmetic and of coordinate overflow are thrown (OverflowError, DivisionByZeroError); a
 // failing step leaves the earlier steps done.
 class XP_ProgressBar {
-public:
+  public:
     explicit XP_ProgressBar(ControlHost& host);
     ~XP_ProgressBar();
     XP_ProgressBar(const XP_ProgressBar&) = delete;
@@ -79,7 +79,7 @@ public:
     // The stored percentage, for tools that report the control's state.
     Long StoredPercent() const { return lPercent; }
 
-private:
+  private:
     friend class XP_ProgressBarTestAccess;
 
     // Off-screen surface.

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "runtime/arith.h"
-#include "runtime/types.h"
+#include "platform/runtime/arith.h"
+#include "platform/runtime/types.h"
 
 namespace vex {
 

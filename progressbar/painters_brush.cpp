@@ -1,10 +1,10 @@
 // The brush family (Flat, Hatch, Picture): one rectangle filled with a solid tint, a hatch
 // pattern or a tiled picture. They ignore the orientation.
-#include "StdPicture.h"
-#include "XP_ProgressBar.h"
-#include "fill_edge.h"
-#include "primitives.h"
-#include "runtime/arith.h"
+#include "platform/runtime/arith.h"
+#include "progressbar/StdPicture.h"
+#include "progressbar/XP_ProgressBar.h"
+#include "progressbar/fill_edge.h"
+#include "progressbar/primitives.h"
 
 namespace vex {
 

@@ -1,9 +1,9 @@
 // The gradient family (Etched, Shaded, Dark, Glass): horizontal bars whose fill is built from
 // line gradients. They ignore the orientation.
-#include "XP_ProgressBar.h"
-#include "fill_edge.h"
-#include "primitives.h"
-#include "runtime/arith.h"
+#include "platform/runtime/arith.h"
+#include "progressbar/XP_ProgressBar.h"
+#include "progressbar/fill_edge.h"
+#include "progressbar/primitives.h"
 
 namespace vex {
 

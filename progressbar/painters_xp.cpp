@@ -1,8 +1,8 @@
 // The XP family (XPBlocks, XPSmooth, XPSearching): a banded fill, or three searching blocks,
 // inside a grey two-line border with shaded corners. The only family that can run vertically.
-#include "XP_ProgressBar.h"
-#include "primitives.h"
-#include "runtime/arith.h"
+#include "platform/runtime/arith.h"
+#include "progressbar/XP_ProgressBar.h"
+#include "progressbar/primitives.h"
 
 #include <QImage>
 

@@ -1,9 +1,9 @@
 // Colour helpers, fills, frames, lines and the line-by-line gradient. Every pen and brush made
 // here is deleted before returning, after the DC got its previous object back.
-#include "primitives.h"
+#include "progressbar/primitives.h"
 
-#include "XP_ProgressBar.h"
-#include "runtime/arith.h"
+#include "platform/runtime/arith.h"
+#include "progressbar/XP_ProgressBar.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "gdi/gdi.h"
-#include "runtime/types.h"
+#include "platform/gdi/gdi.h"
+#include "platform/runtime/types.h"
 
 namespace vex {
 

@@ -1,10 +1,10 @@
 // Saving the control's design-time settings into its container's store and applying them back.
 // Neither handler catches errors: a bad entry stops it there, and what came before stays done.
-#include "XP_ProgressBar.h"
+#include "progressbar/XP_ProgressBar.h"
 
-#include "PropertyBag.h"
-#include "StdFont.h"
-#include "StdPicture.h"
+#include "progressbar/PropertyBag.h"
+#include "progressbar/StdFont.h"
+#include "progressbar/StdPicture.h"
 
 namespace vex {
 

@@ -1,9 +1,9 @@
 // The one routine that paints the control: measure, clear, let the style's painter draw, lay
 // the text over it, and copy the finished picture to the screen in one transfer.
-#include "ControlHost.h"
-#include "XP_ProgressBar.h"
-#include "primitives.h"
-#include "runtime/arith.h"
+#include "platform/runtime/arith.h"
+#include "progressbar/ControlHost.h"
+#include "progressbar/XP_ProgressBar.h"
+#include "progressbar/primitives.h"
 
 namespace vex {
 

@@ -1,6 +1,6 @@
 // The off-screen surface every layer is painted into before one copy reaches the screen. It
 // only grows: shrinking the control keeps the larger surface, so resizing back costs nothing.
-#include "XP_ProgressBar.h"
+#include "progressbar/XP_ProgressBar.h"
 
 namespace vex {
 

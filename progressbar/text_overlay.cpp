@@ -1,10 +1,10 @@
 // The text over the bar: the percentage (or "Searching.."), centred, and in the Dark and Glass
 // styles drawn a second time in another colour where it lies over the fill.
-#include "StdFont.h"
-#include "XP_ProgressBar.h"
-#include "primitives.h"
-#include "runtime/arith.h"
-#include "runtime/errors.h"
+#include "platform/runtime/arith.h"
+#include "platform/runtime/errors.h"
+#include "progressbar/StdFont.h"
+#include "progressbar/XP_ProgressBar.h"
+#include "progressbar/primitives.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/types.h"
+#include "platform/runtime/types.h"
 
 #include <QString>
 
@@ -22,7 +22,7 @@ inline constexpr int vbMinimizedFocus = 2;
 // Everything the update run and the status handlers do to their window. The Qt window, the
 // terminal front end and the tests' recording fake implement it.
 class FormWindow {
-public:
+  public:
     virtual ~FormWindow() = default;
 
     virtual void SetCaption(LabelId label, const QString& text) = 0;

@@ -1,6 +1,6 @@
 #include "updater/UpdateForm.h"
 
-#include "runtime/program.h"
+#include "platform/runtime/program.h"
 
 #include <QUrl>
 

@@ -4,8 +4,8 @@
 #include "updater/Version.h"
 #include "updater/modUpdate.h"
 
-#include "inet/Inet.h"
-#include "runtime/types.h"
+#include "platform/inet/Inet.h"
+#include "platform/runtime/types.h"
 
 #include <QString>
 

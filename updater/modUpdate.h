@@ -1,6 +1,6 @@
 #pragma once
 
-#include "inet/Inet.h"
+#include "platform/inet/Inet.h"
 
 #include <QString>
 

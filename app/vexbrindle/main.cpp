@@ -1,7 +1,7 @@
 // vexbrindle: checks the update server for a newer Drixa Billing and downloads it.
-#include "front_ends.h"
+#include "app/vexbrindle/front_ends.h"
 
-#include "runtime/program.h"
+#include "platform/runtime/program.h"
 
 #include <cstdio>
 #include <cstdlib>

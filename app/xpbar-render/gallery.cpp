@@ -1,7 +1,7 @@
 // The contact sheet: every style at five values, without and with text, labelled.
-#include "gallery.h"
+#include "app/xpbar-render/gallery.h"
 
-#include "render.h"
+#include "app/xpbar-render/render.h"
 
 #include "progressbar/StdPicture.h"
 #include "progressbar/XP_ProgressBar.h"

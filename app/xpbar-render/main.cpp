@@ -4,12 +4,12 @@
 // Exit status: 0 done; 1 the control raised an error (overflow, division) or the file could
 // not be written; 2 the command line could not be used (bad option, missing value, unreadable
 // image).
-#include "gallery.h"
-#include "options.h"
-#include "render.h"
+#include "app/xpbar-render/gallery.h"
+#include "app/xpbar-render/options.h"
+#include "app/xpbar-render/render.h"
 
+#include "platform/runtime/errors.h"
 #include "progressbar/StdPicture.h"
-#include "runtime/errors.h"
 
 #include <QGuiApplication>
 #include <QImageReader>

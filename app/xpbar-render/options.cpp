@@ -1,5 +1,5 @@
 // The command line of xpbar-render.
-#include "options.h"
+#include "app/xpbar-render/options.h"
 
 #include <QStringList>
 

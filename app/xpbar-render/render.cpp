@@ -1,9 +1,9 @@
 // One control, painted headless with the properties of the command line.
-#include "render.h"
+#include "app/xpbar-render/render.h"
 
-#include "host/HeadlessHost.h"
 #include "progressbar/StdFont.h"
 #include "progressbar/StdPicture.h"
+#include "progressbar/headless/HeadlessHost.h"
 
 #include <QSaveFile>
 

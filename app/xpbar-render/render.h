@@ -1,6 +1,6 @@
 #pragma once
 
-#include "options.h"
+#include "app/xpbar-render/options.h"
 
 #include <QImage>
 #include <QString>

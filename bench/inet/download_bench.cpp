@@ -6,7 +6,7 @@
 #include "updater/FormWindow.h"
 #include "updater/modUpdate.h"
 
-#include "inet/Inet.h"
+#include "platform/inet/Inet.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

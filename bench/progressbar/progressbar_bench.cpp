@@ -2,8 +2,8 @@
 // style, with and without text, at the updater's 233 x 17 and at 2000 x 40; beside it Qt's
 // QProgressBar rendered with the Fusion and the Windows styles at the same size and value, and
 // QImage::fill of the same size as the floor. Prints a table of times and ratios at the end.
-#include "host/HeadlessHost.h"
 #include "progressbar/StdPicture.h"
+#include "progressbar/headless/HeadlessHost.h"
 
 #include <QApplication>
 #include <QImage>

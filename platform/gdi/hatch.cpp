@@ -1,6 +1,6 @@
-#include "gdi/hatch.h"
+#include "platform/gdi/hatch.h"
 
-#include "gdi/gdi.h"
+#include "platform/gdi/gdi.h"
 
 namespace gdi::detail {
 

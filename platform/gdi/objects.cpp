@@ -1,7 +1,7 @@
 // Creation, selection and deletion of DCs and GDI objects, the DC's attributes, and windows.
 
-#include "gdi/gdi.h"
-#include "gdi/table.h"
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/table.h"
 
 #include <QString>
 

@@ -3,9 +3,9 @@
 // one-pixel lines the progress bar draws by the thousand, and its aliased lines do not follow
 // GDI's end-pixel and stepping rules.
 
-#include "gdi/gdi.h"
-#include "gdi/hatch.h"
-#include "gdi/table.h"
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/hatch.h"
+#include "platform/gdi/table.h"
 
 #include <algorithm>
 #include <cstring>

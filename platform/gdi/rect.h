@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/types.h"
+#include "platform/runtime/types.h"
 
 namespace gdi {
 

@@ -1,7 +1,7 @@
 // System colours: the Windows indices mapped onto the desktop's palette.
 
-#include "gdi/gdi.h"
-#include "gdi/table.h"
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/table.h"
 
 #include <QGuiApplication>
 #include <QPalette>

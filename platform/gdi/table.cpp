@@ -1,4 +1,4 @@
-#include "gdi/table.h"
+#include "platform/gdi/table.h"
 
 #include <map>
 #include <string>

@@ -7,7 +7,7 @@
 // and one compare: the progress bar creates and deletes a pen per pixel column, so this path has
 // to be cheap.
 
-#include "gdi/gdi.h"
+#include "platform/gdi/gdi.h"
 
 #include <QFont>
 #include <QImage>

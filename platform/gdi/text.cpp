@@ -1,7 +1,7 @@
 // Text: one line measured and drawn with Qt's font engine in the DC's font and colours.
 
-#include "gdi/gdi.h"
-#include "gdi/table.h"
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/table.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>

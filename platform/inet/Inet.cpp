@@ -1,4 +1,4 @@
-#include "inet/Inet.h"
+#include "platform/inet/Inet.h"
 
 #include <QBuffer>
 #include <QEventLoop>

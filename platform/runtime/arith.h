@@ -1,7 +1,7 @@
 #pragma once
 
-#include "runtime/errors.h"
-#include "runtime/types.h"
+#include "platform/runtime/errors.h"
+#include "platform/runtime/types.h"
 
 #include <cmath>
 #include <limits>
@@ -12,7 +12,9 @@ namespace vex {
 // computed with these, so an out-of-range result is an error instead of a silent wrap-around.
 
 // Rounds to the nearest integer, an exact half going to the even neighbour (2.5 -> 2, 3.5 -> 4).
-inline double RoundHalfEven(double v) { return std::nearbyint(v); } // default FE_TONEAREST
+inline double RoundHalfEven(double v) {
+    return std::nearbyint(v); // the default rounding mode, FE_TONEAREST
+}
 
 // Converts a double to Long the way an assignment to a Long does: rounded half to even,
 // OverflowError outside the 32-bit range (NaN included).

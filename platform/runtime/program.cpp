@@ -1,4 +1,4 @@
-#include "runtime/program.h"
+#include "platform/runtime/program.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "runtime/termination.h"
+#include "platform/runtime/termination.h"
 
 #include <QSocketNotifier>
 

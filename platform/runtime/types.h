@@ -13,7 +13,11 @@ using Boolean = std::int16_t;
 inline constexpr Boolean kTrue = -1;
 inline constexpr Boolean kFalse = 0;
 
-inline constexpr Boolean ToBoolean(bool b) { return b ? kTrue : kFalse; }
-inline constexpr bool IsTrue(Boolean b) { return b != 0; }
+inline constexpr Boolean ToBoolean(bool b) {
+    return b ? kTrue : kFalse;
+}
+inline constexpr bool IsTrue(Boolean b) {
+    return b != 0;
+}
 
 } // namespace vex

@@ -1,9 +1,9 @@
 // The control's state: what InitializeControl leaves, what every accessor stores, notifies and
 // repaints (in that order), and the lifecycle at sizes a surface cannot be made for.
-#include "host/HeadlessHost.h"
 #include "progressbar/StdFont.h"
 #include "progressbar/StdPicture.h"
-#include "test_access.h"
+#include "progressbar/headless/HeadlessHost.h"
+#include "tests/progressbar/test_access.h"
 
 #include <gtest/gtest.h>
 

@@ -2,11 +2,11 @@
 
 // Helpers for the painter tests: a bar painted headless, and pixel rows and columns written as
 // small ASCII pictures through a colour legend.
-#include "host/HeadlessHost.h"
+#include "platform/runtime/errors.h"
 #include "progressbar/StdPicture.h"
+#include "progressbar/headless/HeadlessHost.h"
 #include "progressbar/primitives.h"
-#include "runtime/errors.h"
-#include "test_access.h"
+#include "tests/progressbar/test_access.h"
 
 #include <QImage>
 

@@ -1,5 +1,5 @@
 // The brush family: Flat, Hatch and Picture, their fill rectangles and brushes.
-#include "paint_fixture.h"
+#include "tests/progressbar/paint_fixture.h"
 
 #include "progressbar/StdPicture.h"
 

@@ -1,5 +1,5 @@
 // The gradient family: Etched, Shaded, Dark and Glass, their fill edges and bands.
-#include "paint_fixture.h"
+#include "tests/progressbar/paint_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The XP family: fill edges snapped to blocks or 2-pixel steps, the stub, the bands, the
 // searching blocks, the chunk gaps, the vertical orientation and the 24-pixel border.
-#include "paint_fixture.h"
+#include "tests/progressbar/paint_fixture.h"
 
 #include <gtest/gtest.h>
 

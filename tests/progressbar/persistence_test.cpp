@@ -1,10 +1,10 @@
 // Saving and restoring the control's properties: the store's rules, the keys, order, defaults
 // and conversions, a round trip through a file, and files that cannot be read.
-#include "host/HeadlessHost.h"
 #include "progressbar/PropertyBag.h"
 #include "progressbar/StdFont.h"
 #include "progressbar/StdPicture.h"
-#include "test_access.h"
+#include "progressbar/headless/HeadlessHost.h"
+#include "tests/progressbar/test_access.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -2,7 +2,7 @@
 
 // Pixels as small ASCII pictures, one character per pixel and one row per line, so that a
 // failing pixel test shows what was drawn next to what was expected.
-#include "gdi/gdi.h"
+#include "platform/gdi/gdi.h"
 
 #include <QImage>
 

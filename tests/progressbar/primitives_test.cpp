@@ -1,8 +1,8 @@
 // The colour helpers' numbers, the fill/frame/line pixel rules, the gradient's colours and
 // geometry, and the rule that every primitive leaves the DC's objects as it found them.
-#include "host/HeadlessHost.h"
-#include "pixel_picture.h"
+#include "progressbar/headless/HeadlessHost.h"
 #include "progressbar/primitives.h"
+#include "tests/progressbar/pixel_picture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The renderer: the cap at 100, the clear, the dispatch, the copy to the screen, and what an
 // error does to the picture.
-#include "paint_fixture.h"
+#include "tests/progressbar/paint_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The off-screen surface: grow-only sizes, release order, the zero state after any failure,
 // and the single straight copy to the screen.
-#include "host/HeadlessHost.h"
-#include "pixel_picture.h"
+#include "progressbar/headless/HeadlessHost.h"
 #include "progressbar/primitives.h"
-#include "test_access.h"
+#include "tests/progressbar/pixel_picture.h"
+#include "tests/progressbar/test_access.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The text overlay: which text, where it stands, and how Dark and Glass split it in two colours
 // at the fill end. The checks read placement and colours, never glyph shapes, so they hold with
 // any font.
-#include "paint_fixture.h"
+#include "tests/progressbar/paint_fixture.h"
 
 #include "progressbar/StdFont.h"
 
@@ -41,7 +41,8 @@ std::vector<Changed> Differences(const QImage& with, const QImage& without) {
 
 // What the text adds to a bar: the bar painted with and without it.
 struct TextOnBar {
-    explicit TextOnBar(BarSetup setup) : with(WithText(setup, true)), without(WithText(setup, false)) {}
+    explicit TextOnBar(BarSetup setup)
+        : with(WithText(setup, true)), without(WithText(setup, false)) {}
     static BarSetup WithText(BarSetup setup, bool text) {
         setup.text = text;
         return setup;

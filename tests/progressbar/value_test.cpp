@@ -1,8 +1,8 @@
 // The Value property: position to stored percentage and back, with half-to-even rounding and
 // the overflow and division errors.
-#include "host/HeadlessHost.h"
-#include "runtime/errors.h"
-#include "test_access.h"
+#include "platform/runtime/errors.h"
+#include "progressbar/headless/HeadlessHost.h"
+#include "tests/progressbar/test_access.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +42,9 @@ const ValueCase kValueCases[] = {
     {"Min above Max is accepted", 10, 20, 1, 30, 0},
 };
 
-void PrintTo(const ValueCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ValueCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ValueArithmetic : public ::testing::TestWithParam<ValueCase> {};
 

@@ -1,6 +1,6 @@
-#include "QtPrinters.h"
-#include "RecordingWindow.h"
-#include "TestServers.h"
+#include "tests/support/QtPrinters.h"
+#include "tests/support/TestServers.h"
+#include "tests/updater/RecordingWindow.h"
 
 #include "updater/UpdateForm.h"
 

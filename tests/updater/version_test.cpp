@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "QtPrinters.h"
+#include "tests/support/QtPrinters.h"
 
 using vex::updater::FirstField;
 using vex::updater::VersionText;

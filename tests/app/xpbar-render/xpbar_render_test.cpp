@@ -1,6 +1,6 @@
 // xpbar-render from the outside: exit statuses, its one-line errors, --state, and the images it
 // writes match what the control paints.
-#include "host/HeadlessHost.h"
+#include "progressbar/headless/HeadlessHost.h"
 
 #include <QFile>
 #include <QImage>

@@ -1,6 +1,6 @@
 // Block transfers and 3-D edges.
 
-#include "picture.h"
+#include "tests/platform/gdi/picture.h"
 
 #include <gtest/gtest.h>
 

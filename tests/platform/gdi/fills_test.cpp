@@ -1,6 +1,6 @@
 // Rectangle fills, frames, single pixels, hatch and pattern brushes.
 
-#include "picture.h"
+#include "tests/platform/gdi/picture.h"
 
 #include <QPainter>
 

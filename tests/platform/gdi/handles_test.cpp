@@ -1,7 +1,7 @@
 // Handles: bad handles, stock objects, selection and deletion rules, leak counting, fault
 // injection, the screen DC, bitmaps, windows and system colours.
 
-#include "picture.h"
+#include "tests/platform/gdi/picture.h"
 
 #include <QGuiApplication>
 #include <QPalette>

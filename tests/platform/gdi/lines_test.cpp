@@ -1,7 +1,7 @@
 // Lines: start pixel drawn, end pixel excluded, GDI's stepping for slanted lines, either
 // direction, clipping, and the current position.
 
-#include "picture.h"
+#include "tests/platform/gdi/picture.h"
 
 #include <gtest/gtest.h>
 

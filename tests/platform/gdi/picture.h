@@ -3,7 +3,7 @@
 // Tiny ASCII pictures of pixels: one character per pixel, one line per row, so that a failing
 // test shows what was drawn beside what was expected.
 
-#include "gdi/gdi.h"
+#include "platform/gdi/gdi.h"
 
 #include <QImage>
 

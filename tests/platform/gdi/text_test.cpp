@@ -2,7 +2,7 @@
 // rectangle, in the DC's font, text colour and background mode. The checks are about where
 // ink lands, not about glyph shapes.
 
-#include "picture.h"
+#include "tests/platform/gdi/picture.h"
 
 #include <QFontMetrics>
 

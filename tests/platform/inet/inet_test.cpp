@@ -1,7 +1,7 @@
-#include "QtPrinters.h"
-#include "TestServers.h"
+#include "tests/support/QtPrinters.h"
+#include "tests/support/TestServers.h"
 
-#include "inet/Inet.h"
+#include "platform/inet/Inet.h"
 
 #include <QBuffer>
 #include <QTimer>

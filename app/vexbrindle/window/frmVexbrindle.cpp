@@ -1,12 +1,12 @@
-#include "frmVexbrindle.h"
+#include "app/vexbrindle/window/frmVexbrindle.h"
 
-#include "ClickLabel.h"
-#include "WindowIcon.h"
-#include "XPBarWidget.h"
-#include "frmVexbrindleDesign.h"
+#include "app/vexbrindle/window/ClickLabel.h"
+#include "app/vexbrindle/window/WindowIcon.h"
+#include "app/vexbrindle/window/frmVexbrindleDesign.h"
 #include "progressbar/PropertyBag.h"
 #include "progressbar/StdFont.h"
 #include "progressbar/primitives.h"
+#include "progressbar/widget/XPBarWidget.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

@@ -1,10 +1,10 @@
-#include "ConsoleWindow.h"
-#include "front_ends.h"
+#include "app/vexbrindle/console/ConsoleWindow.h"
+#include "app/vexbrindle/front_ends.h"
 
 #include "updater/UpdateForm.h"
 
-#include "inet/Inet.h"
-#include "runtime/termination.h"
+#include "platform/inet/Inet.h"
+#include "platform/runtime/termination.h"
 
 #include <QCoreApplication>
 #include <QTimer>

@@ -1,16 +1,16 @@
 // The updater window on its own: its design, the events it raises, and what it does for the
 // run (captions, timers, message boxes, end), with a recording of its signals in place of the
 // update run.
-#include "qt/ClickLabel.h"
-#include "qt/WindowIcon.h"
-#include "qt/XPBarWidget.h"
-#include "qt/frmVexbrindle.h"
-#include "qt/frmVexbrindleDesign.h"
+#include "app/vexbrindle/window/ClickLabel.h"
+#include "app/vexbrindle/window/WindowIcon.h"
+#include "app/vexbrindle/window/frmVexbrindle.h"
+#include "app/vexbrindle/window/frmVexbrindleDesign.h"
+#include "progressbar/widget/XPBarWidget.h"
 
-#include "MessageBoxAnswerer.h"
-#include "gdi/gdi.h"
+#include "platform/gdi/gdi.h"
 #include "progressbar/StdFont.h"
 #include "progressbar/XP_ProgressBar.h"
+#include "tests/support/MessageBoxAnswerer.h"
 
 #include <QAccessible>
 #include <QCloseEvent>

@@ -4,7 +4,7 @@
 // frmVexbrindle, kept as data so that the window code only builds what this table says.
 // Positions and sizes are in twips, as designed; TwipsToPixels turns them into pixels.
 
-#include "runtime/types.h"
+#include "platform/runtime/types.h"
 
 #include <array>
 #include <span>

@@ -1,4 +1,4 @@
-#include "TestServers.h"
+#include "tests/support/TestServers.h"
 
 #include <QDir>
 #include <QFile>

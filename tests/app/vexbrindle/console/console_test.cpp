@@ -1,5 +1,5 @@
-#include "QtPrinters.h"
-#include "TestServers.h"
+#include "tests/support/QtPrinters.h"
+#include "tests/support/TestServers.h"
 
 #include <QDir>
 #include <QEventLoop>

@@ -1,10 +1,10 @@
 // The progress bar's widget host: the widget shows the control's own DC, forwards resize and
 // paint, terminates the control when it goes, and shows the bar to assistive technology.
-#include "qt/XPBarWidget.h"
+#include "progressbar/widget/XPBarWidget.h"
 
-#include "gdi/gdi.h"
-#include "host/HeadlessHost.h"
+#include "platform/gdi/gdi.h"
 #include "progressbar/XP_ProgressBar.h"
+#include "progressbar/headless/HeadlessHost.h"
 
 #include <QAccessible>
 #include <QSignalSpy>

@@ -1,8 +1,8 @@
-#include "ConsoleWindow.h"
+#include "app/vexbrindle/console/ConsoleWindow.h"
 
 #include "updater/UpdateForm.h"
 
-#include "runtime/program.h"
+#include "platform/runtime/program.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
-#include "front_ends.h"
+#include "app/vexbrindle/front_ends.h"
 
-#include "qt/UpdaterWindow.h"
+#include "app/vexbrindle/window/UpdaterWindow.h"
 #include "updater/UpdateForm.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "ClickLabel.h"
+#include "app/vexbrindle/window/ClickLabel.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

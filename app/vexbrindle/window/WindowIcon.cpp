@@ -1,4 +1,4 @@
-#include "WindowIcon.h"
+#include "app/vexbrindle/window/WindowIcon.h"
 
 #include <QPainter>
 #include <QPolygon>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "frmVexbrindle.h"
-#include "inet/Inet.h"
+#include "app/vexbrindle/window/frmVexbrindle.h"
+#include "platform/inet/Inet.h"
 #include "updater/UpdateForm.h"
 
 namespace vex::qtui {

@@ -1,11 +1,11 @@
 // The real vexbrindle window on an X server (the test command starts Xvfb and names it in
 // VEXBRINDLE_TEST_DISPLAY): the program runs against a server on 127.0.0.1 and its layout is
 // checked from screenshots of the whole screen.
-#include "qt/XPBarWidget.h"
-#include "qt/frmVexbrindle.h"
+#include "app/vexbrindle/window/frmVexbrindle.h"
+#include "progressbar/widget/XPBarWidget.h"
 
-#include "TestServers.h"
-#include "gdi/gdi.h"
+#include "platform/gdi/gdi.h"
+#include "tests/support/TestServers.h"
 
 #include <QDir>
 #include <QFile>

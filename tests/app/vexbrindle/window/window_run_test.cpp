@@ -1,12 +1,12 @@
 // The whole update run in the updater window, on Qt's offscreen platform, against a server on
 // 127.0.0.1. Message boxes are answered by the test; timers are driven by raising their ticks;
 // the end of the program is recorded instead of quitting.
-#include "qt/ClickLabel.h"
-#include "qt/UpdaterWindow.h"
-#include "qt/XPBarWidget.h"
+#include "app/vexbrindle/window/ClickLabel.h"
+#include "app/vexbrindle/window/UpdaterWindow.h"
+#include "progressbar/widget/XPBarWidget.h"
 
-#include "MessageBoxAnswerer.h"
-#include "TestServers.h"
+#include "tests/support/MessageBoxAnswerer.h"
+#include "tests/support/TestServers.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,13 +1,12 @@
-#include "UpdaterWindow.h"
+#include "app/vexbrindle/window/UpdaterWindow.h"
 
-#include "ClickLabel.h"
-#include "runtime/errors.h"
-#include "runtime/program.h"
-#include "runtime/termination.h"
+#include "app/vexbrindle/window/ClickLabel.h"
+#include "platform/runtime/errors.h"
+#include "platform/runtime/program.h"
+#include "platform/runtime/termination.h"
 
 #include <QApplication>
 #include <QTimer>
-
 
 namespace vex::qtui {
 

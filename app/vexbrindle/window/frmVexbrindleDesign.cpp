@@ -1,6 +1,6 @@
-#include "frmVexbrindleDesign.h"
+#include "app/vexbrindle/window/frmVexbrindleDesign.h"
 
-#include "runtime/arith.h"
+#include "platform/runtime/arith.h"
 
 namespace vex::qtui {
 

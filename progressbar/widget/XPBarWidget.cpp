@@ -1,7 +1,7 @@
-#include "XPBarWidget.h"
+#include "progressbar/widget/XPBarWidget.h"
 
+#include "platform/runtime/errors.h"
 #include "progressbar/StdFont.h"
-#include "runtime/errors.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

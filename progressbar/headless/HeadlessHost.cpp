@@ -1,4 +1,4 @@
-#include "HeadlessHost.h"
+#include "progressbar/headless/HeadlessHost.h"
 
 #include "progressbar/StdFont.h"
 
