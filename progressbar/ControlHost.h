@@ -33,6 +33,10 @@ class ControlHost {
     virtual void NotifyPropertyChanged(const QString& name) = 0;
 
     virtual std::shared_ptr<StdFont> NewDefaultFont() = 0;
+
+    // A control's background before it sets its own: the desktop's button face, as for any
+    // control. Every host starts with it, so a control looks the same in each of them.
+    static Long InitialBackColor() { return gdi::GetSysColor(gdi::COLOR_BTNFACE); }
 };
 
 } // namespace vex

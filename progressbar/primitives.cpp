@@ -26,8 +26,10 @@ Long ComposeRGB(Long red, Long green, Long blue) {
     return Add(Add(red, Mul(256, green)), Mul(65536, blue));
 }
 
-Long ByteOf(Long color, int shift) {
-    return (color >> shift) & 0xFF;
+// Red, green and blue of an RGB colour.
+std::array<Long, 3> ChannelsOf(Long color) {
+    const gdi::BgrColor c(color);
+    return {c.Red(), c.Green(), c.Blue()};
 }
 
 // Selects an object into a DC for one scope and selects the previous one back when it ends,
@@ -73,12 +75,12 @@ Long LightenColor(Long color, Long amount) {
 }
 
 Long BlendColors(Long a, Long b, Long weightA) {
-    const Long ra = ResolveColor(a);
-    const Long rb = ResolveColor(b);
+    const std::array<Long, 3> channelsA = ChannelsOf(ResolveColor(a));
+    const std::array<Long, 3> channelsB = ChannelsOf(ResolveColor(b));
     Long mixed[3];
     for (int i = 0; i < 3; ++i) {
-        const Long ca = ByteOf(ra, 8 * i);
-        const Long cb = ByteOf(rb, 8 * i);
+        const Long ca = channelsA[i];
+        const Long cb = channelsB[i];
         const double fromB = static_cast<double>(Mul(Sub(kChannelMax, weightA), cb)) / 255.0;
         const double fromA = static_cast<double>(Mul(ca, weightA)) / 255.0;
         mixed[i] = CLng(fromB + fromA);
@@ -120,10 +122,11 @@ bool XP_ProgressBar::DrawGradient(Long& lEndColor, Long& lStartcolor, Long X, Lo
     lEndColor = ResolveColor(lEndColor);
     lStartcolor = ResolveColor(lStartcolor);
 
+    // Both colours are resolved, so bit 31 is clear and the channels are the low three bytes.
     auto channelsOf = [](Long c) {
-        return std::array<float, 3>{static_cast<float>(c & 0xFF),
-                                    static_cast<float>((c / 256) & 0xFF),
-                                    static_cast<float>((c & 0xFF0000) / 65536)};
+        const std::array<Long, 3> bytes = ChannelsOf(c);
+        return std::array<float, 3>{static_cast<float>(bytes[0]), static_cast<float>(bytes[1]),
+                                    static_cast<float>(bytes[2])};
     };
     const std::array<float, 3> start = channelsOf(lStartcolor);
     const std::array<float, 3> end = channelsOf(lEndColor);

@@ -8,6 +8,7 @@
 // Handles are 32-bit values. 0 is never a valid handle. A bad handle (0, deleted, or of the
 // wrong kind) makes a call do nothing and report failure (0 / false), as GDI does.
 
+#include "platform/gdi/color.h"
 #include "platform/gdi/rect.h"
 #include "platform/runtime/types.h"
 

@@ -107,12 +107,11 @@ class Table {
 };
 
 inline QRgb ToQRgb(COLORREF c) {
-    const auto u = static_cast<std::uint32_t>(c);
-    return 0xFF000000u | ((u & 0xFFu) << 16) | (u & 0xFF00u) | ((u >> 16) & 0xFFu);
+    return BgrColor(c).ToQRgb();
 }
 
 inline COLORREF ToColorRef(QRgb c) {
-    return RGB(qRed(c), qGreen(c), qBlue(c));
+    return BgrColor::FromQRgb(c).Value();
 }
 
 // The pixels a DC draws into, or null when it has none (the screen DC, or an unusable image).

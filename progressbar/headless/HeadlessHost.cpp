@@ -2,25 +2,17 @@
 
 #include "progressbar/StdFont.h"
 
-#include <QColor>
-
 namespace vex {
 
 namespace {
 
-// A control's background before it sets its own: the button face of the classic palette.
-constexpr Long kButtonFace = 0xC0C0C0;
 // Beyond this many pixels the host keeps no image, as a screen could not show it anyway.
 constexpr qint64 kMaxScreenPixels = qint64(1) << 26;
-
-QRgb ToQRgb(Long color) {
-    return qRgb(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
-}
 
 } // namespace
 
 HeadlessHost::HeadlessHost(int width, int height, bool initialize)
-    : width_(width), height_(height), backColor_(kButtonFace) {
+    : width_(width), height_(height), backColor_(InitialBackColor()) {
     AllocateScreen();
     hwnd_ = gdi::RegisterWindow([this] { return QSize(width_, height_); });
     control_ = std::make_unique<XP_ProgressBar>(*this);
@@ -58,7 +50,7 @@ void HeadlessHost::SetSize(int width, int height) {
 
 void HeadlessHost::SetBackColor(Long color) {
     backColor_ = color;
-    if (!image_->isNull()) image_->fill(ToQRgb(color));
+    if (!image_->isNull()) image_->fill(gdi::BgrColor(color).ToQRgb());
 }
 
 void HeadlessHost::NotifyPropertyChanged(const QString& name) {
@@ -77,7 +69,7 @@ void HeadlessHost::AllocateScreen() {
     const qint64 pixels = qint64(std::max(width_, 0)) * qint64(std::max(height_, 0));
     if (pixels > 0 && pixels <= kMaxScreenPixels) {
         *image = QImage(width_, height_, QImage::Format_RGB32);
-        if (!image->isNull()) image->fill(ToQRgb(backColor_));
+        if (!image->isNull()) image->fill(gdi::BgrColor(backColor_).ToQRgb());
     }
     const gdi::HDC dc = gdi::CreateDCForImage(image.get());
     if (ownDC_ != 0) gdi::DeleteDC(ownDC_);

@@ -15,10 +15,6 @@ namespace {
 
 constexpr float kTwipsPerPixel = 15.0f;
 
-QColor ToQColor(Long bgr) {
-    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
-}
-
 // The bar as assistive technology sees it: a progress bar whose value is the percentage the
 // control shows.
 class XPBarAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
@@ -65,8 +61,7 @@ XPBarWidget::XPBarWidget(QWidget* parent) : QWidget(parent) {
     InstallAccessibilityOnce();
     setAttribute(Qt::WA_OpaquePaintEvent); // the image covers every pixel
     setAccessibleName(tr("Progress"));
-    // Until the control sets its own, the background is the button face, as for any control.
-    backColor_ = gdi::GetSysColor(gdi::COLOR_BTNFACE);
+    backColor_ = InitialBackColor();
     image_ = QImage(size(), QImage::Format_RGB32);
     image_.fill(BackQColor());
     hdc_ = gdi::CreateDCForImage(&image_);
@@ -121,7 +116,7 @@ QSize XPBarWidget::sizeHint() const {
 }
 
 QColor XPBarWidget::BackQColor() const {
-    return ToQColor(backColor_);
+    return gdi::BgrColor(backColor_).ToQColor();
 }
 
 void XPBarWidget::resizeEvent(QResizeEvent* event) {

@@ -13,8 +13,7 @@ namespace vex::test {
 
 // The pixel at (x, y) as a GDI colour (0x00BBGGRR).
 inline gdi::COLORREF ColorAt(const QImage& image, int x, int y) {
-    const QRgb p = image.pixel(x, y);
-    return gdi::RGB(qRed(p), qGreen(p), qBlue(p));
+    return gdi::BgrColor::FromQRgb(image.pixel(x, y)).Value();
 }
 
 // Rows joined with '\n'; a colour missing from the legend shows as '?'.
@@ -35,7 +34,7 @@ class Canvas {
   public:
     Canvas(int width, int height, gdi::COLORREF background = 0xFFFFFF)
         : image_(width, height, QImage::Format_RGB32) {
-        image_.fill(qRgb(background & 0xFF, (background >> 8) & 0xFF, (background >> 16) & 0xFF));
+        image_.fill(gdi::BgrColor(background).ToQRgb());
         dc_ = gdi::CreateDCForImage(&image_);
     }
     ~Canvas() { gdi::DeleteDC(dc_); }

@@ -28,8 +28,7 @@ namespace {
 constexpr char kApplicationTitle[] = "Vexbrindle";
 
 QColor ToQColor(Long color) {
-    const Long rgb = ResolveColor(color);
-    return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
+    return gdi::BgrColor(ResolveColor(color)).ToQColor();
 }
 
 QRect PixelRect(const ControlDesign& c) {

@@ -16,12 +16,11 @@ namespace gdi::test {
 using Legend = std::map<COLORREF, char>;
 
 inline COLORREF ColorAt(const QImage& image, int x, int y) {
-    const QRgb p = image.pixel(x, y);
-    return RGB(qRed(p), qGreen(p), qBlue(p));
+    return BgrColor::FromQRgb(image.pixel(x, y)).Value();
 }
 
 inline QRgb ToQRgb(COLORREF c) {
-    return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+    return BgrColor(c).ToQRgb();
 }
 
 // Rows joined with '\n' (and a leading '\n', to line up with raw string literals); a colour

@@ -25,7 +25,7 @@ QRgb Pixel(const QImage& image, int x, int y) {
     return image.pixel(x, y) & 0xFFFFFF;
 }
 QRgb FromGdi(Long c) {
-    return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF) & 0xFFFFFF;
+    return gdi::BgrColor(c).ToQRgb() & 0xFFFFFF;
 }
 
 std::unique_ptr<XPBarWidget> ShownBar(int width, int height) {
@@ -124,6 +124,17 @@ TEST(XPBarWidget, UninitialisedWidgetPaintsItsBackgroundOnly) {
     bar.resize(40, 10);
     const QImage shown = Shown(bar);
     EXPECT_EQ(Pixel(shown, 20, 5), FromGdi(gdi::GetSysColor(gdi::COLOR_BTNFACE)));
+}
+
+// Before the control sets its own background, every host shows the desktop's button face.
+TEST(XPBarWidget, StartsOnTheSameBackgroundAsTheHeadlessHost) {
+    const Long buttonFace = gdi::GetSysColor(gdi::COLOR_BTNFACE);
+    XPBarWidget bar;
+    bar.resize(40, 10);
+    HeadlessHost headless(40, 10, false);
+    EXPECT_EQ(headless.BackColor(), buttonFace);
+    EXPECT_EQ(Pixel(headless.Screen(), 20, 5), FromGdi(buttonFace));
+    EXPECT_EQ(Pixel(Shown(bar), 20, 5), Pixel(headless.Screen(), 20, 5));
 }
 
 TEST(XPBarWidget, ScaleIsInTwipsUntilTheControlAsksForPixels) {

@@ -31,7 +31,7 @@ using updater::LabelId;
 using updater::TimerId;
 
 QRgb FromGdi(Long c) {
-    return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+    return gdi::BgrColor(c).ToQRgb();
 }
 
 // A window whose events are written down and whose end is recorded instead of quitting.

@@ -75,10 +75,7 @@ bool SamePixels(const QImage& a, const QImage& b) {
 }
 
 bool CloseLabelInked(const QImage& client) {
-    const QRgb caption = [] {
-        const Long c = gdi::GetSysColor(gdi::COLOR_ACTIVECAPTION);
-        return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-    }();
+    const QRgb caption = gdi::BgrColor(gdi::GetSysColor(gdi::COLOR_ACTIVECAPTION)).ToQRgb();
     for (int y = kClosePlace.top(); y <= kClosePlace.bottom(); ++y)
         for (int x = kClosePlace.left(); x <= kClosePlace.right(); ++x) {
             const QRgb p = client.pixel(x, y);
