@@ -1,5 +1,6 @@
 // The brush family (Flat, Hatch, Picture): one rectangle filled with a solid tint, a hatch
 // pattern or a tiled picture. They ignore the orientation.
+#include "platform/gdi/selected_object.h"
 #include "platform/runtime/arith.h"
 #include "progressbar/StdPicture.h"
 #include "progressbar/XP_ProgressBar.h"
@@ -66,12 +67,13 @@ void XP_ProgressBar::DrawPictureBar() {
     // A picture without a bitmap gives no brush; then nothing is tiled.
     const gdi::HBRUSH brush = gdi::CreatePatternBrush(Image->Handle());
     if (brush == 0) return;
-    const gdi::HGDIOBJ previous = gdi::SelectObject(hDc, brush);
-    // The tiles are anchored at the surface's top-left corner, not at the start of the fill.
-    if (width > 0 && height > 0) {
-        gdi::PatBlt(hDc, kEdgeInset, kEdgeInset, width, height, gdi::PATCOPY);
+    {
+        const gdi::SelectedObject selected(hDc, brush);
+        // The tiles are anchored at the surface's top-left corner, not at the start of the fill.
+        if (width > 0 && height > 0) {
+            gdi::PatBlt(hDc, kEdgeInset, kEdgeInset, width, height, gdi::PATCOPY);
+        }
     }
-    gdi::SelectObject(hDc, previous);
     gdi::DeleteObject(brush);
 }
 

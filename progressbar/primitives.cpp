@@ -2,6 +2,7 @@
 // here is deleted before returning, after the DC got its previous object back.
 #include "progressbar/primitives.h"
 
+#include "platform/gdi/selected_object.h"
 #include "platform/runtime/arith.h"
 #include "progressbar/XP_ProgressBar.h"
 
@@ -31,22 +32,6 @@ std::array<Long, 3> ChannelsOf(Long color) {
     const gdi::BgrColor c(color);
     return {c.Red(), c.Green(), c.Blue()};
 }
-
-// Selects an object into a DC for one scope and selects the previous one back when it ends,
-// so the "restore, then delete" order cannot be skipped.
-class SelectedObject {
-  public:
-    SelectedObject(gdi::HDC hdc, gdi::HGDIOBJ obj) : hdc_(hdc), old_(gdi::SelectObject(hdc, obj)) {}
-    ~SelectedObject() {
-        if (old_ != 0) gdi::SelectObject(hdc_, old_);
-    }
-    SelectedObject(const SelectedObject&) = delete;
-    SelectedObject& operator=(const SelectedObject&) = delete;
-
-  private:
-    gdi::HDC hdc_;
-    gdi::HGDIOBJ old_;
-};
 
 // Runs one step of the gradient; its own run-time errors are dropped and the next step runs.
 template <typename Step> void IgnoringErrors(Step step) {
@@ -104,7 +89,7 @@ void DrawFrameRect(const gdi::Rect& rc, Long color, gdi::HDC hdc) {
 bool XP_ProgressBar::DrawLine(Long X, Long Y, Long Width, Long Height, Long cHdc, Long Color) {
     const gdi::HPEN pen = gdi::CreatePen(gdi::PS_SOLID, 1, ResolveColor(Color));
     {
-        SelectedObject selected(cHdc, pen);
+        const gdi::SelectedObject selected(cHdc, pen);
         gdi::MoveToEx(cHdc, X, Y, nullptr);
         gdi::LineTo(cHdc, Width, Height);
     }

@@ -1,5 +1,6 @@
 // The text over the bar: the percentage (or "Searching.."), centred, and in the Dark and Glass
 // styles drawn a second time in another colour where it lies over the fill.
+#include "platform/gdi/selected_object.h"
 #include "platform/runtime/arith.h"
 #include "platform/runtime/errors.h"
 #include "progressbar/StdFont.h"
@@ -18,22 +19,6 @@ constexpr Long kWhiteText = 0xFFFFFF;  // over the Glass fill
 constexpr Long kDarkOverFillTint = 80;
 constexpr const char* kSearchingText = "Searching..";
 constexpr const char* kPercentSuffix = " %";
-
-// Selects a font into a DC for one drawing and selects the previous font back when it goes out
-// of scope, also when a step in between fails.
-class FontSelection {
-  public:
-    FontSelection(gdi::HDC hdc, gdi::HFONT font, Long& oldFont) : hdc_(hdc), oldFont_(oldFont) {
-        oldFont_ = gdi::SelectObject(hdc_, font);
-    }
-    ~FontSelection() { gdi::SelectObject(hdc_, oldFont_); }
-    FontSelection(const FontSelection&) = delete;
-    FontSelection& operator=(const FontSelection&) = delete;
-
-  private:
-    gdi::HDC hdc_;
-    Long& oldFont_;
-};
 
 gdi::HFONT FontHandleOf(const std::shared_ptr<StdFont>& font) {
     if (!font) throw RuntimeError("The progress bar has no font to draw its text with");
@@ -59,7 +44,8 @@ void XP_ProgressBar::DrawBarText() {
 
     fntText = Font;
     {
-        FontSelection selection(hDc, FontHandleOf(fntText), hOldFont);
+        const gdi::SelectedObject selected(hDc, FontHandleOf(fntText));
+        hOldFont = selected.Previous();
         gdi::SetBkMode(hDc, gdi::TRANSPARENT);
         gdi::SetTextColor(hDc, ResolveColor(Scrolling == Dark ? kSilverText : kBlackText));
         CenterTextRect(text);
@@ -85,7 +71,8 @@ void XP_ProgressBar::CenterTextRect(const std::string& text) {
 
 void XP_ProgressBar::DrawTextOverFill(const std::string& text) {
     fntText = Font;
-    FontSelection selection(hDc, FontHandleOf(fntText), hOldFont);
+    const gdi::SelectedObject selected(hDc, FontHandleOf(fntText));
+    hOldFont = selected.Previous();
     gdi::SetBkMode(hDc, gdi::TRANSPARENT);
 
     const double fillEnd = TextFillEnd(lPercent, rcClient.right);
