@@ -79,6 +79,23 @@ PropertyBag StoredBarProperties(std::span<const StoredEntry> entries) {
     return bag;
 }
 
+template <typename LabelType>
+LabelType* NewLabel(QWidget* parent, const ControlDesign& c, const QFont& windowFont) {
+    auto* label = new LabelType(parent);
+    ApplyLabelDesign(label, c, windowFont);
+    return label;
+}
+
+XPBarWidget* NewBar(QWidget* parent, const ControlDesign& c,
+                    std::span<const StoredEntry> storedEntries) {
+    auto* bar = new XPBarWidget(parent);
+    bar->setObjectName(QString::fromLatin1(c.name));
+    bar->setGeometry(PixelRect(c));
+    bar->InitializeControl();
+    bar->control().LoadProperties(StoredBarProperties(storedEntries));
+    return bar;
+}
+
 void QuitEventLoops() {
     QCoreApplication::exit(EXIT_SUCCESS);
 }
@@ -121,28 +138,23 @@ void frmVexbrindle::BuildFromDesign() {
     QWidget* previous = nullptr;
     for (const ControlDesign& c : design.controls) {
         QWidget* widget = nullptr;
-        if (c.kind == ControlKind::ProgressBar) {
-            progressBar1_ = new XPBarWidget(this);
-            progressBar1_->setObjectName(QString::fromLatin1(c.name));
-            progressBar1_->setGeometry(PixelRect(c));
-            progressBar1_->InitializeControl();
-            progressBar1_->control().LoadProperties(StoredBarProperties(design.barEntries));
-            widget = progressBar1_;
-        } else {
-            QLabel* label = nullptr;
-            if (QLatin1String(c.name) == QLatin1String("lblClose")) {
-                lblClose_ = new ClickLabel(this);
-                label = lblClose_;
-                label->setAccessibleName(tr("Close"));
-            } else {
-                label = new QLabel(this);
-            }
-            ApplyLabelDesign(label, c, windowFont);
-            const QLatin1String name(c.name);
-            if (name == QLatin1String("Label1")) label1_ = label;
-            if (name == QLatin1String("Label2")) label2_ = label;
-            if (name == QLatin1String("Label3")) label3_ = label;
-            widget = label;
+        switch (c.id) {
+        case ControlId::Label1:
+            widget = label1_ = NewLabel<QLabel>(this, c, windowFont);
+            break;
+        case ControlId::ProgressBar1:
+            widget = progressBar1_ = NewBar(this, c, design.barEntries);
+            break;
+        case ControlId::Label2:
+            widget = label2_ = NewLabel<QLabel>(this, c, windowFont);
+            break;
+        case ControlId::Label3:
+            widget = label3_ = NewLabel<QLabel>(this, c, windowFont);
+            break;
+        case ControlId::lblClose:
+            widget = lblClose_ = NewLabel<ClickLabel>(this, c, windowFont);
+            lblClose_->setAccessibleName(tr("Close"));
+            break;
         }
         // Children are created in tab order, which is also the order assistive technology reads.
         if (previous != nullptr) setTabOrder(previous, widget);
@@ -150,7 +162,7 @@ void frmVexbrindle::BuildFromDesign() {
     }
 
     for (const TimerDesign& t : design.timers) {
-        QTimer& timer = QLatin1String(t.name) == QLatin1String("Timer1") ? timer1_ : timer2_;
+        QTimer& timer = Timer(t.id);
         timer.setObjectName(QString::fromLatin1(t.name));
         timer.setTimerType(Qt::CoarseTimer);
         timer.setInterval(t.interval);
@@ -203,6 +215,10 @@ void frmVexbrindle::closeEvent(QCloseEvent* event) {
     if (ended_) event->accept();
 }
 
+QTimer& frmVexbrindle::Timer(TimerId id) {
+    return id == TimerId::Timer1 ? timer1_ : timer2_;
+}
+
 QLabel* frmVexbrindle::Label(LabelId id) const {
     switch (id) {
     case LabelId::Label1:
@@ -229,7 +245,7 @@ void frmVexbrindle::SetVisible(LabelId label, bool visible) {
 
 void frmVexbrindle::SetTimerInterval(TimerId timer, int milliseconds) {
     if (ended_) return;
-    QTimer& t = timer == TimerId::Timer1 ? timer1_ : timer2_;
+    QTimer& t = Timer(timer);
     if (milliseconds > 0) {
         t.start(milliseconds);
     } else {

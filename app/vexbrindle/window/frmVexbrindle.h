@@ -84,6 +84,7 @@ class frmVexbrindle : public QWidget, public updater::FormWindow {
   private:
     void BuildFromDesign();
     QLabel* Label(updater::LabelId id) const;
+    QTimer& Timer(updater::TimerId id);
     void ActivateOnce();
 
     QLabel* label1_ = nullptr;

@@ -19,22 +19,22 @@ constexpr FontDesign kBarFont{"MS Sans Serif", 8.25, 400};
 constexpr FontDesign kCloseFont{"MS Sans Serif", 9.75, 700};
 
 constexpr std::array kControls{
-    //            name        kind                      left   top  width height tab caption
-    ControlDesign{"Label1", ControlKind::Label, 360, 240, 3015, 255, 0, "", kMessageFont,
-                  kLightGrey, kDefaultColor, true},
-    ControlDesign{"ProgressBar1", ControlKind::ProgressBar, 240, 600, 3495, 255, 1, "", kBarFont,
-                  kDefaultColor, kDefaultColor, true},
-    ControlDesign{"Label2", ControlKind::Label, 360, 960, 3375, 255, 2, "", kWindowFont, kLightGrey,
+    //            id, name, left, top, width, height, tab index, caption, font, back, fore, visible
+    ControlDesign{ControlId::Label1, "Label1", 360, 240, 3015, 255, 0, "", kMessageFont, kLightGrey,
                   kDefaultColor, true},
-    ControlDesign{"Label3", ControlKind::Label, 360, 1200, 3255, 255, 3, "", kWindowFont,
-                  kLightGrey, kDefaultColor, true},
-    ControlDesign{"lblClose", ControlKind::Label, 3480, 240, 255, 255, 4, "X", kCloseFont,
+    ControlDesign{ControlId::ProgressBar1, "ProgressBar1", 240, 600, 3495, 255, 1, "", kBarFont,
+                  kDefaultColor, kDefaultColor, true},
+    ControlDesign{ControlId::Label2, "Label2", 360, 960, 3375, 255, 2, "", kWindowFont, kLightGrey,
+                  kDefaultColor, true},
+    ControlDesign{ControlId::Label3, "Label3", 360, 1200, 3255, 255, 3, "", kWindowFont, kLightGrey,
+                  kDefaultColor, true},
+    ControlDesign{ControlId::lblClose, "lblClose", 3480, 240, 255, 255, 4, "X", kCloseFont,
                   kLightGrey, kActiveCaption, false},
 };
 
 constexpr std::array kTimers{
-    TimerDesign{"Timer1", kTimer1Interval},
-    TimerDesign{"Timer2", 0},
+    TimerDesign{updater::TimerId::Timer1, "Timer1", kTimer1Interval},
+    TimerDesign{updater::TimerId::Timer2, "Timer2", 0},
 };
 
 // Lower-case names, as the window stores them; the store matches names without case.

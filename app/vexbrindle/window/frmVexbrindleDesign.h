@@ -5,6 +5,7 @@
 // Positions and sizes are in twips, as designed; TwipsToPixels turns them into pixels.
 
 #include "platform/runtime/types.h"
+#include "updater/FormWindow.h"
 
 #include <array>
 #include <span>
@@ -26,15 +27,16 @@ struct FontDesign {
     int weight = 400;
 };
 
-enum class ControlKind { Label, ProgressBar };
+// The window's controls; each has a member of its own in frmVexbrindle.
+enum class ControlId { Label1, ProgressBar1, Label2, Label3, lblClose };
 
 // Colour values are the program's 32-bit colours (0x00BBGGRR, or a system colour with bit 31
 // set). kDefaultColor means "the platform's usual colour for this element".
 inline constexpr Long kDefaultColor = -1;
 
 struct ControlDesign {
-    const char* name;
-    ControlKind kind;
+    ControlId id;
+    const char* name;             // the object name, as assistive technology and tests see it
     int left, top, width, height; // twips
     int tabIndex;
     const char* caption;
@@ -45,6 +47,7 @@ struct ControlDesign {
 };
 
 struct TimerDesign {
+    updater::TimerId id;
     const char* name;
     int interval; // milliseconds; 0 = stopped
 };
