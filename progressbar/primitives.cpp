@@ -16,13 +16,6 @@ namespace {
 constexpr Long kSystemColorBit = static_cast<Long>(0x80000000);
 constexpr Long kChannelMax = 255;
 
-// Integer division truncated towards zero, with the runtime's faults.
-Long IntDiv(Long a, Long b) {
-    if (b == 0) throw DivisionByZeroError();
-    if (b == -1) return Mul(a, -1);
-    return a / b;
-}
-
 Long ComposeRGB(Long red, Long green, Long blue) {
     return Add(Add(red, Mul(256, green)), Mul(65536, blue));
 }

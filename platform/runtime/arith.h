@@ -49,8 +49,17 @@ inline Long Mul(Long a, Long b) {
     return r;
 }
 
-// Remainder of the division truncated towards zero (sign of the dividend); a zero divisor is
-// DivisionByZeroError, and the one quotient that overflows (min / -1) is OverflowError.
+// Integer division truncated towards zero. A zero divisor is DivisionByZeroError, and the one
+// quotient that does not fit (the minimum divided by -1) is OverflowError.
+inline Long IntDiv(Long a, Long b) {
+    if (b == 0) throw DivisionByZeroError();
+    if (b == -1) return Mul(a, -1);
+    return a / b;
+}
+
+// Remainder of the division truncated towards zero, with the sign of the dividend. A zero
+// divisor is DivisionByZeroError. Any dividend modulo -1 is 0, the minimum included: its
+// quotient would overflow but the remainder does not (and `%` would be undefined there).
 inline Long Mod(Long a, Long b) {
     if (b == 0) throw DivisionByZeroError();
     if (b == -1) return 0;
