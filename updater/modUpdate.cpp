@@ -2,10 +2,10 @@
 
 #include "updater/FormWindow.h"
 
+#include "platform/runtime/ReplacingFile.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace vex::updater {
 
@@ -40,21 +40,21 @@ bool DownloadFile(vex::inet::Inet& oInet, const QString& sURL, const QString& sF
     QString failure;
     if (FileNameOf(sURL).isEmpty()) {
         failure = CannotWrite(sPath, QStringLiteral("the address names no file"));
-    } else if (QFileInfo(sPath).isDir()) {
+    } else if (const QFileInfo info(sPath); info.isDir() && !info.isSymLink()) {
         failure = CannotWrite(sPath, QStringLiteral("a folder of that name is in the way"));
     }
 
     // The body goes to a temporary file beside the target, which takes the target's place only
     // when every byte has arrived and been written. An older, longer file of the same name is
-    // thus replaced whole, and a failure leaves the old file (or none) untouched.
-    QSaveFile file(sPath);
-    if (failure.isEmpty() && !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        failure = CannotWrite(sPath, file.errorString());
-    }
+    // thus replaced whole, and a failure leaves the old file (or none) untouched. A symbolic
+    // link at the target is replaced, never written through, and the new file's mode is that
+    // of any new file, never inherited from what was there.
+    vex::runtime::ReplacingFile file(sPath, options.bExecutable ? 0755 : 0666);
+    if (failure.isEmpty() && !file.open(QIODevice::WriteOnly)) failure = file.errorString();
     if (failure.isEmpty()) {
         try {
             oInet.OpenURL(sURL, vex::inet::icByteArray, file, options.lMaxBytes);
-            if (!file.commit()) failure = CannotWrite(sPath, file.errorString());
+            if (!file.commit()) failure = file.errorString();
         } catch (const vex::inet::InetError& error) {
             file.cancelWriting();
             if (error.Abandoned()) return false;
@@ -64,9 +64,6 @@ bool DownloadFile(vex::inet::Inet& oInet, const QString& sURL, const QString& sF
     if (!failure.isEmpty()) {
         form.MsgBox(failure, vbOKOnly, kAppTitle);
         return false;
-    }
-    if (options.bExecutable) {
-        QFile::setPermissions(sPath, QFile::permissions(sPath) | QFileDevice::ExeOwner);
     }
     return true;
 }

@@ -15,7 +15,7 @@ inline const QString kAppTitle = QStringLiteral("Vexbrindle");
 struct DownloadOptions {
     // Largest body accepted; a larger one is a failed transfer (vex::inet::kNoLimit: none).
     qint64 lMaxBytes = vex::inet::kNoLimit;
-    // Give the written file its owner's execute permission (POSIX).
+    // Create the file as a new program: mode 0755 less the umask instead of 0666 less it.
     bool bExecutable = false;
 };
 

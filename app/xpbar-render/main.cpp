@@ -12,7 +12,6 @@
 #include "progressbar/StdPicture.h"
 
 #include <QGuiApplication>
-#include <QImageReader>
 
 #include <cstdio>
 
@@ -56,11 +55,10 @@ int Run(const xpbar::Options& o) {
 
     std::shared_ptr<vex::StdPicture> picture;
     if (!o.imageFile.isEmpty()) {
-        QImageReader reader(o.imageFile);
-        QImage image = reader.read();
+        QString why;
+        QImage image = xpbar::LoadImage(o.imageFile, &why);
         if (image.isNull()) {
-            PrintError(QStringLiteral("cannot read the image '%1': %2")
-                           .arg(o.imageFile, reader.errorString()));
+            PrintError(QStringLiteral("cannot read the image '%1': %2").arg(o.imageFile, why));
             return kExitUsage;
         }
         picture = std::make_shared<vex::StdPicture>(std::move(image));

@@ -5,7 +5,15 @@
 #include "progressbar/StdPicture.h"
 #include "progressbar/headless/HeadlessHost.h"
 
-#include <QSaveFile>
+#include "platform/runtime/ReplacingFile.h"
+
+#include <QFile>
+#include <QImageReader>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace xpbar {
 
@@ -34,15 +42,53 @@ Rendered RenderBar(const Options& o, std::shared_ptr<vex::StdPicture> image) {
     return r;
 }
 
+QImage LoadImage(const QString& file, QString* error) {
+    const QByteArray name = QFile::encodeName(file);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0) {
+        *error = qt_error_string(errno);
+        return {};
+    }
+    if (!S_ISREG(st.st_mode)) {
+        *error = QStringLiteral("not a regular file");
+        return {};
+    }
+    // The name may have been swapped since stat: open without waiting (a FIFO would block
+    // forever) and look again at what was opened.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        *error = qt_error_string(errno);
+        return {};
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        *error = QStringLiteral("not a regular file");
+        return {};
+    }
+    QFile opened;
+    if (!opened.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        *error = opened.errorString();
+        return {};
+    }
+    // Read from the opened file, not by name: a reader given a name tries other names too.
+    QImageReader reader(&opened);
+    QImage image = reader.read();
+    if (image.isNull()) *error = reader.errorString();
+    return image;
+}
+
 QString SaveImage(const QImage& image, const QString& file) {
     if (image.isNull()) return QStringLiteral("the picture is too large to save");
     const char* format = file.toLower().endsWith(".ppm") ? "PPM" : "PNG";
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly)) {
-        return QStringLiteral("cannot write '%1': %2").arg(file, out.errorString());
-    }
+    // A link or device at the name is replaced by the new file, never written through.
+    vex::runtime::ReplacingFile out(file);
+    if (!out.open(QIODevice::WriteOnly)) return out.errorString();
     if (!image.convertToFormat(QImage::Format_RGB888).save(&out, format) || !out.commit()) {
-        return QStringLiteral("cannot write '%1': %2").arg(file, out.errorString());
+        // The encoder can also fail without a write having failed.
+        return out.HasFailed()
+                   ? out.errorString()
+                   : QStringLiteral("Cannot write %1: the image could not be encoded").arg(file);
     }
     return {};
 }

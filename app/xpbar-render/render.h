@@ -25,8 +25,14 @@ struct Rendered {
 // once more and returns the picture. Errors of the control (vex::RuntimeError) propagate.
 Rendered RenderBar(const Options& options, std::shared_ptr<vex::StdPicture> image);
 
-// Writes the image as PNG or binary PPM, chosen by the file's extension, replacing the file
-// only once the whole image is written. Returns an error message, empty on success.
+// Reads the image in exactly the named file, which must be a regular file: no other name is
+// tried, and a FIFO, device or folder is refused without being read. A null image and the
+// reason in *error when it cannot be used.
+QImage LoadImage(const QString& file, QString* error);
+
+// Writes the image as PNG or binary PPM, chosen by the file's extension, replacing whatever
+// stands at the name (a symbolic link or device included, never written through) only once the
+// whole image is written. Returns an error message, empty on success.
 QString SaveImage(const QImage& image, const QString& file);
 
 } // namespace xpbar

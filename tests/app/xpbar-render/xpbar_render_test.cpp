@@ -1,14 +1,18 @@
 // xpbar-render from the outside: exit statuses, its one-line errors, --state, and the images it
 // writes match what the control paints.
 #include "progressbar/headless/HeadlessHost.h"
+#include "tests/support/SmallDisk.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -170,6 +174,109 @@ TEST_F(XpbarRender, GalleryWritesOneContactSheet) {
     // Ten rows of ten bars plus the vertical section need room.
     EXPECT_GT(sheet.width(), 10 * 120);
     EXPECT_GT(sheet.height(), 10 * 20 + 100);
+}
+
+// What stands at the path itself, without following a link: 'f' regular file, 'l' link,
+// 'p' FIFO, '-' nothing.
+char KindAt(const QString& path) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0) return '-';
+    if (S_ISREG(st.st_mode)) return 'f';
+    if (S_ISLNK(st.st_mode)) return 'l';
+    if (S_ISFIFO(st.st_mode)) return 'p';
+    return '?';
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+TEST_F(XpbarRender, HostileNamesAreNeitherWrittenThroughNorWaitedOn) {
+    QTemporaryDir outside;
+    const QString victim = outside.filePath("victim.png");
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("outside");
+    file.close();
+    const QString fifo = Path("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    // A real image beside a name that does not exist: the tool must not read it instead.
+    ASSERT_TRUE(QImage(4, 4, QImage::Format_RGB32).save(Path("picture.png")));
+
+    const QString out = Path("out.png");
+    const QStringList bar = {"--width", "20", "--height", "8"};
+    struct Case {
+        const char* name; // the fault the row catches
+        std::function<void()> prepare;
+        QStringList args;
+        int exitCode;
+        const char* said; // a part of the error line
+        char outKind;     // what stands at out.png afterwards
+    };
+    const std::vector<Case> cases = {
+        {"--out link written through",
+         [&] { QFile::link(victim, out); },
+         {"--out", out},
+         0,
+         "",
+         'f'},
+        {"--out dangling link creates its target",
+         [&] { QFile::link(outside.filePath("absent.png"), out); },
+         {"--out", out},
+         0,
+         "",
+         'f'},
+        {"--out FIFO blocks the tool",
+         [&] { ::mkfifo(QFile::encodeName(out).constData(), 0644); },
+         {"--out", out},
+         0,
+         "",
+         'f'},
+        {"--image FIFO blocks the tool",
+         {},
+         {"--image", fifo, "--out", out},
+         2,
+         "not a regular file",
+         '-'},
+        {"--image reads NAME.png for a missing NAME",
+         {},
+         {"--image", Path("picture"), "--out", out},
+         2,
+         "No such file or directory",
+         '-'},
+        {"--image folder read",
+         {},
+         {"--image", outside.path(), "--out", out},
+         2,
+         "not a regular file",
+         '-'},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(out);
+        if (c.prepare) c.prepare();
+        const Result r = RunTool(bar + c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(c.said)) << r.err.toStdString();
+        EXPECT_EQ(KindAt(out), c.outKind);
+        if (c.outKind == 'f') {
+            EXPECT_EQ(QImage(out).size(), QSize(20, 8));
+        }
+        EXPECT_EQ(ReadAll(victim), "outside");
+        EXPECT_EQ(QDir(outside.path()).entryList(QDir::Files | QDir::System),
+                  QStringList{"victim.png"});
+    }
+}
+
+TEST_F(XpbarRender, FullDiskNamesTheFileAndTheReason) {
+    vex::testing::SmallDisk disk(16 * 1024);
+    if (!disk.Mounted()) GTEST_SKIP() << disk.SkipReason().toStdString();
+    const QString out = disk.FilePath("big.ppm");
+    const Result r = RunTool({"--width", "1000", "--height", "1000", "--out", out});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "xpbar-render: Cannot write " + out + ": No space left on device\n");
+    EXPECT_TRUE(QDir(disk.Path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }
 
 } // namespace

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QIODevice>
+#include <QString>
+
+#include <sys/types.h>
+
+namespace vex::runtime {
+
+// A file written in full before it takes the place of whatever stands at its path. The bytes
+// go to a new temporary file in the same folder, and commit() renames that file over the path.
+// The rename replaces the directory entry itself: a symbolic link at the path (dangling or not)
+// is replaced by the new regular file and never written through, and the new file gets the
+// mode a newly created file gets (`mode` less the umask), never the old file's or the link
+// target's. A write, sync or rename that fails leaves the old entry untouched and removes the
+// temporary file; errorString() then reads "Cannot write PATH: REASON", the reason from the
+// system's error code (for example "No space left on device").
+class ReplacingFile : public QIODevice {
+  public:
+    explicit ReplacingFile(QString path, mode_t mode = 0666);
+    ~ReplacingFile() override;
+
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    // Write-only: creates the temporary file. Any other mode fails.
+    bool open(OpenMode mode) override;
+    // Syncs the temporary file to disk and renames it over the path; false on any failure.
+    bool commit();
+    // Drops what was written and removes the temporary file; the path is left as it was.
+    void cancelWriting();
+
+    // True once a system call has failed; errorString() says which and why.
+    bool HasFailed() const { return failed_; }
+
+    bool isSequential() const override { return true; }
+    const QString& fileName() const { return path_; }
+
+  protected:
+    qint64 readData(char* data, qint64 maxSize) override;
+    qint64 writeData(const char* data, qint64 size) override;
+
+  private:
+    // Records the failure of the last system call (errno) and drops the temporary file.
+    bool Fail(int errorNumber);
+    void Discard();
+
+    QString path_;
+    mode_t mode_;
+    QByteArray tempPath_; // in the local encoding, as the system calls take it
+    int fd_ = -1;
+    bool failed_ = false;
+};
+
+} // namespace vex::runtime

@@ -1,0 +1,166 @@
+#include "platform/runtime/ReplacingFile.h"
+
+#include "tests/support/QtPrinters.h"
+#include "tests/support/SmallDisk.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using vex::runtime::ReplacingFile;
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void Write(const QString& path, const QByteArray& bytes, mode_t mode = 0644) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+}
+
+QStringList Entries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot |
+                                  QDir::System);
+}
+
+// What stands at the path itself, without following a link.
+struct Entry {
+    bool regular = false;
+    bool link = false;
+    mode_t permissions = 0;
+};
+
+Entry Look(const QString& path) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0) return {};
+    return {S_ISREG(st.st_mode), S_ISLNK(st.st_mode), st.st_mode & 07777};
+}
+
+mode_t CurrentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+// Writes `bytes` through a ReplacingFile and commits; the error text when anything failed.
+QString Replace(const QString& path, const QByteArray& bytes, mode_t mode) {
+    ReplacingFile file(path, mode);
+    if (!file.open(QIODevice::WriteOnly)) return file.errorString();
+    if (file.write(bytes) != bytes.size() || !file.commit()) return file.errorString();
+    return {};
+}
+
+} // namespace
+
+TEST(ReplacingFile, TakesThePlaceOfWhateverStandsAtThePath) {
+    struct Case {
+        const char* name; // the fault the row catches
+        std::function<void(const QString& target, const QString& outside)> prepare;
+        mode_t mode;
+        QString error; // empty: the commit succeeds
+    };
+    const QByteArray fresh = "fresh bytes";
+    const Case cases[] = {
+        {"new file not created", [](auto&, auto&) {}, 0666, ""},
+        {"longer old file keeps its tail",
+         [](auto& target, auto&) { Write(target, QByteArray(10'000, 'x')); }, 0666, ""},
+        {"link to an outside file written through",
+         [](auto& target, auto& outside) {
+             Write(outside + "/victim", "outside", 0666);
+             QFile::link(outside + "/victim", target);
+         },
+         0755, ""},
+        {"dangling link creates its target outside",
+         [](auto& target, auto& outside) { QFile::link(outside + "/absent", target); }, 0755, ""},
+        {"world-writable old mode inherited",
+         [](auto& target, auto&) { Write(target, "old", 0777); }, 0755, ""},
+        {"owner-only old mode inherited", [](auto& target, auto&) { Write(target, "old", 0600); },
+         0666, ""},
+        {"folder at the path reported vaguely", [](auto& target, auto&) { QDir().mkdir(target); },
+         0666, ": Is a directory"},
+    };
+    const mode_t mask = CurrentUmask();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir folder;
+        QTemporaryDir outside;
+        const QString target = folder.filePath("DrixaBilling2.exe");
+        c.prepare(target, outside.path());
+        const QStringList outsideBefore = Entries(outside.path());
+        const QByteArray victimBefore = ReadAll(outside.filePath("victim"));
+
+        const QString error = Replace(target, fresh, c.mode);
+
+        // Nothing outside the folder is ever touched.
+        EXPECT_EQ(Entries(outside.path()), outsideBefore);
+        EXPECT_EQ(ReadAll(outside.filePath("victim")), victimBefore);
+        EXPECT_EQ(Entries(folder.path()), QStringList{"DrixaBilling2.exe"}) << "no leftovers";
+        if (c.error.isEmpty()) {
+            EXPECT_EQ(error, "");
+            const Entry entry = Look(target);
+            EXPECT_TRUE(entry.regular && !entry.link);
+            EXPECT_EQ(entry.permissions, c.mode & ~mask);
+            EXPECT_EQ(ReadAll(target), fresh);
+        } else {
+            EXPECT_EQ(error, "Cannot write " + target + c.error);
+        }
+    }
+}
+
+TEST(ReplacingFile, FailureToCreateNamesThePathAndTheReason) {
+    QTemporaryDir folder;
+    const QString target = folder.filePath("missing/update.html");
+    EXPECT_EQ(Replace(target, "x", 0666), "Cannot write " + target + ": No such file or directory");
+    EXPECT_TRUE(Entries(folder.path()).isEmpty());
+}
+
+TEST(ReplacingFile, CancelledOrUncommittedWritingLeavesTheOldFile) {
+    QTemporaryDir folder;
+    const QString target = folder.filePath("update.html");
+    Write(target, "old");
+    {
+        ReplacingFile file(target);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("half of it");
+        file.cancelWriting();
+        EXPECT_FALSE(file.commit());
+    }
+    {
+        ReplacingFile file(target);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("never committed");
+    }
+    EXPECT_EQ(ReadAll(target), "old");
+    EXPECT_EQ(Entries(folder.path()), QStringList{"update.html"});
+}
+
+TEST(ReplacingFile, FullDiskNamesThePathAndTheReason) {
+    vex::testing::SmallDisk disk(64 * 1024);
+    if (!disk.Mounted()) GTEST_SKIP() << disk.SkipReason().toStdString();
+    const QString target = disk.FilePath("DrixaBilling2.exe");
+    Write(target, "old");
+
+    ReplacingFile file(target, 0755);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const QByteArray chunk(16 * 1024, 'z');
+    qint64 written = 0;
+    for (int i = 0; i < 16 && written >= 0; ++i)
+        written = file.write(chunk);
+    EXPECT_EQ(written, -1) << "the disk took 256 KiB";
+    EXPECT_TRUE(file.HasFailed());
+    EXPECT_EQ(file.errorString(), "Cannot write " + target + ": No space left on device");
+    EXPECT_FALSE(file.commit());
+    EXPECT_EQ(ReadAll(target), "old");
+    EXPECT_EQ(Entries(disk.Path()), QStringList{"DrixaBilling2.exe"});
+}
