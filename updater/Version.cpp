@@ -23,27 +23,39 @@ bool IsLineEnd(char c) {
     return c == '\r' || c == '\n';
 }
 
+constexpr QByteArrayView kUtf8ByteOrderMark("\xEF\xBB\xBF");
+
 } // namespace
 
 std::optional<QString> FirstField(const QByteArray& bytes) {
-    if (bytes.isEmpty()) return std::nullopt;
+    // A byte-order mark that an editor put in front is not text of the file.
+    const QByteArrayView text = QByteArrayView(bytes).startsWith(kUtf8ByteOrderMark)
+                                    ? QByteArrayView(bytes).sliced(kUtf8ByteOrderMark.size())
+                                    : QByteArrayView(bytes);
+    if (text.isEmpty()) return std::nullopt;
     qsizetype i = 0;
-    const qsizetype n = bytes.size();
-    while (i < n && IsBlank(bytes[i]))
+    const qsizetype n = text.size();
+    while (i < n && IsBlank(text[i]))
         ++i;
-    if (i < n && bytes[i] == '"') {
+    if (i < n && text[i] == '"') {
         const qsizetype start = i + 1;
-        qsizetype end = bytes.indexOf('"', start);
-        if (end < 0) end = n;
-        return QString::fromLatin1(bytes.mid(start, end - start));
+        qsizetype end = text.indexOf('"', start);
+        // A quote that is never closed ends at its line's end, so that a stray quote cannot
+        // pull the rest of the page into the value.
+        if (end < 0) {
+            end = start;
+            while (end < n && !IsLineEnd(text[end]))
+                ++end;
+        }
+        return QString::fromLatin1(text.sliced(start, end - start));
     }
     const qsizetype start = i;
-    while (i < n && bytes[i] != ',' && !IsLineEnd(bytes[i]))
+    while (i < n && text[i] != ',' && !IsLineEnd(text[i]))
         ++i;
     qsizetype end = i;
-    while (end > start && IsBlank(bytes[end - 1]))
+    while (end > start && IsBlank(text[end - 1]))
         --end;
-    return QString::fromLatin1(bytes.mid(start, end - start));
+    return QString::fromLatin1(text.sliced(start, end - start));
 }
 
 std::optional<QString> ReadFirstField(const QString& path) {

@@ -27,10 +27,12 @@ class VersionText {
     QString text_;
 };
 
-// The first field of a text file read as Latin-1: leading blanks skipped; a field that starts
-// with a double quote runs to the next double quote (quotes dropped); otherwise it runs to the
-// first comma, line end or end of file, with trailing blanks dropped. A file whose first line is
-// empty yields the empty text. Empty when the file cannot be opened or holds no character at all.
+// The first field of a text file read as Latin-1: a leading UTF-8 byte-order mark and blanks
+// skipped; a field that starts with a double quote runs to the next double quote (quotes
+// dropped), or to the end of its line when no closing quote follows at all; otherwise it runs to
+// the first comma, line end or end of file, with trailing blanks dropped. A file whose first
+// line is empty yields the empty text. Empty when the file cannot be opened or holds no
+// character at all (a byte-order mark alone included).
 std::optional<QString> ReadFirstField(const QString& path);
 
 // The same over bytes already in memory; nullopt for no bytes at all.

@@ -9,6 +9,9 @@
 using vex::updater::FirstField;
 using vex::updater::VersionText;
 
+// The UTF-8 byte-order mark that some editors write first.
+const QByteArray kBom = "\xEF\xBB\xBF";
+
 TEST(FirstField, ReadsTheFirstFieldOfAFile) {
     struct Case {
         const char* name; // the fault the row catches
@@ -31,6 +34,13 @@ TEST(FirstField, ReadsTheFirstFieldOfAFile) {
         {"empty file read as a field", "", std::nullopt},
         {"bytes above 127 not Latin-1", "1.2\xe9\n", QString::fromLatin1("1.2\xe9")},
         {"markup taken for a version", "<html>1.2</html>", "<html>1.2</html>"},
+        {"byte-order mark read as text", kBom + "2.0.0\r\n", "2.0.0"},
+        {"byte-order mark stops the blanks", kBom + "  2.0.0\n", "2.0.0"},
+        {"byte-order mark before quotes kept", kBom + "\"2.0.0\"\n", "2.0.0"},
+        {"byte-order mark alone read as a field", kBom, std::nullopt},
+        {"mark inside the field dropped", "2.0" + kBom + "\n", QString::fromLatin1("2.0" + kBom)},
+        {"unclosed quote runs past its line", "\"2.0.0\r\n<html>\r\n</html>\r\n", "2.0.0"},
+        {"unclosed quote runs past a bare line feed", "  \"2.0, beta\nmore", "2.0, beta"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(FirstField(c.bytes), c.expected) << c.name;
@@ -69,6 +79,8 @@ TEST(LocalVersion, FallsBackToOwnVersionWhenTheFileCannotBeRead) {
         {"missing folder not replaced by the fallback", std::nullopt, false, "1.0.0"},
         {"empty file not replaced by the fallback", QByteArray(), true, "1.0.0"},
         {"empty first line replaced by the fallback", "\r\n", true, ""},
+        {"byte-order mark kept in the version", kBom + "2.0.1\r\n", true, "2.0.1"},
+        {"byte-order mark alone not replaced by the fallback", kBom, true, "1.0.0"},
     };
     for (const Case& c : cases) {
         QTemporaryDir dir;
