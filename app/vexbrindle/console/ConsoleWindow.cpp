@@ -1,10 +1,13 @@
 #include "app/vexbrindle/console/ConsoleWindow.h"
 
+#include "app/vexbrindle/console/TerminalText.h"
 #include "updater/UpdateForm.h"
 
 #include "platform/runtime/program.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QSocketNotifier>
 
 using vex::updater::LabelId;
 using vex::updater::TimerId;
@@ -73,13 +76,29 @@ int ConsoleWindow::MsgBox(const QString& prompt, int buttons, const QString& tit
         return terminal_.bAssumeYes ? vex::updater::vbYes : vex::updater::vbNo;
     }
     ClearStatusLine();
-    std::fputs(question.toLocal8Bit().constData(), terminal_.out);
+    std::fputs(ForTerminal(question).toLocal8Bit().constData(), terminal_.out);
     std::fflush(terminal_.out);
+    const std::optional<QString> reply = ReadAnswer();
+    if (!reply) return vex::updater::vbNo; // the program is ending: the run asks nothing more
+    return *reply == QLatin1String("y") || *reply == QLatin1String("yes") ? vex::updater::vbYes
+                                                                          : vex::updater::vbNo;
+}
+
+std::optional<QString> ConsoleWindow::ReadAnswer() {
+    // The event loop runs while the user thinks, so Ctrl+C and termination end the program at
+    // the question as they do anywhere else, instead of passing for the answer No.
+    bAsking_ = true;
+    {
+        QEventLoop loop;
+        QSocketNotifier typed(fileno(terminal_.in), QSocketNotifier::Read);
+        QObject::connect(&typed, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    bAsking_ = false;
+    if (bEnded_) return std::nullopt;
     char answer[64] = {};
     if (!std::fgets(answer, sizeof answer, terminal_.in)) std::fputc('\n', terminal_.out);
-    const QString reply = QString::fromLocal8Bit(answer).trimmed().toLower();
-    return reply == QLatin1String("y") || reply == QLatin1String("yes") ? vex::updater::vbYes
-                                                                        : vex::updater::vbNo;
+    return QString::fromLocal8Bit(answer).trimmed().toLower();
 }
 
 bool ConsoleWindow::Shell(const QString& program, int windowStyle) {
@@ -91,7 +110,8 @@ void ConsoleWindow::End() {
     bEnded_ = true;
     timer1_.stop();
     timer2_.stop();
-    if (bStatusOnScreen_ && terminal_.bOutIsTerminal) std::fputc('\n', terminal_.out);
+    // The shell's prompt starts on a line of its own.
+    if ((bStatusOnScreen_ || bAsking_) && terminal_.bOutIsTerminal) std::fputc('\n', terminal_.out);
     std::fflush(terminal_.out);
     QCoreApplication::exit(endStatus_);
 }
@@ -106,7 +126,7 @@ void ConsoleWindow::ReportStopped() {
 
 void ConsoleWindow::PrintLine(const QString& text) {
     ClearStatusLine();
-    std::fputs(text.toLocal8Bit().constData(), terminal_.out);
+    std::fputs(ForTerminal(text).toLocal8Bit().constData(), terminal_.out);
     std::fputc('\n', terminal_.out);
     if (terminal_.bOutIsTerminal) DrawStatusLine();
     std::fflush(terminal_.out);
@@ -120,8 +140,14 @@ QString ConsoleWindow::StatusLine() const {
     return QStringLiteral("[%1%] ").arg(barValue_, 3) + parts.join(QStringLiteral("  "));
 }
 
+void ConsoleWindow::Hide() {
+    ClearStatusLine();
+    bHidden_ = true;
+}
+
 void ConsoleWindow::DrawStatusLine() {
-    const QString line = StatusLine();
+    if (bHidden_) return;
+    const QString line = ForTerminal(StatusLine());
     if (line.isEmpty()) return;
     if (terminal_.bOutIsTerminal) {
         if (line == shownStatus_ && bStatusOnScreen_) return;

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 
 namespace vex::updater {
 class UpdateForm;
@@ -14,7 +15,8 @@ class UpdateForm;
 // The updater window as lines in a terminal. Label1 and the message boxes are printed as lines;
 // the status line, the connection time and the bar's value share one line that is rewritten in
 // place on a terminal and printed anew on each change otherwise. There is no close label: the
-// front end itself ends the program when the run stops.
+// front end itself ends the program when the run stops. Everything printed passes through
+// ForTerminal, since versions and failure texts come from the network.
 class ConsoleWindow : public vex::updater::FormWindow {
   public:
     struct Terminal {
@@ -34,7 +36,8 @@ class ConsoleWindow : public vex::updater::FormWindow {
     void SetVisible(vex::updater::LabelId label, bool visible) override;
     void SetTimerInterval(vex::updater::TimerId timer, int milliseconds) override;
     void SetBarValue(vex::Long value) override;
-    void Hide() override {}
+    // The status line goes away and stays away, as the window's would.
+    void Hide() override;
     void SetNormalState() override {}
     int MsgBox(const QString& prompt, int buttons, const QString& title) override;
     bool Shell(const QString& program, int windowStyle) override;
@@ -49,6 +52,9 @@ class ConsoleWindow : public vex::updater::FormWindow {
     bool Ended() const { return bEnded_; }
 
   private:
+    // The line typed at the restart question, lower case and trimmed; nullopt when the program
+    // ended while waiting (Ctrl+C, termination).
+    std::optional<QString> ReadAnswer();
     void PrintLine(const QString& text);
     void DrawStatusLine();
     void ClearStatusLine();
@@ -62,6 +68,8 @@ class ConsoleWindow : public vex::updater::FormWindow {
     vex::Long barValue_ = 0;
     QString shownStatus_; // the status line as last printed
     bool bStatusOnScreen_ = false;
+    bool bHidden_ = false;
+    bool bAsking_ = false;
     QString lastMessage_; // the last message box's text
     bool bEnded_ = false;
     int endStatus_ = 0;
