@@ -83,7 +83,6 @@ class Transfer {
     }
 
     const std::optional<InetError>& failure() const { return failure_; }
-    qint64 received() const { return received_; }
 
   private:
     void Answered() {

@@ -49,8 +49,6 @@ class ConsoleWindow : public vex::updater::FormWindow {
     // The exit status End() hands to the event loop (0 unless set otherwise).
     void SetEndStatus(int status) { endStatus_ = status; }
 
-    bool Ended() const { return bEnded_; }
-
   private:
     // The line typed at the restart question, lower case and trimmed; nullopt when the program
     // ended while waiting (Ctrl+C, termination).
