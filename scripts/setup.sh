@@ -6,7 +6,7 @@ packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-qpa-plugins libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    nginx curl xvfb xauth x11-utils imagemagick fonts-dejavu-core
+    nginx curl xvfb xauth x11-utils imagemagick fonts-dejavu-core libxcb1-dev
 )
 
 missing=()

@@ -49,8 +49,9 @@ struct UpdaterWindowOptions {
 };
 
 // Runs the update in the window until the program ends and returns the exit status. Needs a
-// QApplication on a platform with a display. SIGINT and SIGTERM end the program as the close
-// label does, so a download under way leaves no file behind.
+// QApplication on a platform with a display. SIGINT, SIGTERM and the window destroyed by
+// another program end the program as the close label does, so a download under way leaves no
+// file behind and no process stays without a window.
 int RunUpdaterWindow(const updater::UpdateSettings& settings, const UpdaterWindowOptions& options);
 
 } // namespace vex::qtui
