@@ -5,10 +5,14 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <mutex>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace vex::runtime {
 
@@ -23,6 +27,34 @@ QByteArray TemporaryNameBeside(const QString& path) {
                              .arg(info.path(), info.fileName())
                              .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
     return QFile::encodeName(name);
+}
+
+// Temporary files not yet committed or discarded. A library may end the program with exit()
+// from deep inside (Qt does when the display's connection breaks), which skips every
+// destructor on the stack; the files are removed then as the process's statics go away.
+class PendingFiles {
+  public:
+    ~PendingFiles() {
+        for (const std::string& path : paths_)
+            ::unlink(path.c_str());
+    }
+    void Add(const QByteArray& path) {
+        const std::lock_guard lock(mutex_);
+        paths_.push_back(path.toStdString());
+    }
+    void Remove(const QByteArray& path) {
+        const std::lock_guard lock(mutex_);
+        std::erase(paths_, path.toStdString());
+    }
+
+  private:
+    std::mutex mutex_;
+    std::vector<std::string> paths_;
+};
+
+PendingFiles& Pending() {
+    static PendingFiles pending;
+    return pending;
 }
 
 } // namespace
@@ -42,7 +74,10 @@ bool ReplacingFile::open(OpenMode mode) {
         // O_EXCL never opens what is already there, a link included; the mode is reduced by
         // the umask as for any new file.
         fd_ = ::open(tempPath_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_);
-        if (fd_ >= 0) return QIODevice::open(mode | Unbuffered);
+        if (fd_ >= 0) {
+            Pending().Add(tempPath_);
+            return QIODevice::open(mode | Unbuffered);
+        }
         if (errno != EEXIST) break;
     }
     const int error = errno;
@@ -82,6 +117,7 @@ bool ReplacingFile::commit() {
     if (std::rename(tempPath_.constData(), QFile::encodeName(path_).constData()) != 0) {
         return Fail(errno);
     }
+    Pending().Remove(tempPath_);
     tempPath_.clear();
     QIODevice::close();
     return true;
@@ -107,6 +143,7 @@ void ReplacingFile::Discard() {
     }
     if (!tempPath_.isEmpty()) {
         ::unlink(tempPath_.constData());
+        Pending().Remove(tempPath_);
         tempPath_.clear();
     }
 }

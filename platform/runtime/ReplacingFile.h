@@ -14,7 +14,8 @@ namespace vex::runtime {
 // mode a newly created file gets (`mode` less the umask), never the old file's or the link
 // target's. A write, sync or rename that fails leaves the old entry untouched and removes the
 // temporary file; errorString() then reads "Cannot write PATH: REASON", the reason from the
-// system's error code (for example "No space left on device").
+// system's error code (for example "No space left on device"). A program that ends through
+// exit() while the file is unfinished leaves no temporary file either.
 class ReplacingFile : public QIODevice {
   public:
     explicit ReplacingFile(QString path, mode_t mode = 0666);

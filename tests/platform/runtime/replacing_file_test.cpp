@@ -164,3 +164,21 @@ TEST(ReplacingFile, FullDiskNamesThePathAndTheReason) {
     EXPECT_EQ(ReadAll(target), "old");
     EXPECT_EQ(Entries(disk.Path()), QStringList{"DrixaBilling2.exe"});
 }
+
+TEST(ReplacingFile, ProgramEndedByExitLeavesNoTemporaryFile) {
+    QTemporaryDir folder;
+    const QString target = folder.filePath("DrixaBilling2.exe");
+    Write(target, "old");
+    // exit() from inside a library skips the destructors of everything on the stack; the
+    // file here is never destroyed at all.
+    EXPECT_EXIT(
+        {
+            auto* file = new ReplacingFile(target, 0755);
+            file->open(QIODevice::WriteOnly);
+            file->write("half of it");
+            std::exit(3);
+        },
+        ::testing::ExitedWithCode(3), "");
+    EXPECT_EQ(ReadAll(target), "old");
+    EXPECT_EQ(Entries(folder.path()), QStringList{"DrixaBilling2.exe"});
+}
