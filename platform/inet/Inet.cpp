@@ -1,5 +1,7 @@
 #include "platform/inet/Inet.h"
 
+#include "platform/runtime/program.h"
+
 #include <QBuffer>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -184,6 +186,9 @@ void Inet::OpenURL(const QString& url, int dataType, QIODevice& sink, qint64 max
     }
 
     QNetworkRequest request(qurl);
+    // Names the program, so the vendor's server logs tell updater traffic apart.
+    request.setHeader(QNetworkRequest::UserAgentHeader,
+                      QStringLiteral("Vexbrindle/") + vex::runtime::OwnVersionText());
     request.setMaximumRedirectsAllowed(kMaxRedirects);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);

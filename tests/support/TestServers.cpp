@@ -46,6 +46,7 @@ void FaultServer::OnConnection() {
             request->append(socket->readAll());
             if (!request->contains("\r\n\r\n")) return;
             const QList<QByteArray> words = request->left(request->indexOf("\r\n")).split(' ');
+            heads_[words.value(1)] = request->left(request->indexOf("\r\n\r\n") + 2);
             request->clear();
             Answer(socket, words.value(1));
         });

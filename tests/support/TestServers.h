@@ -47,6 +47,8 @@ class FaultServer : public QObject {
     // Sends the rest of every held reply and closes those connections.
     void Release();
     int RequestCount(const QByteArray& path) const { return requests_.value(path); }
+    // The request line and headers of the last request for path, each line ending in CR LF.
+    QByteArray RequestHead(const QByteArray& path) const { return heads_.value(path); }
 
   signals:
     void Requested(const QByteArray& path);
@@ -58,6 +60,7 @@ class FaultServer : public QObject {
     QTcpServer server_;
     QHash<QByteArray, CannedReply> routes_;
     QHash<QByteArray, int> requests_;
+    QHash<QByteArray, QByteArray> heads_;
     QList<QPair<QTcpSocket*, QByteArray>> held_; // socket, rest of the body
     QList<QTcpSocket*> sockets_;
 };

@@ -230,3 +230,16 @@ TEST(Inet, ReturnsTheWholeBodyAsBytes) {
     Inet inet;
     EXPECT_EQ(inet.OpenURL(server.Url("/page"), vex::inet::icByteArray), "1.2.3\r\n");
 }
+
+TEST(Inet, EveryRequestNamesTheProgram) {
+    FaultServer server;
+    server.Route("/moved", {.status = 302, .reason = "Found", .headers = {{"Location", "/page"}}});
+    server.Route("/page", {.body = "x"});
+    Inet inet;
+    ASSERT_FALSE(Fetch(inet, server.Url("/moved")).error);
+    for (const QByteArray path : {"/moved", "/page"}) {
+        const QByteArray head = server.RequestHead(path);
+        EXPECT_TRUE(head.contains("\r\nUser-Agent: Vexbrindle/1.0.0\r\n")) << head.toStdString();
+        EXPECT_EQ(head.count("User-Agent:"), 1) << head.toStdString();
+    }
+}
