@@ -1,0 +1,278 @@
+#include "tests/support/Minisign.h"
+#include "tests/support/QtPrinters.h"
+#include "tests/support/TestServers.h"
+
+#include "platform/signature/Blake2b.h"
+#include "platform/signature/HashingSink.h"
+#include "platform/signature/PublicKey.h"
+#include "platform/signature/SignatureFile.h"
+#include "platform/signature/verify.h"
+
+#include <QBuffer>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace vex::signature;
+using vex::testing::MinisignKeys;
+
+namespace {
+
+const QByteArray kContent = "1.2.0\r\nDrixa Billing update page\r\n";
+
+class SignatureTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        keys_ = std::make_unique<MinisignKeys>();
+        other_ = std::make_unique<MinisignKeys>();
+    }
+    static void TearDownTestSuite() {
+        keys_.reset();
+        other_.reset();
+    }
+    void SetUp() override {
+        ASSERT_TRUE(keys_->Error().isEmpty()) << keys_->Error().toStdString();
+        ASSERT_TRUE(other_->Error().isEmpty()) << other_->Error().toStdString();
+    }
+
+    static PublicKey Key(const MinisignKeys& keys) {
+        QString why;
+        const std::optional<PublicKey> key = PublicKey::FromFile(keys.PublicKeyFile(), why);
+        EXPECT_TRUE(key) << why.toStdString();
+        return key.value_or(PublicKey{});
+    }
+    static SignatureFile Parse(const QByteArray& text) {
+        QString why;
+        const std::optional<SignatureFile> file = SignatureFile::Parse(text, why);
+        EXPECT_TRUE(file) << why.toStdString() << "\n" << text.toStdString();
+        return file.value_or(SignatureFile{});
+    }
+    static Blake2b512 Hash(const QByteArray& bytes) {
+        Blake2b hasher;
+        hasher.Update(bytes.constData(), bytes.size());
+        return hasher.Final();
+    }
+
+    static std::unique_ptr<MinisignKeys> keys_;
+    static std::unique_ptr<MinisignKeys> other_;
+};
+
+std::unique_ptr<MinisignKeys> SignatureTest::keys_;
+std::unique_ptr<MinisignKeys> SignatureTest::other_;
+
+// The signature file with line `index` (0-based) replaced.
+QByteArray WithLine(const QByteArray& file, int index, const QByteArray& line) {
+    QList<QByteArray> lines = file.split('\n');
+    lines[index] = line;
+    return lines.join('\n');
+}
+
+// The signature line re-encoded with its decoded bytes changed by edit.
+QByteArray EditSignatureLine(const QByteArray& file, const std::function<void(QByteArray&)>& edit) {
+    QByteArray bytes = QByteArray::fromBase64(file.split('\n')[1]);
+    edit(bytes);
+    return WithLine(file, 1, bytes.toBase64());
+}
+
+} // namespace
+
+TEST_F(SignatureTest, ReadsWhatMinisignWrites) {
+    struct Case {
+        const char* name; // the fault the row catches
+        bool legacy;
+        QString comment;
+        Algorithm algorithm;
+        QByteArray trustedComment;
+    };
+    const Case cases[] = {
+        {"prehashed signature read as legacy", false, "version:1.2.0", Algorithm::Prehashed,
+         "version:1.2.0"},
+        {"legacy signature read as prehashed", true, "version:1.2.0 expires:2030-01-01",
+         Algorithm::Legacy, "version:1.2.0 expires:2030-01-01"},
+    };
+    const PublicKey key = Key(*keys_);
+    for (const Case& c : cases) {
+        const SignatureFile file = Parse(keys_->Sign(kContent, c.comment, c.legacy));
+        EXPECT_EQ(file.algorithm, c.algorithm) << c.name;
+        EXPECT_EQ(file.keyId, key.keyId) << c.name;
+        EXPECT_EQ(file.trustedComment, c.trustedComment) << c.name;
+        EXPECT_TRUE(TrustedCommentIsGenuine(file, key)) << c.name;
+    }
+}
+
+TEST_F(SignatureTest, KeyIdReadsAsMinisignPrintsIt) {
+    const QByteArray comment = keys_->PublicKeyFile().split('\n')[0];
+    EXPECT_TRUE(comment.endsWith(" " + KeyIdText(Key(*keys_).keyId).toLatin1()))
+        << comment.toStdString();
+}
+
+TEST_F(SignatureTest, TrustedTokensSplitAtBlanksAndTabs) {
+    SignatureFile file;
+    file.trustedComment = "timestamp:1\tfile:x  version:1.2.0 ";
+    EXPECT_EQ(file.TrustedTokens(), (QList<QByteArray>{"timestamp:1", "file:x", "version:1.2.0"}));
+}
+
+TEST_F(SignatureTest, MalformedSignatureFilesAreRefusedWithAReason) {
+    const QByteArray good = keys_->Sign(kContent, "version:1.2.0");
+    struct Case {
+        const char* name; // the fault the row catches
+        QByteArray text;
+        QString why;
+    };
+    const Case cases[] = {
+        {"empty file", "", "it has 0 lines instead of 4"},
+        {"truncated after three lines", good.split('\n').mid(0, 3).join('\n'),
+         "it has 3 lines instead of 4"},
+        {"an extra line", good + "more\n", "it has 5 lines instead of 4"},
+        {"oversized", good + QByteArray(4096, 'x'),
+         "it is larger than the 4096 bytes a signature file may have"},
+        {"no untrusted comment", WithLine(good, 0, "comment: x"),
+         "its first line is not an untrusted comment"},
+        {"signature not base64", WithLine(good, 1, good.split('\n')[1].replace(4, 1, "*")),
+         "its signature is not valid base64 of 74 bytes"},
+        {"signature cut short", WithLine(good, 1, good.split('\n')[1].left(96)),
+         "its signature is not valid base64 of 74 bytes"},
+        {"signature without padding", WithLine(good, 1, good.split('\n')[1].chopped(1)),
+         "its signature is not valid base64 of 74 bytes"},
+        {"blank inside the base64", WithLine(good, 1, good.split('\n')[1].insert(8, ' ')),
+         "its signature is not valid base64 of 74 bytes"},
+        {"no trusted comment", WithLine(good, 2, "version:1.2.0"),
+         "its third line is not a trusted comment"},
+        {"comment signature not base64", WithLine(good, 3, "@@@@"),
+         "its comment signature is not valid base64 of 64 bytes"},
+        {"unknown algorithm", EditSignatureLine(good, [](QByteArray& b) { b[0] = 'X'; }),
+         "it uses the unknown signature algorithm \"XD\""},
+        {"unprintable algorithm", EditSignatureLine(good, [](QByteArray& b) { b[1] = '\x1b'; }),
+         "it uses the unknown signature algorithm 0x451b"},
+    };
+    for (const Case& c : cases) {
+        QString why;
+        EXPECT_FALSE(SignatureFile::Parse(c.text, why)) << c.name;
+        EXPECT_EQ(why, c.why) << c.name;
+    }
+}
+
+TEST_F(SignatureTest, LineEndingsOfAWindowsServerAreAccepted) {
+    QByteArray text = keys_->Sign(kContent, "version:1.2.0");
+    text.replace("\n", "\r\n");
+    EXPECT_EQ(Parse(text).trustedComment, "version:1.2.0");
+    EXPECT_TRUE(TrustedCommentIsGenuine(Parse(text), Key(*keys_)));
+    EXPECT_EQ(Parse(text.chopped(2)).trustedComment, "version:1.2.0"); // no final line end
+}
+
+TEST_F(SignatureTest, PublicKeysFromFileAndLine) {
+    const QByteArray file = keys_->PublicKeyFile();
+    const QByteArray line = keys_->PublicKeyLine();
+    QByteArray otherAlgorithm = QByteArray::fromBase64(line);
+    otherAlgorithm[1] = 'D';
+    struct Case {
+        const char* name; // the fault the row catches
+        bool fromFile;
+        QByteArray text;
+        QString why; // empty: accepted
+    };
+    const Case cases[] = {
+        {"key file as minisign writes it", true, file, ""},
+        {"key file with Windows line ends", true, QByteArray(file).replace("\n", "\r\n"), ""},
+        {"key line alone", false, line, ""},
+        {"key line with blanks around it", false, " " + line + "\n", ""},
+        {"key file without its comment", true, line + "\n", "it has 1 lines instead of 2"},
+        {"key file with a third line", true, file + "x\n", "it has 3 lines instead of 2"},
+        {"comment line replaced", true, "x\n" + line + "\n",
+         "its first line is not an untrusted comment"},
+        {"key cut short", true, file.split('\n')[0] + "\n" + line.left(40),
+         "its key is not valid base64 of 42 bytes"},
+        {"key line of a signature", false, keys_->Sign(kContent).split('\n')[1],
+         "its key is not valid base64 of 42 bytes"},
+        {"key of another algorithm", false, otherAlgorithm.toBase64(),
+         "its key is for the unknown algorithm \"ED\", not Ed25519"},
+        {"oversized key file", true, file + QByteArray(4096, '#'),
+         "it is larger than the 4096 bytes a key file may have"},
+    };
+    const PublicKey expected = Key(*keys_);
+    for (const Case& c : cases) {
+        QString why;
+        const std::optional<PublicKey> key =
+            c.fromFile ? PublicKey::FromFile(c.text, why) : PublicKey::FromBase64(c.text, why);
+        EXPECT_EQ(why, c.why) << c.name;
+        EXPECT_EQ(key.has_value(), c.why.isEmpty()) << c.name;
+        if (key) {
+            EXPECT_EQ(key->keyId, expected.keyId) << c.name;
+            EXPECT_EQ(key->key, expected.key) << c.name;
+        }
+    }
+}
+
+TEST_F(SignatureTest, VerificationRefusesEveryAlteration) {
+    const PublicKey key = Key(*keys_);
+    const QByteArray prehashed = keys_->Sign(kContent, "version:1.2.0");
+    const QByteArray legacy = keys_->Sign(kContent, "version:1.2.0", true);
+    QByteArray flippedContent = kContent;
+    flippedContent[3] = static_cast<char>(flippedContent[3] ^ 1);
+
+    // A flipped byte of the signature breaks the global signature, and the file signature too.
+    const SignatureFile flippedSignature = Parse(
+        EditSignatureLine(prehashed, [](QByteArray& b) { b[20] = static_cast<char>(b[20] ^ 1); }));
+    EXPECT_FALSE(TrustedCommentIsGenuine(flippedSignature, key));
+    EXPECT_FALSE(SignsHash(flippedSignature, key, Hash(kContent)));
+
+    const SignatureFile flippedComment =
+        Parse(WithLine(prehashed, 2, "trusted comment: version:1.2.1"));
+    EXPECT_FALSE(TrustedCommentIsGenuine(flippedComment, key));
+    EXPECT_TRUE(SignsHash(flippedComment, key, Hash(kContent))); // the file part is untouched
+
+    EXPECT_TRUE(SignsHash(Parse(prehashed), key, Hash(kContent)));
+    EXPECT_FALSE(SignsHash(Parse(prehashed), key, Hash(flippedContent)));
+    EXPECT_FALSE(SignsHash(Parse(prehashed), Key(*other_), Hash(kContent)));
+    EXPECT_FALSE(TrustedCommentIsGenuine(Parse(prehashed), Key(*other_)));
+    EXPECT_FALSE(SignsBytes(Parse(prehashed), key, kContent)) << "algorithm not honoured";
+
+    EXPECT_TRUE(SignsBytes(Parse(legacy), key, kContent));
+    EXPECT_FALSE(SignsBytes(Parse(legacy), key, flippedContent));
+    EXPECT_FALSE(SignsHash(Parse(legacy), key, Hash(kContent))) << "algorithm not honoured";
+}
+
+TEST_F(SignatureTest, HashingSinkHashesWhatItPassesOn) {
+    const QByteArray content = QByteArray(300'000, 'a') + kContent;
+    QByteArray written;
+    QBuffer target(&written);
+    target.open(QIODevice::WriteOnly);
+    Blake2b hasher;
+    HashingSink sink(target, hasher);
+    for (qsizetype at = 0; at < content.size(); at += 65'536)
+        sink.write(content.mid(at, 65'536));
+    EXPECT_TRUE(written == content);
+    EXPECT_EQ(hasher.Final(), Hash(content));
+    EXPECT_TRUE(SignsHash(Parse(keys_->Sign(content)), Key(*keys_), Hash(content)));
+}
+
+TEST_F(SignatureTest, Blake2bOfNothingIsTheKnownValue) {
+    Blake2b hasher;
+    const Blake2b512 hash = hasher.Final();
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(hash.data()), 64).toHex(),
+              "786a02f742015903c6c6fd852552d272912f4740e15847618a86e217f71f5419d25e1031afee585313"
+              "896444934eb04b903a685b1448b755d56f701afe9be2ce");
+}
+
+TEST_F(SignatureTest, LegacySignatureOfAFileStillBeingWrittenIsCheckedThroughAMapping) {
+    const QByteArray content = vex::testing::PatternBytes(2 * 1024 * 1024);
+    const SignatureFile file = Parse(keys_->Sign(content, {}, true));
+    QTemporaryDir dir;
+    for (const bool flip : {false, true}) {
+        // The download writes through a save file opened for writing only, not yet committed.
+        QSaveFile written(dir.filePath("DrixaBilling2.exe"));
+        ASSERT_TRUE(written.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        QByteArray bytes = content;
+        if (flip) bytes[1'000'000] = static_cast<char>(bytes[1'000'000] ^ 0x80);
+        written.write(bytes);
+        QString why;
+        EXPECT_EQ(SignsWrittenFile(file, Key(*keys_), written, why), !flip) << why.toStdString();
+        written.cancelWriting();
+    }
+    QSaveFile empty(dir.filePath("empty"));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    QString why;
+    EXPECT_EQ(SignsWrittenFile(Parse(keys_->Sign({}, {}, true)), Key(*keys_), empty, why), true);
+}
