@@ -7,6 +7,10 @@
 #   scripts/demo.sh --no-update   the server offers the installed version; the restart question
 #   scripts/demo.sh --console     the terminal front end even when a display is there
 #   scripts/demo.sh --auto        the window answers its own message boxes (see below)
+#   scripts/demo.sh --signed      a signed release: a throw-away minisign key pair signs the page
+#                                 and the executable, the installation holds the public key
+#   scripts/demo.sh --tampered    as --signed, but one byte of the served executable is changed
+#                                 after signing: the update is refused and no file is left
 #
 # With no one at the keyboard (standard input not a terminal), or with --auto, the demo ends by
 # itself: the terminal front end answers the restart question No; the window answers each
@@ -19,12 +23,16 @@ root=$(pwd)
 server_version=1.2.0
 front_end=window
 auto=
+signed=
+tampered=
 for arg in "$@"; do
     case "$arg" in
     --no-update) server_version=1.0.0 ;;
     --console) front_end=console ;;
     --auto) auto=3 ;;
-    *) echo "usage: scripts/demo.sh [--no-update] [--console] [--auto]" >&2; exit 2 ;;
+    --signed) signed=1 ;;
+    --tampered) signed=1 tampered=1 ;;
+    *) echo "usage: scripts/demo.sh [--no-update] [--console] [--auto] [--signed | --tampered]" >&2; exit 2 ;;
     esac
 done
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then front_end=console; fi
@@ -52,6 +60,26 @@ cat >"$demo/www/vexbrindle/DrixaBilling2.exe" <<SH
 #!/bin/sh
 echo "Drixa Billing $server_version (demo) started"
 SH
+
+if [ -n "$signed" ]; then
+    # The vendor's side: a throw-away key pair without a password, and the two signatures; the
+    # executable's trusted comment names the version the page announces.
+    mkdir -p "$demo/keys"
+    minisign -G -W -p "$demo/keys/vexbrindle.pub" -s "$demo/keys/vexbrindle.key" >/dev/null
+    minisign -S -s "$demo/keys/vexbrindle.key" -m "$demo/www/vexbrindle/update.html" \
+        -t "expires:$(date -u -d '+30 days' +%F)" >/dev/null
+    minisign -S -s "$demo/keys/vexbrindle.key" -m "$demo/www/vexbrindle/DrixaBilling2.exe" \
+        -t "version:$server_version" >/dev/null
+    # The installation holds the public key beside ver.dat.
+    cp "$demo/keys/vexbrindle.pub" "$demo/app/Update/vexbrindle.pub"
+    echo "Signed release: key $(head -1 "$demo/keys/vexbrindle.pub" | awk '{print $NF}'), files:"
+    ls "$demo/www/vexbrindle"
+    if [ -n "$tampered" ]; then
+        # One byte changed on the way, as a hostile network or mirror would.
+        sed -i 's/Drixa Billing/Drixa Billinh/' "$demo/www/vexbrindle/DrixaBilling2.exe"
+        echo "Tampered: one byte of DrixaBilling2.exe changed after signing"
+    fi
+fi
 
 port=$(scripts/update-server.sh start "$demo/server" "$demo/www")
 trap 'scripts/update-server.sh stop "$demo/server"' EXIT

@@ -1,7 +1,11 @@
 #include "updater/UpdateForm.h"
 
+#include "updater/SignedDownload.h"
+#include "updater/VendorKey.h"
+
 #include "platform/runtime/program.h"
 
+#include <QDateTime>
 #include <QUrl>
 
 namespace vex::updater {
@@ -42,7 +46,12 @@ QString DefaultServerBaseUrl() {
 UpdateSettings UpdateSettings::FromEnvironment() {
     QString server = qEnvironmentVariable("VEXBRINDLE_SERVER_URL").trimmed();
     if (server.isEmpty()) server = DefaultServerBaseUrl();
-    return {vex::runtime::ProgramFolder(), server, vex::runtime::OwnVersionText()};
+    return {vex::runtime::ProgramFolder(), server, vex::runtime::OwnVersionText(),
+            BuiltInPublicKey()};
+}
+
+QDate UpdateSettings::DefaultTodayUtc() {
+    return QDateTime::currentDateTimeUtc().date();
 }
 
 QString UpdateSettings::UpdatePageUrl() const {
@@ -74,9 +83,7 @@ void UpdateForm::Form_Activate() {
     window_.SetBarValue(kBarStart);
     sStatus_ = kChecking;
 
-    const bool bPageFetched =
-        DownloadFile(Inet1, settings_.UpdatePageUrl(), settings_.programFolder + "/Update/",
-                     window_, DownloadOptions{kUpdatePageCap, false});
+    const bool bPageFetched = FetchUpdatePage();
     if (bEnding_) return;
     if (!bPageFetched) {
         window_.SetBarValue(kBarStart);
@@ -86,6 +93,37 @@ void UpdateForm::Form_Activate() {
     window_.SetBarValue(kBarPageFetched);
     sStatus_ = kConnected;
     CompareAndFinish();
+}
+
+bool UpdateForm::FetchUpdatePage() {
+    const QString sFolder = settings_.programFolder + "/Update/";
+    const DownloadOptions options{kUpdatePageCap, false};
+    // A key that is configured but unusable is never taken for no key: the run stops here,
+    // before any traffic, as after a failed fetch.
+    const VendorKey vendor = FindVendorKey(settings_.publicKey, settings_.programFolder);
+    if (!vendor.failure.isEmpty()) {
+        window_.MsgBox(vendor.failure, vbOKOnly, kAppTitle);
+        return false;
+    }
+    vendorKey_ = vendor.key;
+    if (!vendorKey_) {
+        return DownloadFile(Inet1, settings_.UpdatePageUrl(), sFolder, window_, options);
+    }
+    return DownloadSignedFile(Inet1, settings_.UpdatePageUrl(), sFolder, window_, options,
+                              *vendorKey_,
+                              {.bHonourExpiry = true, .todayUtc = settings_.todayUtc()});
+}
+
+bool UpdateForm::FetchNewExecutable(const QString& sServerVersion) {
+    const DownloadOptions options{vex::inet::kNoLimit, true};
+    if (!vendorKey_) {
+        return DownloadFile(Inet1, settings_.NewExecutableUrl(), settings_.programFolder, window_,
+                            options);
+    }
+    // Binds the executable to the verified page, so an older signed one cannot stand in for it.
+    const QByteArray versionToken = "version:" + sServerVersion.toLatin1();
+    return DownloadSignedFile(Inet1, settings_.NewExecutableUrl(), settings_.programFolder, window_,
+                              options, *vendorKey_, {.requiredToken = versionToken});
 }
 
 void UpdateForm::CompareAndFinish() {
@@ -120,8 +158,7 @@ void UpdateForm::FinishWithoutUpdate() {
 
 void UpdateForm::DownloadNewExecutable(const QString& sServerVersion) {
     sStatus_ = kDownloading;
-    const bool bFetched = DownloadFile(Inet1, settings_.NewExecutableUrl(), settings_.programFolder,
-                                       window_, DownloadOptions{vex::inet::kNoLimit, true});
+    const bool bFetched = FetchNewExecutable(sServerVersion);
     if (bEnding_) return;
     if (!bFetched) {
         window_.SetBarValue(kBarStart);

@@ -6,8 +6,13 @@
 
 #include "platform/inet/Inet.h"
 #include "platform/runtime/types.h"
+#include "platform/signature/PublicKey.h"
 
+#include <QDate>
 #include <QString>
+
+#include <functional>
+#include <optional>
 
 namespace vex::updater {
 
@@ -23,9 +28,16 @@ struct UpdateSettings {
     QString programFolder; // without a trailing separator
     QString serverBaseUrl; // scheme, host, optional port; a trailing "/" is allowed
     QString ownVersion;    // the fallback local version, e.g. "1.0.0"
+    // The vendor's public key built into the program (its base64 line); empty: none, and the
+    // key file Update/vexbrindle.pub is looked for instead.
+    QString publicKey{};
+    // The current day in UTC, against which a signed page's expiry is judged.
+    std::function<QDate()> todayUtc = DefaultTodayUtc;
+
+    static QDate DefaultTodayUtc();
 
     // The program's folder, the server from VEXBRINDLE_SERVER_URL or else the build's default,
-    // and the updater's own version. Needs a QCoreApplication.
+    // the updater's own version and the built-in key. Needs a QCoreApplication.
     static UpdateSettings FromEnvironment();
 
     QString UpdatePageUrl() const;
@@ -64,6 +76,9 @@ class UpdateForm {
   private:
     // Ends the program at once: abandons a fetch under way, then lets the window end.
     void EndProgram();
+    // Run step 5, and the fetch of the new executable: signed when the vendor has a key.
+    bool FetchUpdatePage();
+    bool FetchNewExecutable(const QString& sServerVersion);
     // The run's steps after the update page has been fetched.
     void CompareAndFinish();
     void FinishWithoutUpdate();
@@ -78,6 +93,8 @@ class UpdateForm {
     QString sStatus_ = QStringLiteral("Idle");
     Integer iConnectSeconds_ = 0;
     bool bEnding_ = false;
+    // The vendor's key, found before the first fetch; none: updates are not signed.
+    std::optional<vex::signature::PublicKey> vendorKey_;
 };
 
 } // namespace vex::updater

@@ -53,8 +53,14 @@ bool DownloadFile(vex::inet::Inet& oInet, const QString& sURL, const QString& sF
     if (failure.isEmpty() && !file.open(QIODevice::WriteOnly)) failure = file.errorString();
     if (failure.isEmpty()) {
         try {
-            oInet.OpenURL(sURL, vex::inet::icByteArray, file, options.lMaxBytes);
-            if (!file.commit()) failure = file.errorString();
+            QIODevice& sink = options.check ? options.check->Sink(file) : file;
+            oInet.OpenURL(sURL, vex::inet::icByteArray, sink, options.lMaxBytes);
+            if (options.check) failure = options.check->Refusal(file.handle());
+            if (!failure.isEmpty()) {
+                file.cancelWriting();
+            } else if (!file.commit()) {
+                failure = file.errorString();
+            }
         } catch (const vex::inet::InetError& error) {
             file.cancelWriting();
             if (error.Abandoned()) return false;

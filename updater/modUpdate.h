@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class QIODevice;
+
 namespace vex::updater {
 
 class FormWindow;
@@ -11,12 +13,26 @@ class FormWindow;
 // The application title: the title of a message box that names none.
 inline const QString kAppTitle = QStringLiteral("Vexbrindle");
 
+// A check of a body on its way to disk that has the last word on whether it may take the
+// target's place (the vendor's signature, for instance).
+class BodyCheck {
+  public:
+    virtual ~BodyCheck() = default;
+    // The device the body is written through: file itself, or one that passes every byte on.
+    virtual QIODevice& Sink(QIODevice& file) = 0;
+    // Called once the whole body has been written to the file open at descriptor writtenFd
+    // (for writing only): why it must not be kept, or empty to keep it.
+    virtual QString Refusal(int writtenFd) = 0;
+};
+
 // What one fetch may do beyond the routine's fixed steps.
 struct DownloadOptions {
     // Largest body accepted; a larger one is a failed transfer (vex::inet::kNoLimit: none).
     qint64 lMaxBytes = vex::inet::kNoLimit;
     // Create the file as a new program: mode 0755 less the umask instead of 0666 less it.
     bool bExecutable = false;
+    // Sees the body as it streams in and may refuse it before it replaces the target.
+    BodyCheck* check = nullptr;
 };
 
 // The file name DownloadFile gives a URL: the text after its last "/", empty when it has none.

@@ -36,6 +36,9 @@ class ReplacingFile : public QIODevice {
 
     bool isSequential() const override { return true; }
     const QString& fileName() const { return path_; }
+    // The temporary file's descriptor while it is open (a check may read what was written);
+    // -1 otherwise.
+    int handle() const { return fd_; }
 
   protected:
     qint64 readData(char* data, qint64 maxSize) override;

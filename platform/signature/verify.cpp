@@ -36,17 +36,13 @@ bool SignsBytes(const SignatureFile& file, const PublicKey& key, QByteArrayView 
                     static_cast<std::size_t>(bytes.size()));
 }
 
-std::optional<bool> SignsWrittenFile(const SignatureFile& file, const PublicKey& key,
-                                     QFileDevice& written, QString& why) {
-    if (!written.flush()) {
-        why = written.errorString();
-        return std::nullopt;
-    }
-    // A device open for writing only cannot be mapped; a second, read-only handle on the same
+std::optional<bool> SignsWrittenFile(const SignatureFile& file, const PublicKey& key, int fd,
+                                     QString& why) {
+    // A descriptor open for writing only cannot be mapped; a second, read-only one on the same
     // open file can, whatever name the file has (or none yet).
-    QFile reader(QStringLiteral("/proc/self/fd/%1").arg(written.handle()));
-    if (!reader.open(QIODevice::ReadOnly)) {
-        why = reader.errorString();
+    QFile reader(QStringLiteral("/proc/self/fd/%1").arg(fd));
+    if (fd < 0 || !reader.open(QIODevice::ReadOnly)) {
+        why = fd < 0 ? QStringLiteral("the file is not open") : reader.errorString();
         return std::nullopt;
     }
     const qint64 size = reader.size();

@@ -9,8 +9,6 @@
 
 #include <optional>
 
-class QFileDevice;
-
 namespace vex::signature {
 
 // True when the global signature, made by key, covers the signature followed by the trusted
@@ -23,9 +21,10 @@ bool SignsHash(const SignatureFile& file, const PublicKey& key, const Blake2b512
 // True when the signature, made by key, covers these bytes (algorithm "Ed").
 bool SignsBytes(const SignatureFile& file, const PublicKey& key, QByteArrayView bytes);
 
-// SignsBytes over a file already written to disk, which is mapped rather than read into memory.
-// The device may be open for writing only. nullopt, with why, when the file cannot be mapped.
-std::optional<bool> SignsWrittenFile(const SignatureFile& file, const PublicKey& key,
-                                     QFileDevice& written, QString& why);
+// SignsBytes over a file already written to disk, open at descriptor fd (for writing only, as a
+// download's temporary file is): it is mapped rather than read into memory. nullopt, with why,
+// when it cannot be mapped.
+std::optional<bool> SignsWrittenFile(const SignatureFile& file, const PublicKey& key, int fd,
+                                     QString& why);
 
 } // namespace vex::signature

@@ -9,11 +9,14 @@
 #include "platform/signature/verify.h"
 
 #include <QBuffer>
-#include <QSaveFile>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace vex::signature;
 using vex::testing::MinisignKeys;
@@ -260,19 +263,24 @@ TEST_F(SignatureTest, LegacySignatureOfAFileStillBeingWrittenIsCheckedThroughAMa
     const QByteArray content = vex::testing::PatternBytes(2 * 1024 * 1024);
     const SignatureFile file = Parse(keys_->Sign(content, {}, true));
     QTemporaryDir dir;
+    // The download writes through a descriptor open for writing only, to a file not yet renamed.
+    const auto writeOnly = [&](const QString& name, const QByteArray& bytes) {
+        const int fd = ::open(QFile::encodeName(dir.filePath(name)).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        EXPECT_EQ(::write(fd, bytes.constData(), bytes.size()), bytes.size());
+        return fd;
+    };
     for (const bool flip : {false, true}) {
-        // The download writes through a save file opened for writing only, not yet committed.
-        QSaveFile written(dir.filePath("DrixaBilling2.exe"));
-        ASSERT_TRUE(written.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         QByteArray bytes = content;
         if (flip) bytes[1'000'000] = static_cast<char>(bytes[1'000'000] ^ 0x80);
-        written.write(bytes);
+        const int fd = writeOnly(flip ? "flipped" : "intact", bytes);
         QString why;
-        EXPECT_EQ(SignsWrittenFile(file, Key(*keys_), written, why), !flip) << why.toStdString();
-        written.cancelWriting();
+        EXPECT_EQ(SignsWrittenFile(file, Key(*keys_), fd, why), !flip) << why.toStdString();
+        ::close(fd);
     }
-    QSaveFile empty(dir.filePath("empty"));
-    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    const int empty = writeOnly("empty", {});
     QString why;
     EXPECT_EQ(SignsWrittenFile(Parse(keys_->Sign({}, {}, true)), Key(*keys_), empty, why), true);
+    ::close(empty);
+    EXPECT_EQ(SignsWrittenFile(file, Key(*keys_), -1, why), std::nullopt);
 }

@@ -1,0 +1,125 @@
+#include "tests/support/Minisign.h"
+#include "tests/support/QtPrinters.h"
+#include "tests/support/SignedRelease.h"
+#include "tests/support/TestServers.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using vex::testing::FaultServer;
+using vex::testing::MinisignKeys;
+using vex::testing::NginxServer;
+using vex::testing::SignedCase;
+
+namespace {
+
+const QByteArray kOldExecutable = "#!/bin/sh\necho old\n";
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+};
+
+void Write(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write(bytes);
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// A copy of the executable beside an older DrixaBilling2.exe, with the vendor's key file when
+// one is given.
+struct Installation {
+    QTemporaryDir folder;
+
+    explicit Installation(const QByteArray& keyFile) {
+        QFile::copy(VEXBRINDLE_EXECUTABLE, folder.filePath("vexbrindle"));
+        QDir(folder.path()).mkdir("Update");
+        Write(folder.filePath("Update/ver.dat"), vex::testing::kSignedInstalledVersion);
+        Write(folder.filePath("DrixaBilling2.exe"), kOldExecutable);
+        if (!keyFile.isNull()) Write(folder.filePath("Update/vexbrindle.pub"), keyFile);
+    }
+    QStringList Entries() const {
+        return QDir(folder.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+    QByteArray Exe() const { return ReadAll(folder.filePath("DrixaBilling2.exe")); }
+
+    // Runs the terminal front end with standard input closed, keeping this process's event loop
+    // running so that a server in this process can answer.
+    Result Run(const QString& serverUrl) const {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("VEXBRINDLE_SERVER_URL", serverUrl);
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(folder.path());
+        process.setStandardInputFile(QProcess::nullDevice());
+        QEventLoop loop;
+        QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(120'000, &loop, &QEventLoop::quit); // a hang fails, never blocks
+        process.start(folder.filePath("vexbrindle"), {"--console"});
+        if (!process.waitForStarted()) return {};
+        if (process.state() != QProcess::NotRunning) loop.exec();
+        if (process.state() != QProcess::NotRunning) process.kill();
+        process.waitForFinished();
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromLocal8Bit(process.readAllStandardOutput())};
+    }
+};
+
+} // namespace
+
+TEST(ConsoleSigned, RefusedUpdatesPrintWhyExitOneAndKeepTheOlderExecutable) {
+    NginxServer nginx;
+    ASSERT_TRUE(nginx.Started()) << nginx.StartError().toStdString();
+    MinisignKeys vendor, other;
+    ASSERT_TRUE(vendor.Error().isEmpty()) << vendor.Error().toStdString();
+    ASSERT_TRUE(other.Error().isEmpty()) << other.Error().toStdString();
+    const QDate today = QDateTime::currentDateTimeUtc().date();
+    for (const SignedCase& c : vex::testing::SignedCases(vendor, other, today)) {
+        c.served.PutOn(nginx);
+        Installation app(c.keyFile);
+        const Result r = app.Run(nginx.BaseUrl());
+        if (c.message.isEmpty()) {
+            EXPECT_EQ(r.exitCode, 0) << c.name << "\n" << r.out.toStdString();
+            EXPECT_TRUE(app.Exe() == *c.served.exe) << c.name;
+            continue;
+        }
+        EXPECT_EQ(r.exitCode, 1) << c.name << "\n" << r.out.toStdString();
+        EXPECT_TRUE(r.out.split('\n').contains(c.message)) << c.name << "\n" << r.out.toStdString();
+        EXPECT_TRUE(r.out.endsWith("The update stopped: " + c.message + "\n"))
+            << c.name << "\n"
+            << r.out.toStdString();
+        EXPECT_EQ(app.Exe(), kOldExecutable) << c.name;
+        EXPECT_EQ(app.Entries(), (QStringList{"DrixaBilling2.exe", "Update", "vexbrindle"}))
+            << c.name;
+    }
+}
+
+TEST(ConsoleSigned, MalformedKeyFileFailsClosedWithoutTraffic) {
+    FaultServer server;
+    server.Route("/vexbrindle/update.html", {.body = "2.0\r\n"});
+    Installation app("untrusted comment: minisign public key\nRWQ=\n");
+    const Result r = app.Run(server.BaseUrl());
+    const QString message =
+        QStringLiteral("The vendor's key file %1 cannot be used: its key is not valid base64 of "
+                       "42 bytes")
+            .arg(app.folder.filePath("Update/vexbrindle.pub"));
+    EXPECT_EQ(r.exitCode, 1) << r.out.toStdString();
+    EXPECT_TRUE(r.out.endsWith("The update stopped: " + message + "\n")) << r.out.toStdString();
+    EXPECT_EQ(server.RequestCount("/vexbrindle/update.html"), 0);
+    EXPECT_EQ(server.RequestCount("/vexbrindle/update.html.minisig"), 0);
+    EXPECT_EQ(app.Exe(), kOldExecutable);
+}

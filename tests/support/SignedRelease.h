@@ -1,0 +1,44 @@
+#pragma once
+
+#include "tests/support/Minisign.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace vex::testing {
+
+class NginxServer;
+
+// The four files of a signed release on the update server; a file that is nullopt is not served.
+struct ServedRelease {
+    std::optional<QByteArray> page, pageSig, exe, exeSig;
+
+    // Puts the files under the server's /vexbrindle/ and removes those not served.
+    void PutOn(const NginxServer& server) const;
+};
+
+// One row of the signed-update table: what the server offers, the key file the installation
+// holds, and what the user reads; an empty message means the update goes through.
+struct SignedCase {
+    const char* name; // the fault the row catches
+    ServedRelease served;
+    QByteArray keyFile;
+    QString message;
+};
+
+// The installed version the rows assume, and the server's.
+inline const QByteArray kSignedInstalledVersion = "1.0.0\r\n";
+inline const QByteArray kSignedServerVersion = "1.2.0";
+
+// The new executable every row serves (or a changed copy of it).
+QByteArray SignedExecutable();
+
+// The table: valid ED and Ed releases, and every alteration the updater must refuse. vendor is
+// the installed key's pair, other any second pair; today is the UTC day the run sees.
+QList<SignedCase> SignedCases(const MinisignKeys& vendor, const MinisignKeys& other, QDate today);
+
+} // namespace vex::testing

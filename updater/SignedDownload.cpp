@@ -1,0 +1,154 @@
+#include "updater/SignedDownload.h"
+
+#include "updater/FormWindow.h"
+
+#include "platform/signature/Blake2b.h"
+#include "platform/signature/HashingSink.h"
+#include "platform/signature/SignatureFile.h"
+#include "platform/signature/verify.h"
+
+#include <memory>
+#include <optional>
+
+namespace vex::updater {
+
+using vex::signature::Algorithm;
+using vex::signature::PublicKey;
+using vex::signature::SignatureFile;
+
+namespace {
+
+const QByteArray kExpiresPrefix = "expires:";
+
+QString DoesNotMatch(const QString& name) {
+    return QStringLiteral("The signature of %1 does not match the vendor's key").arg(name);
+}
+
+// Checks the body against its signature while DownloadFile writes it: a prehashed signature
+// hashes the bytes on their way to disk; a legacy one reads the finished file through a mapping.
+class SignatureCheck : public BodyCheck {
+  public:
+    SignatureCheck(const SignatureFile& signature, const PublicKey& key, QString name)
+        : signature_(signature), key_(key), name_(std::move(name)) {}
+
+    QIODevice& Sink(QIODevice& file) override {
+        if (signature_.algorithm == Algorithm::Legacy) return file;
+        sink_ = std::make_unique<vex::signature::HashingSink>(file, hasher_);
+        return *sink_;
+    }
+
+    QString Refusal(int writtenFd) override {
+        if (signature_.algorithm == Algorithm::Prehashed) {
+            return vex::signature::SignsHash(signature_, key_, hasher_.Final())
+                       ? QString()
+                       : DoesNotMatch(name_);
+        }
+        QString why;
+        const std::optional<bool> signs =
+            vex::signature::SignsWrittenFile(signature_, key_, writtenFd, why);
+        if (!signs) return QStringLiteral("Cannot check the signature of %1: %2").arg(name_, why);
+        return *signs ? QString() : DoesNotMatch(name_);
+    }
+
+  private:
+    const SignatureFile& signature_;
+    const PublicKey& key_;
+    QString name_;
+    vex::signature::Blake2b hasher_;
+    std::unique_ptr<vex::signature::HashingSink> sink_;
+};
+
+// Why the trusted comment fails the demands, or empty.
+QString UnmetDemand(const SignatureFile& signature, const SignatureDemands& demands,
+                    const QString& name) {
+    const QList<QByteArray> tokens = signature.TrustedTokens();
+    if (!demands.requiredToken.isEmpty() && !tokens.contains(demands.requiredToken)) {
+        return QStringLiteral("The signature of %1 is not for this update: its trusted comment "
+                              "lacks \"%2\"")
+            .arg(name, QString::fromLatin1(demands.requiredToken));
+    }
+    if (!demands.bHonourExpiry) return {};
+    for (const QByteArray& token : tokens) {
+        if (!token.startsWith(kExpiresPrefix)) continue;
+        const QString day = QString::fromLatin1(token.mid(kExpiresPrefix.size()));
+        const QDate expires = QDate::fromString(day, QStringLiteral("yyyy-MM-dd"));
+        if (!expires.isValid()) {
+            return QStringLiteral("The signature of %1 gives an unreadable expiry date: \"%2\"")
+                .arg(name, QString::fromLatin1(token));
+        }
+        // The day named is the last day on which the file is good.
+        if (expires < demands.todayUtc) {
+            return QStringLiteral("%1 has expired: its signature was valid until %2")
+                .arg(name, day);
+        }
+    }
+    return {};
+}
+
+// Fetches and reads the signature of the file at sURL; on failure sets why, or leaves it empty
+// when the fetch was abandoned because the program is ending.
+std::optional<SignatureFile> FetchSignature(vex::inet::Inet& oInet, const QString& sURL,
+                                            QString& why) {
+    const QString name = FileNameOf(SignatureUrlOf(sURL));
+    QByteArray text;
+    try {
+        text = oInet.OpenURL(SignatureUrlOf(sURL), vex::inet::icByteArray,
+                             vex::signature::kMaxSignatureFileSize);
+    } catch (const vex::inet::InetError& error) {
+        if (error.Abandoned()) return std::nullopt;
+        if (error.kind() != vex::inet::InetError::Kind::TooLarge) {
+            why = QStringLiteral("%1: %2").arg(name, error.Description());
+            return std::nullopt;
+        }
+        why = QStringLiteral("%1 is not a valid signature file: it is larger than the %2 bytes "
+                             "a signature file may have")
+                  .arg(name)
+                  .arg(vex::signature::kMaxSignatureFileSize);
+        return std::nullopt;
+    }
+    QString parseWhy;
+    std::optional<SignatureFile> signature = SignatureFile::Parse(text, parseWhy);
+    if (!signature) {
+        why = QStringLiteral("%1 is not a valid signature file: %2").arg(name, parseWhy);
+    }
+    return signature;
+}
+
+} // namespace
+
+QString SignatureUrlOf(const QString& sURL) {
+    return sURL + QStringLiteral(".minisig");
+}
+
+bool DownloadSignedFile(vex::inet::Inet& oInet, const QString& sURL, const QString& sFolder,
+                        FormWindow& form, const DownloadOptions& options, const PublicKey& key,
+                        const SignatureDemands& demands) {
+    if (oInet.StillExecuting()) return false;
+    const QString name = FileNameOf(sURL);
+
+    QString failure;
+    const std::optional<SignatureFile> signature = FetchSignature(oInet, sURL, failure);
+    if (signature && signature->keyId != key.keyId) {
+        failure =
+            QStringLiteral("%1 was made with another key (key ID %2), not the vendor's "
+                           "(key ID %3)")
+                .arg(FileNameOf(SignatureUrlOf(sURL)), vex::signature::KeyIdText(signature->keyId),
+                     vex::signature::KeyIdText(key.keyId));
+    } else if (signature && !vex::signature::TrustedCommentIsGenuine(*signature, key)) {
+        failure = DoesNotMatch(name);
+    } else if (signature) {
+        failure = UnmetDemand(*signature, demands, name);
+    }
+    if (!failure.isEmpty()) {
+        form.MsgBox(failure, vbOKOnly, kAppTitle);
+        return false;
+    }
+    if (!signature) return false; // abandoned: the program is ending
+
+    SignatureCheck check(*signature, key, name);
+    DownloadOptions checked = options;
+    checked.check = &check;
+    return DownloadFile(oInet, sURL, sFolder, form, checked);
+}
+
+} // namespace vex::updater
