@@ -2,7 +2,6 @@
 
 #include "updater/FormWindow.h"
 
-#include "platform/signature/Blake2b.h"
 #include "platform/signature/HashingSink.h"
 #include "platform/signature/SignatureFile.h"
 #include "platform/signature/verify.h"
@@ -33,15 +32,14 @@ class SignatureCheck : public BodyCheck {
 
     QIODevice& Sink(QIODevice& file) override {
         if (signature_.algorithm == Algorithm::Legacy) return file;
-        sink_ = std::make_unique<vex::signature::HashingSink>(file, hasher_);
+        sink_ = std::make_unique<vex::signature::HashingSink>(file);
         return *sink_;
     }
 
     QString Refusal(int writtenFd) override {
         if (signature_.algorithm == Algorithm::Prehashed) {
-            return vex::signature::SignsHash(signature_, key_, hasher_.Final())
-                       ? QString()
-                       : DoesNotMatch(name_);
+            const bool signs = sink_ && vex::signature::SignsHash(signature_, key_, sink_->Final());
+            return signs ? QString() : DoesNotMatch(name_);
         }
         QString why;
         const std::optional<bool> signs =
@@ -54,7 +52,6 @@ class SignatureCheck : public BodyCheck {
     const SignatureFile& signature_;
     const PublicKey& key_;
     QString name_;
-    vex::signature::Blake2b hasher_;
     std::unique_ptr<vex::signature::HashingSink> sink_;
 };
 

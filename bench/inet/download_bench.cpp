@@ -1,9 +1,12 @@
 // Downloads one URL into a folder through the transfer component and the download routine, the
-// way the updater fetches its new executable, and prints what the benchmark script compares:
+// way the updater fetches its new executable, and prints what the benchmark script compares.
+// Given the vendor's public key file, it fetches URL.minisig first and checks the body against
+// it while it streams in, as a signed update does:
 //   bytes=N seconds=S mbps=M peak_rss_kib=K longest_tick_gap_ms=G ticks=T
 // A 1 ms timer runs during the download; the longest gap between its ticks shows whether the
 // event loop ever stalled.
 #include "updater/FormWindow.h"
+#include "updater/SignedDownload.h"
 #include "updater/modUpdate.h"
 
 #include "platform/inet/Inet.h"
@@ -15,6 +18,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -48,12 +52,24 @@ long PeakRssKiB() {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: inet_download_bench URL FOLDER\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: inet_download_bench URL FOLDER [PUBLIC_KEY_FILE]\n");
         return 2;
     }
     const QString url = QString::fromLocal8Bit(argv[1]);
     const QString folder = QString::fromLocal8Bit(argv[2]);
+    std::optional<vex::signature::PublicKey> key;
+    if (argc == 4) {
+        QFile keyFile(QString::fromLocal8Bit(argv[3]));
+        QString why;
+        if (keyFile.open(QIODevice::ReadOnly))
+            key = vex::signature::PublicKey::FromFile(keyFile.readAll(), why);
+        if (!key) {
+            std::fprintf(stderr, "%s: %s\n", argv[3],
+                         qPrintable(why.isEmpty() ? keyFile.errorString() : why));
+            return 2;
+        }
+    }
 
     QElapsedTimer clock;
     qint64 lastTick = -1;
@@ -72,7 +88,8 @@ int main(int argc, char** argv) {
     BenchWindow window;
     clock.start();
     timer.start(1);
-    const bool ok = vex::updater::DownloadFile(inet, url, folder, window);
+    const bool ok = key ? vex::updater::DownloadSignedFile(inet, url, folder, window, {}, *key, {})
+                        : vex::updater::DownloadFile(inet, url, folder, window);
     const double seconds = clock.nsecsElapsed() / 1e9;
     timer.stop();
     if (!ok) return 1;

@@ -238,17 +238,29 @@ TEST_F(SignatureTest, VerificationRefusesEveryAlteration) {
 }
 
 TEST_F(SignatureTest, HashingSinkHashesWhatItPassesOn) {
-    const QByteArray content = QByteArray(300'000, 'a') + kContent;
+    // More than the sink lets wait for its hasher, in pieces of the transfer's size.
+    const QByteArray content =
+        vex::testing::PatternBytes(HashingSink::kMaxPending * 3 + 12'345, 3) + kContent;
     QByteArray written;
     QBuffer target(&written);
     target.open(QIODevice::WriteOnly);
-    Blake2b hasher;
-    HashingSink sink(target, hasher);
+    HashingSink sink(target);
     for (qsizetype at = 0; at < content.size(); at += 65'536)
-        sink.write(content.mid(at, 65'536));
+        ASSERT_EQ(sink.write(content.mid(at, 65'536)),
+                  std::min<qsizetype>(65'536, content.size() - at));
     EXPECT_TRUE(written == content);
-    EXPECT_EQ(hasher.Final(), Hash(content));
-    EXPECT_TRUE(SignsHash(Parse(keys_->Sign(content)), Key(*keys_), Hash(content)));
+    const Blake2b512 hash = sink.Final();
+    EXPECT_EQ(hash, Hash(content));
+    EXPECT_TRUE(SignsHash(Parse(keys_->Sign(content)), Key(*keys_), hash));
+}
+
+TEST_F(SignatureTest, HashingSinkHashesOnlyWhatTheTargetTook) {
+    QByteArray written;
+    QBuffer target(&written);
+    target.open(QIODevice::ReadOnly); // refuses every write
+    HashingSink sink(target);
+    EXPECT_EQ(sink.write("abc"), -1);
+    EXPECT_EQ(sink.Final(), Hash({}));
 }
 
 TEST_F(SignatureTest, Blake2bOfNothingIsTheKnownValue) {
