@@ -2,7 +2,6 @@
 
 #include "platform/signature/encoding.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace vex::signature {
@@ -15,9 +14,10 @@ constexpr char kUntrustedComment[] = "untrusted comment:";
 } // namespace
 
 QString KeyIdText(const KeyId& keyId) {
-    QByteArray bytes(reinterpret_cast<const char*>(keyId.data()), keyId.size());
-    std::reverse(bytes.begin(), bytes.end());
-    return QString::fromLatin1(bytes.toHex().toUpper());
+    quint64 value = 0;
+    for (auto byte = keyId.rbegin(); byte != keyId.rend(); ++byte)
+        value = (value << 8) | *byte;
+    return QString::number(value, 16).toUpper();
 }
 
 std::optional<PublicKey> PublicKey::FromBase64(QByteArrayView line, QString& why) {

@@ -11,7 +11,8 @@ namespace vex::signature {
 // The eight bytes that name a key pair; a signature carries the id of the key that made it.
 using KeyId = std::array<unsigned char, 8>;
 
-// A key id as minisign prints it: 16 upper-case hex digits, last byte first.
+// A key id as minisign prints it: the eight bytes as a little-endian number in upper-case hex,
+// without leading zeros.
 QString KeyIdText(const KeyId& keyId);
 
 // A minisign public key: an Ed25519 key and its id.

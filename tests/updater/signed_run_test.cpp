@@ -229,3 +229,27 @@ TEST(SignedRunKey, UnusableKeyStopsTheRunBeforeAnyTraffic) {
     EXPECT_EQ(server.RequestCount("/vexbrindle/update.html"), 0);
     EXPECT_EQ(server.RequestCount("/vexbrindle/update.html.minisig"), 0);
 }
+
+TEST(SignedRunClose, ClosingDuringASignedDownloadLeavesTheOlderFileAlone) {
+    MinisignKeys keys;
+    ASSERT_TRUE(keys.Error().isEmpty()) << keys.Error().toStdString();
+    const QByteArray exe = vex::testing::PatternBytes(400'000, 7);
+    FaultServer server;
+    server.Route("/vexbrindle/update.html", {.body = "2.0\r\n"});
+    server.Route("/vexbrindle/update.html.minisig", {.body = keys.Sign("2.0\r\n")});
+    server.Route("/vexbrindle/DrixaBilling2.exe.minisig", {.body = keys.Sign(exe, "version:2.0")});
+    server.Route(
+        "/vexbrindle/DrixaBilling2.exe",
+        {.body = exe, .sendBytes = 200'000, .after = vex::testing::CannedReply::After::Hold});
+    Installation app(server.BaseUrl(), keys.PublicKeyFile());
+    app.window.onTimer1 = [&](int) {
+        if (app.inet.StillExecuting() && server.RequestCount("/vexbrindle/DrixaBilling2.exe") > 0) {
+            app.form->lblClose_Click();
+        }
+    };
+    app.Run();
+    EXPECT_TRUE(app.form->Ending());
+    EXPECT_EQ(app.window.events.filter("MsgBox").size(), 0) << app.Events();
+    EXPECT_EQ(app.Exe(), kOldExecutable);
+    EXPECT_EQ(Entries(app.folder.path()), (QStringList{"DrixaBilling2.exe", "Update"}));
+}

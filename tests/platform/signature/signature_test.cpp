@@ -109,6 +109,9 @@ TEST_F(SignatureTest, KeyIdReadsAsMinisignPrintsIt) {
     const QByteArray comment = keys_->PublicKeyFile().split('\n')[0];
     EXPECT_TRUE(comment.endsWith(" " + KeyIdText(Key(*keys_).keyId).toLatin1()))
         << comment.toStdString();
+    // minisign prints the id as a number: no leading zeros.
+    EXPECT_EQ(KeyIdText({0xEF, 0xCD, 0xAB, 0x89, 0x67, 0x45, 0x23, 0x01}), "123456789ABCDEF");
+    EXPECT_EQ(KeyIdText({0x01, 0, 0, 0, 0, 0, 0, 0}), "1");
 }
 
 TEST_F(SignatureTest, TrustedTokensSplitAtBlanksAndTabs) {
