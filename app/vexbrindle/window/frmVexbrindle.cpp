@@ -6,7 +6,7 @@
 #include "progressbar/PropertyBag.h"
 #include "progressbar/StdFont.h"
 #include "progressbar/primitives.h"
-#include "progressbar/widget/XPBarWidget.h"
+#include "progressbar/widget/XPProgressBar.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -86,13 +86,15 @@ LabelType* NewLabel(QWidget* parent, const ControlDesign& c, const QFont& window
     return label;
 }
 
-XPBarWidget* NewBar(QWidget* parent, const ControlDesign& c,
-                    std::span<const StoredEntry> storedEntries) {
-    auto* bar = new XPBarWidget(parent);
+xpbar::XPProgressBar* NewBar(QWidget* parent, const ControlDesign& c,
+                             std::span<const StoredEntry> storedEntries) {
+    auto* bar = new xpbar::XPProgressBar(parent);
     bar->setObjectName(QString::fromLatin1(c.name));
     bar->setGeometry(PixelRect(c));
-    bar->InitializeControl();
-    bar->control().LoadProperties(StoredBarProperties(storedEntries));
+    bar->initializeControl();
+    QString error;
+    if (!bar->loadProperties(StoredBarProperties(storedEntries), &error))
+        qWarning("Progress bar: stored properties not applied: %s", qPrintable(error));
     return bar;
 }
 
@@ -256,7 +258,7 @@ void frmVexbrindle::SetTimerInterval(TimerId timer, int milliseconds) {
 
 void frmVexbrindle::SetBarValue(Long value) {
     if (ended_) return;
-    progressBar1_->SetValue(value);
+    progressBar1_->setValue(value);
 }
 
 void frmVexbrindle::Hide() {

@@ -9,10 +9,13 @@
 
 class QLabel;
 
+namespace xpbar {
+class XPProgressBar;
+}
+
 namespace vex::qtui {
 
 class ClickLabel;
-class XPBarWidget;
 
 // The updater window, built from its design (frmVexbrindleDesign). It raises the window's
 // events as signals and carries out what the run and the status handlers ask of it through
@@ -51,7 +54,7 @@ class frmVexbrindle : public QWidget, public updater::FormWindow {
 
     // The controls, by their design names (tests and tools look at them).
     QLabel* Label1() const { return label1_; }
-    XPBarWidget* ProgressBar1() const { return progressBar1_; }
+    xpbar::XPProgressBar* ProgressBar1() const { return progressBar1_; }
     QLabel* Label2() const { return label2_; }
     QLabel* Label3() const { return label3_; }
     ClickLabel* lblClose() const { return lblClose_; }
@@ -88,7 +91,7 @@ class frmVexbrindle : public QWidget, public updater::FormWindow {
     void ActivateOnce();
 
     QLabel* label1_ = nullptr;
-    XPBarWidget* progressBar1_ = nullptr;
+    xpbar::XPProgressBar* progressBar1_ = nullptr;
     QLabel* label2_ = nullptr;
     QLabel* label3_ = nullptr;
     ClickLabel* lblClose_ = nullptr;

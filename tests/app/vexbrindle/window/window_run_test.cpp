@@ -3,7 +3,8 @@
 // the end of the program is recorded instead of quitting.
 #include "app/vexbrindle/window/ClickLabel.h"
 #include "app/vexbrindle/window/UpdaterWindow.h"
-#include "progressbar/widget/XPBarWidget.h"
+#include "progressbar/XP_ProgressBar.h"
+#include "progressbar/widget/XPProgressBar.h"
 
 #include "tests/support/MessageBoxAnswerer.h"
 #include "tests/support/TestServers.h"

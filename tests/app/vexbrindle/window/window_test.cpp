@@ -5,7 +5,7 @@
 #include "app/vexbrindle/window/WindowIcon.h"
 #include "app/vexbrindle/window/frmVexbrindle.h"
 #include "app/vexbrindle/window/frmVexbrindleDesign.h"
-#include "progressbar/widget/XPBarWidget.h"
+#include "progressbar/widget/XPProgressBar.h"
 
 #include "platform/gdi/gdi.h"
 #include "progressbar/StdFont.h"

@@ -2,7 +2,7 @@
 // VEXBRINDLE_TEST_DISPLAY): the program runs against a server on 127.0.0.1 and its layout is
 // checked from screenshots of the whole screen.
 #include "app/vexbrindle/window/frmVexbrindle.h"
-#include "progressbar/widget/XPBarWidget.h"
+#include "progressbar/widget/XPProgressBar.h"
 
 #include "platform/gdi/gdi.h"
 #include "tests/support/TestServers.h"

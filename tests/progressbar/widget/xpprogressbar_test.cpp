@@ -1,8 +1,9 @@
 // The progress bar's widget host: the widget shows the control's own DC, forwards resize and
 // paint, terminates the control when it goes, and shows the bar to assistive technology.
-#include "progressbar/widget/XPBarWidget.h"
+#include "progressbar/widget/XPProgressBar.h"
 
 #include "platform/gdi/gdi.h"
+#include "progressbar/ControlHost.h"
 #include "progressbar/XP_ProgressBar.h"
 #include "progressbar/headless/HeadlessHost.h"
 
@@ -13,11 +14,17 @@
 
 #include <memory>
 
-namespace vex::qtui {
+namespace xpbar {
+
+using vex::HeadlessHost;
+using vex::kTrue;
+using vex::Long;
+using vex::XP_ProgressBar;
+
 namespace {
 
 // What the widget puts on the screen, through its own paint event.
-QImage Shown(XPBarWidget& bar) {
+QImage Shown(XPProgressBar& bar) {
     return bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
@@ -28,16 +35,16 @@ QRgb FromGdi(Long c) {
     return gdi::BgrColor(c).ToQRgb() & 0xFFFFFF;
 }
 
-std::unique_ptr<XPBarWidget> ShownBar(int width, int height) {
-    auto bar = std::make_unique<XPBarWidget>();
+std::unique_ptr<XPProgressBar> ShownBar(int width, int height) {
+    auto bar = std::make_unique<XPProgressBar>();
     bar->resize(width, height);
-    bar->InitializeControl();
+    bar->initializeControl();
     bar->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(bar.get()));
     return bar;
 }
 
-TEST(XPBarWidget, ShowsACleanBarInAWindow) {
+TEST(XPProgressBar, ShowsACleanBarInAWindow) {
     auto bar = ShownBar(120, 17);
     const QImage shown = Shown(*bar);
     ASSERT_EQ(shown.size(), QSize(120, 17));
@@ -55,13 +62,13 @@ struct StateCase {
     Long scrolling;
 };
 
-class XPBarWidgetShowsControl : public ::testing::TestWithParam<StateCase> {};
+class XPProgressBarShowsControl : public ::testing::TestWithParam<StateCase> {};
 
-TEST_P(XPBarWidgetShowsControl, SamePixelsAsTheControlPaints) {
+TEST_P(XPProgressBarShowsControl, SamePixelsAsTheControlPaints) {
     const StateCase& c = GetParam();
     auto bar = ShownBar(c.width, c.height);
     bar->control().SetScrolling(c.scrolling);
-    bar->SetValue(c.value);
+    bar->setValue(c.value);
 
     HeadlessHost reference(c.width, c.height);
     reference.Control().SetScrolling(c.scrolling);
@@ -71,22 +78,22 @@ TEST_P(XPBarWidgetShowsControl, SamePixelsAsTheControlPaints) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    States, XPBarWidgetShowsControl,
+    States, XPProgressBarShowsControl,
     ::testing::Values(StateCase{"value not presented after a set", 120, 17, 40, 0},
                       StateCase{"full bar not presented", 233, 17, 100, 0},
                       StateCase{"black-cleared style shows stale white", 90, 20, 60, 6},
                       StateCase{"tall bar clipped", 30, 80, 70, 0}),
     [](const auto& info) { return std::to_string(info.index); });
 
-TEST(XPBarWidget, ResizeRepaintsTheBarAtTheNewSize) {
+TEST(XPProgressBar, ResizeRepaintsTheBarAtTheNewSize) {
     auto bar = ShownBar(60, 17);
-    bar->SetValue(50);
+    bar->setValue(50);
     bar->resize(200, 25);
     QCoreApplication::processEvents();
 
     HeadlessHost reference(200, 25);
     reference.Control().SetValue(50);
-    EXPECT_EQ(bar->image().size(), QSize(200, 25));
+    EXPECT_EQ(bar->shownImage().size(), QSize(200, 25));
     EXPECT_EQ(Shown(*bar), reference.Screen().convertToFormat(QImage::Format_RGB32));
 
     // Shrinking keeps the (larger) surface and still shows the right picture.
@@ -97,21 +104,21 @@ TEST(XPBarWidget, ResizeRepaintsTheBarAtTheNewSize) {
     EXPECT_EQ(Shown(*bar), small.Screen().convertToFormat(QImage::Format_RGB32));
 }
 
-TEST(XPBarWidget, ZeroSizeShowsNothingAndDoesNotCrash) {
-    auto bar = std::make_unique<XPBarWidget>();
+TEST(XPProgressBar, ZeroSizeShowsNothingAndDoesNotCrash) {
+    auto bar = std::make_unique<XPProgressBar>();
     bar->resize(0, 0);
-    bar->InitializeControl();
-    bar->SetValue(30);
+    bar->initializeControl();
+    bar->setValue(30);
     bar->resize(50, 10);
     QCoreApplication::processEvents();
     EXPECT_EQ(Shown(*bar).size(), QSize(50, 10));
 }
 
-TEST(XPBarWidget, DestructionTerminatesTheControlAndLeavesNoGdiObject) {
+TEST(XPProgressBar, DestructionTerminatesTheControlAndLeavesNoGdiObject) {
     const int before = gdi::LiveObjectCount();
     {
         auto bar = ShownBar(150, 17);
-        bar->SetValue(80);
+        bar->setValue(80);
         bar->resize(300, 20);
         QCoreApplication::processEvents();
         EXPECT_GT(gdi::LiveObjectCount(), before);
@@ -119,17 +126,17 @@ TEST(XPBarWidget, DestructionTerminatesTheControlAndLeavesNoGdiObject) {
     EXPECT_EQ(gdi::LiveObjectCount(), before);
 }
 
-TEST(XPBarWidget, UninitialisedWidgetPaintsItsBackgroundOnly) {
-    XPBarWidget bar;
+TEST(XPProgressBar, UninitialisedWidgetPaintsItsBackgroundOnly) {
+    XPProgressBar bar;
     bar.resize(40, 10);
     const QImage shown = Shown(bar);
     EXPECT_EQ(Pixel(shown, 20, 5), FromGdi(gdi::GetSysColor(gdi::COLOR_BTNFACE)));
 }
 
 // Before the control sets its own background, every host shows the desktop's button face.
-TEST(XPBarWidget, StartsOnTheSameBackgroundAsTheHeadlessHost) {
+TEST(XPProgressBar, StartsOnTheSameBackgroundAsTheHeadlessHost) {
     const Long buttonFace = gdi::GetSysColor(gdi::COLOR_BTNFACE);
-    XPBarWidget bar;
+    XPProgressBar bar;
     bar.resize(40, 10);
     HeadlessHost headless(40, 10, false);
     EXPECT_EQ(headless.BackColor(), buttonFace);
@@ -137,19 +144,19 @@ TEST(XPBarWidget, StartsOnTheSameBackgroundAsTheHeadlessHost) {
     EXPECT_EQ(Pixel(Shown(bar), 20, 5), Pixel(headless.Screen(), 20, 5));
 }
 
-TEST(XPBarWidget, ScaleIsInTwipsUntilTheControlAsksForPixels) {
-    XPBarWidget bar;
+TEST(XPProgressBar, ScaleIsInTwipsUntilTheControlAsksForPixels) {
+    XPProgressBar bar;
     bar.resize(40, 10);
-    EXPECT_FLOAT_EQ(bar.ScaleWidth(), 600.0f);
-    EXPECT_FLOAT_EQ(bar.ScaleHeight(), 150.0f);
-    bar.InitializeControl();
-    EXPECT_FLOAT_EQ(bar.ScaleWidth(), 40.0f);
-    EXPECT_FLOAT_EQ(bar.ScaleHeight(), 10.0f);
+    EXPECT_FLOAT_EQ(bar.host().ScaleWidth(), 600.0f);
+    EXPECT_FLOAT_EQ(bar.host().ScaleHeight(), 150.0f);
+    bar.initializeControl();
+    EXPECT_FLOAT_EQ(bar.host().ScaleWidth(), 40.0f);
+    EXPECT_FLOAT_EQ(bar.host().ScaleHeight(), 10.0f);
 }
 
-TEST(XPBarWidget, PropertyChangesReachTheContainerAsASignal) {
+TEST(XPProgressBar, PropertyChangesReachTheContainerAsASignal) {
     auto bar = ShownBar(50, 10);
-    QSignalSpy spy(bar.get(), &XPBarWidget::propertyChanged);
+    QSignalSpy spy(bar.get(), &XPProgressBar::propertyChanged);
     bar->control().SetMax(200);
     bar->control().SetShowText(kTrue);
     ASSERT_EQ(spy.count(), 2);
@@ -157,9 +164,9 @@ TEST(XPBarWidget, PropertyChangesReachTheContainerAsASignal) {
     EXPECT_EQ(spy.at(1).at(0).toString(), "ShowText");
 }
 
-TEST(XPBarWidget, AssistiveTechnologySeesAProgressBarWithItsValue) {
+TEST(XPProgressBar, AssistiveTechnologySeesAProgressBarWithItsValue) {
     auto bar = ShownBar(100, 17);
-    bar->SetValue(37);
+    bar->setValue(37);
     QAccessibleInterface* a11y = QAccessible::queryAccessibleInterface(bar.get());
     ASSERT_NE(a11y, nullptr);
     EXPECT_EQ(a11y->role(), QAccessible::ProgressBar);
@@ -169,10 +176,11 @@ TEST(XPBarWidget, AssistiveTechnologySeesAProgressBarWithItsValue) {
     EXPECT_EQ(a11y->valueInterface()->maximumValue().toInt(), 100);
     EXPECT_EQ(a11y->text(QAccessible::Value), "37%");
 
-    // A value beyond the range shows (and reads) as full.
-    bar->SetValue(150);
+    // A value beyond the range shows (and reads) as full. The widget's own setter ignores such a
+    // value, as QProgressBar does; the control's accepts it.
+    bar->control().SetValue(150);
     EXPECT_EQ(a11y->valueInterface()->currentValue().toInt(), 100);
 }
 
 } // namespace
-} // namespace vex::qtui
+} // namespace xpbar

@@ -1,0 +1,324 @@
+// The widget's Qt interface: its properties as Designer and QML-free containers see them, the
+// calls it shares with QProgressBar, and pictures set through that interface.
+#include "progressbar/widget/XPProgressBar.h"
+
+#include "platform/gdi/gdi.h"
+#include "progressbar/StdFont.h"
+#include "progressbar/XP_ProgressBar.h"
+#include "progressbar/headless/HeadlessHost.h"
+
+#include <QMetaProperty>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace xpbar {
+namespace {
+
+QImage Shown(XPProgressBar& bar) {
+    return bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QImage Checkers() {
+    QImage image(4, 4, QImage::Format_RGB32);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            image.setPixel(x, y, (x + y) % 2 ? 0xFF2040A0 : 0xFFE0E000);
+    return image;
+}
+
+struct PropertyCase {
+    const char* name;
+    QVariant set;
+    QVariant expected; // what the getter gives back
+};
+
+class XPProgressBarProperty : public ::testing::TestWithParam<PropertyCase> {};
+
+// Through the meta-object, as Designer and uic-generated code use it: the property is there and
+// designable, the setter's value comes back from the getter, its notify signal fires once, and
+// setting the same value again is silent.
+TEST_P(XPProgressBarProperty, SetterGetterAndNotifySignal) {
+    const PropertyCase& c = GetParam();
+    XPProgressBar bar;
+    bar.resize(120, 17);
+    const QMetaObject* meta = bar.metaObject();
+    const int index = meta->indexOfProperty(c.name);
+    ASSERT_GE(index, 0) << c.name;
+    const QMetaProperty property = meta->property(index);
+    EXPECT_TRUE(property.isDesignable()) << c.name;
+    ASSERT_TRUE(property.hasNotifySignal()) << c.name;
+
+    QSignalSpy spy(&bar, property.notifySignal());
+    ASSERT_TRUE(property.write(&bar, c.set)) << c.name;
+    EXPECT_EQ(property.read(&bar), c.expected) << c.name;
+    EXPECT_EQ(spy.count(), 1) << c.name;
+    property.write(&bar, c.set);
+    EXPECT_EQ(spy.count(), 1) << c.name << ": the same value again must not signal";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Properties, XPProgressBarProperty,
+    ::testing::Values(PropertyCase{"value", 40, 40}, PropertyCase{"minimum", 10, 10},
+                      PropertyCase{"maximum", 50, 50}, PropertyCase{"textVisible", true, true},
+                      PropertyCase{"orientation", QVariant::fromValue(Qt::Vertical),
+                                   QVariant::fromValue(Qt::Vertical)},
+                      PropertyCase{"barStyle", QVariant::fromValue(XPProgressBar::Glass),
+                                   QVariant::fromValue(XPProgressBar::Glass)},
+                      PropertyCase{"color", QColor(0, 192, 0), QColor(0, 192, 0)},
+                      PropertyCase{"colorCode", 0x0000C000u, 0x0000C000u},
+                      PropertyCase{"brushStyle", 5, 5},
+                      PropertyCase{"image", Checkers(), Checkers()},
+                      PropertyCase{"font", QFont("DejaVu Sans", 11), QFont("DejaVu Sans", 11)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(XPProgressBarColour, ASystemColourCodeIsStoredAsTheRgbItHasNow) {
+    XPProgressBar bar;
+    bar.setColor(QColor(0, 0, 0));
+    QSignalSpy code(&bar, &XPProgressBar::colorCodeChanged);
+    QSignalSpy colour(&bar, &XPProgressBar::colorChanged);
+    bar.setColorCode(0x8000000Du);
+    const uint highlight = static_cast<uint>(gdi::GetSysColor(gdi::COLOR_HIGHLIGHT));
+    EXPECT_EQ(bar.colorCode(), highlight);
+    EXPECT_EQ(bar.colorCode() & 0x80000000u, 0u);
+    EXPECT_EQ(bar.color(), gdi::BgrColor(static_cast<vex::Long>(highlight)).ToQColor());
+    EXPECT_EQ(code.count(), 1);
+    EXPECT_EQ(colour.count(), 1);
+
+    // Red is the low byte of a code; an invalid colour changes nothing.
+    bar.setColor(QColor(255, 0, 0));
+    EXPECT_EQ(bar.colorCode(), 0x000000FFu);
+    bar.setColor(QColor());
+    EXPECT_EQ(bar.colorCode(), 0x000000FFu);
+}
+
+TEST(XPProgressBarFont, AFontSetOnTheBarIsTheFontOfItsText) {
+    XPProgressBar bar;
+    bar.setFont(QFont("DejaVu Sans", 11, QFont::Bold));
+    const auto font = bar.control().GetFont();
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->Name, "DejaVu Sans");
+    EXPECT_DOUBLE_EQ(font->Size, 11.0);
+    EXPECT_EQ(font->Weight, 700);
+}
+
+// The calls shared with QProgressBar, applied in the same order to both; after each step both
+// must agree on value, minimum, maximum and on the valueChanged signals sent.
+using Step = std::function<void(QObject*)>;
+
+Step SetValue(int v) {
+    return [v](QObject* o) {
+        if (auto* b = qobject_cast<XPProgressBar*>(o)) return b->setValue(v);
+        static_cast<QProgressBar*>(o)->setValue(v);
+    };
+}
+Step SetRange(int lo, int hi) {
+    return [lo, hi](QObject* o) {
+        if (auto* b = qobject_cast<XPProgressBar*>(o)) return b->setRange(lo, hi);
+        static_cast<QProgressBar*>(o)->setRange(lo, hi);
+    };
+}
+Step SetMinimum(int m) {
+    return [m](QObject* o) {
+        if (auto* b = qobject_cast<XPProgressBar*>(o)) return b->setMinimum(m);
+        static_cast<QProgressBar*>(o)->setMinimum(m);
+    };
+}
+Step SetMaximum(int m) {
+    return [m](QObject* o) {
+        if (auto* b = qobject_cast<XPProgressBar*>(o)) return b->setMaximum(m);
+        static_cast<QProgressBar*>(o)->setMaximum(m);
+    };
+}
+Step Reset() {
+    return [](QObject* o) {
+        if (auto* b = qobject_cast<XPProgressBar*>(o)) return b->reset();
+        static_cast<QProgressBar*>(o)->reset();
+    };
+}
+
+struct CompatCase {
+    const char* name; // the rule the row checks
+    std::vector<Step> steps;
+};
+
+class XPProgressBarLikeQProgressBar : public ::testing::TestWithParam<CompatCase> {};
+
+TEST_P(XPProgressBarLikeQProgressBar, SameValueRangeAndSignals) {
+    const CompatCase& c = GetParam();
+    XPProgressBar ours;
+    QProgressBar theirs;
+    ours.resize(120, 17);
+    QSignalSpy oursChanged(&ours, &XPProgressBar::valueChanged);
+    QSignalSpy theirsChanged(&theirs, &QProgressBar::valueChanged);
+    EXPECT_EQ(ours.value(), theirs.value()) << c.name << ": a new bar";
+    for (size_t i = 0; i < c.steps.size(); ++i) {
+        c.steps[i](&ours);
+        c.steps[i](&theirs);
+        EXPECT_EQ(ours.value(), theirs.value()) << c.name << ", step " << i;
+        EXPECT_EQ(ours.minimum(), theirs.minimum()) << c.name << ", step " << i;
+        EXPECT_EQ(ours.maximum(), theirs.maximum()) << c.name << ", step " << i;
+        ASSERT_EQ(oursChanged.count(), theirsChanged.count()) << c.name << ", step " << i;
+    }
+    for (int i = 0; i < oursChanged.count(); ++i)
+        EXPECT_EQ(oursChanged.at(i).at(0), theirsChanged.at(i).at(0)) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, XPProgressBarLikeQProgressBar,
+    ::testing::Values(
+        CompatCase{"values inside the range are taken", {SetValue(0), SetValue(55), SetValue(100)}},
+        CompatCase{"a value above the maximum is ignored", {SetValue(30), SetValue(101)}},
+        CompatCase{"a value below the minimum is ignored",
+                   {SetRange(10, 90), SetValue(20), SetValue(9), SetValue(-5)}},
+        CompatCase{"the same value twice signals once", {SetValue(7), SetValue(7)}},
+        CompatCase{"setRange with min > max makes max = min",
+                   {SetRange(40, 20), SetValue(40), SetValue(41)}},
+        CompatCase{"a range that excludes the value resets it",
+                   {SetValue(80), SetRange(0, 50), SetValue(50)}},
+        CompatCase{"a range still holding the value keeps it", {SetValue(30), SetRange(20, 60)}},
+        CompatCase{"a minimum raised above the value resets it", {SetValue(30), SetMinimum(31)}},
+        CompatCase{"setMinimum above the maximum moves the maximum", {SetMinimum(150)}},
+        CompatCase{"setMaximum below the minimum moves the minimum",
+                   {SetRange(10, 20), SetMaximum(5)}},
+        CompatCase{"reset gives minimum - 1", {SetRange(5, 60), SetValue(30), Reset()}},
+        CompatCase{"reset at INT_MIN stays at INT_MIN", {SetRange(INT_MIN, 100), Reset()}},
+        CompatCase{"a negative range", {SetRange(-100, -1), SetValue(-50), SetValue(0)}}),
+    [](const auto& info) { return std::to_string(info.index); });
+
+// Where the control refuses a value QProgressBar would take: no crash, no exception, and the
+// value, the picture and the signals stay as they were.
+struct RefusalCase {
+    const char* name;
+    int minimum, maximum, value;
+};
+
+class XPProgressBarRefusesValue : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(XPProgressBarRefusesValue, KeepsTheValueAndThePicture) {
+    const RefusalCase& c = GetParam();
+    XPProgressBar bar;
+    bar.resize(120, 17);
+    bar.setRange(c.minimum, c.maximum);
+    const int before = bar.value();
+    const QImage picture = Shown(bar);
+    QSignalSpy changed(&bar, &XPProgressBar::valueChanged);
+    bar.setValue(c.value);
+    EXPECT_EQ(bar.value(), before) << c.name;
+    EXPECT_EQ(changed.count(), 0) << c.name;
+    EXPECT_EQ(Shown(bar), picture) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Refusals, XPProgressBarRefusesValue,
+                         ::testing::Values(RefusalCase{"percentage overflows", 0, INT_MAX,
+                                                       30'000'000},
+                                           RefusalCase{"range 0 to 0 divides by zero", 0, 0, 5},
+                                           RefusalCase{"maximum 0 divides by zero", -10, 0, -3}),
+                         [](const auto& info) { return std::to_string(info.index); });
+
+// Set through the widget's interface, the bar must show exactly what the control paints when
+// its own properties are set to the same things.
+struct PictureCase {
+    const char* name;
+    XPProgressBar::BarStyle style;
+    int value;
+    bool text;
+    uint color;
+    Qt::Orientation orientation;
+};
+
+class XPProgressBarPicture : public ::testing::TestWithParam<PictureCase> {};
+
+TEST_P(XPProgressBarPicture, GrabEqualsTheControlsOwnPicture) {
+    const PictureCase& c = GetParam();
+    const int width = c.orientation == Qt::Horizontal ? 150 : 24;
+    const int height = c.orientation == Qt::Horizontal ? 20 : 120;
+    XPProgressBar bar;
+    bar.resize(width, height);
+    bar.setBarStyle(c.style);
+    bar.setColorCode(c.color);
+    bar.setOrientation(c.orientation);
+    bar.setTextVisible(c.text);
+    bar.setValue(c.value);
+
+    vex::HeadlessHost reference(width, height);
+    vex::XP_ProgressBar& control = reference.Control();
+    control.SetScrolling(c.style);
+    control.SetColor(static_cast<vex::Long>(c.color));
+    control.SetOrientation(c.orientation == Qt::Horizontal ? 0 : 1);
+    control.SetShowText(vex::ToBoolean(c.text));
+    control.SetValue(c.value);
+    EXPECT_EQ(Shown(bar), reference.Screen().convertToFormat(QImage::Format_RGB32)) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, XPProgressBarPicture,
+                         ::testing::Values(PictureCase{"blocks at 45", XPProgressBar::XPBlocks, 45,
+                                                       false, 0x0000C000, Qt::Horizontal},
+                                           PictureCase{"glass with text", XPProgressBar::Glass, 60,
+                                                       true, 0x00FF8000, Qt::Horizontal},
+                                           PictureCase{"shaded full", XPProgressBar::Shaded, 100,
+                                                       true, 0x000000FF, Qt::Horizontal},
+                                           PictureCase{"vertical smooth", XPProgressBar::XPSmooth,
+                                                       70, false, 0x0000C000, Qt::Vertical}),
+                         [](const auto& info) { return std::to_string(info.index); });
+
+// The stored properties through a file: what one bar saves, another restores, and its
+// properties and signals follow; a file that cannot be read changes nothing.
+TEST(XPProgressBarPropertyFile, WhatOneBarSavesAnotherRestores) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("bar.json");
+    XPProgressBar saved;
+    saved.setRange(0, 200);
+    saved.setValue(50);
+    saved.setBarStyle(XPProgressBar::Hatch);
+    saved.setBrushStyle(2);
+    saved.setColorCode(0x00102030);
+    saved.setTextVisible(true);
+    QString error;
+    ASSERT_TRUE(saved.saveProperties(path, &error)) << error.toStdString();
+
+    XPProgressBar restored;
+    QSignalSpy style(&restored, &XPProgressBar::barStyleChanged);
+    QSignalSpy maximum(&restored, &XPProgressBar::maximumChanged);
+    ASSERT_TRUE(restored.loadProperties(path, &error)) << error.toStdString();
+    EXPECT_EQ(restored.maximum(), 200);
+    EXPECT_EQ(restored.value(), 50);
+    EXPECT_EQ(restored.barStyle(), XPProgressBar::Hatch);
+    EXPECT_EQ(restored.brushStyle(), 2);
+    EXPECT_EQ(restored.colorCode(), 0x00102030u);
+    EXPECT_TRUE(restored.isTextVisible());
+    EXPECT_EQ(style.count(), 1);
+    EXPECT_EQ(maximum.count(), 1);
+    EXPECT_EQ(restored.control().StoredPercent(), saved.control().StoredPercent());
+}
+
+TEST(XPProgressBarPropertyFile, AFileThatCannotBeReadChangesNothing) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("broken.json");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("{ \"format\": \"Vexbrindle.PropertyBag\", \"entr");
+    file.close();
+
+    XPProgressBar bar;
+    bar.setValue(30);
+    bar.setBarStyle(XPProgressBar::Dark);
+    QString error;
+    EXPECT_FALSE(bar.loadProperties(path, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(bar.loadProperties(dir.filePath("missing.json"), &error));
+    EXPECT_EQ(bar.value(), 30);
+    EXPECT_EQ(bar.barStyle(), XPProgressBar::Dark);
+
+    EXPECT_FALSE(bar.saveProperties(dir.filePath("no/such/folder/bar.json"), &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+} // namespace
+} // namespace xpbar
