@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     nginx curl xvfb xauth x11-utils imagemagick fonts-dejavu-core libxcb1-dev
     libsodium-dev minisign
+    qt6-tools-dev lintian dpkg-dev file
 )
 
 missing=()
