@@ -30,22 +30,31 @@ qint64 HashingSink::writeData(const char* data, qint64 size) {
     changed_.wait(lock, [this] { return pendingBytes_ < kMaxPending; });
     pendingBytes_ += written;
     pending_.push_back(std::move(piece));
-    changed_.notify_all();
+    // Waking the hasher costs a system call; it is woken only when it waits for work.
+    if (hasherWaiting_) changed_.notify_all();
     return written;
 }
 
 void HashingSink::HashPieces() {
+    std::deque<QByteArray> pieces;
     std::unique_lock lock(mutex_);
     for (;;) {
+        hasherWaiting_ = true;
         changed_.wait(lock, [this] { return !pending_.empty() || finished_; });
+        hasherWaiting_ = false;
         if (pending_.empty()) return; // finished, and everything hashed
-        QByteArray piece = std::move(pending_.front());
-        pending_.pop_front();
+        // Everything waiting is taken at once, so the lock is taken once per batch.
+        pieces.swap(pending_);
         lock.unlock();
-        hasher_.Update(piece.constData(), piece.size());
+        qint64 hashed = 0;
+        for (const QByteArray& piece : pieces) {
+            hasher_.Update(piece.constData(), piece.size());
+            hashed += piece.size();
+        }
+        pieces.clear();
         lock.lock();
-        pendingBytes_ -= piece.size();
-        changed_.notify_all();
+        pendingBytes_ -= hashed;
+        changed_.notify_all(); // a writer may wait for room
     }
 }
 

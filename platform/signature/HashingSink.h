@@ -42,6 +42,7 @@ class HashingSink : public QIODevice {
     std::deque<QByteArray> pending_;
     qint64 pendingBytes_ = 0;
     bool finished_ = false;
+    bool hasherWaiting_ = false;
     std::thread worker_;
 };
 
