@@ -1,8 +1,12 @@
 #include "platform/signature/HashingSink.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace vex::signature {
 
-HashingSink::HashingSink(QIODevice& target) : target_(target) {
+HashingSink::HashingSink(QIODevice& target)
+    : target_(target), ring_(std::make_unique_for_overwrite<char[]>(kMaxPending)) {
     open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     worker_ = std::thread([this] { HashPieces(); });
 }
@@ -23,37 +27,39 @@ qint64 HashingSink::readData(char*, qint64) {
 qint64 HashingSink::writeData(const char* data, qint64 size) {
     const qint64 written = target_.write(data, size);
     if (written != size) setErrorString(target_.errorString());
-    if (written <= 0) return written;
 
-    QByteArray piece(data, written);
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return pendingBytes_ < kMaxPending; });
-    pendingBytes_ += written;
-    pending_.push_back(std::move(piece));
-    // Waking the hasher costs a system call; it is woken only when it waits for work.
-    if (hasherWaiting_) changed_.notify_all();
+    for (qint64 done = 0; done < written;) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return written_ - hashed_ < kMaxPending; });
+        const qint64 at = written_ % kMaxPending;
+        const qint64 room = std::min(kMaxPending - (written_ - hashed_), kMaxPending - at);
+        const qint64 n = std::min(written - done, room);
+        lock.unlock();
+        // The hasher reads only below written_, so this part of the ring is the writer's.
+        std::memcpy(ring_.get() + at, data + done, static_cast<std::size_t>(n));
+        done += n;
+        lock.lock();
+        written_ += n;
+        // Waking the hasher costs a system call; it is woken only when it waits for work.
+        if (hasherWaiting_) changed_.notify_all();
+    }
     return written;
 }
 
 void HashingSink::HashPieces() {
-    std::deque<QByteArray> pieces;
     std::unique_lock lock(mutex_);
     for (;;) {
         hasherWaiting_ = true;
-        changed_.wait(lock, [this] { return !pending_.empty() || finished_; });
+        changed_.wait(lock, [this] { return written_ > hashed_ || finished_; });
         hasherWaiting_ = false;
-        if (pending_.empty()) return; // finished, and everything hashed
-        // Everything waiting is taken at once, so the lock is taken once per batch.
-        pieces.swap(pending_);
+        if (written_ == hashed_) return; // finished, and everything hashed
+        // Everything waiting up to the ring's end is hashed in one go, outside the lock.
+        const qint64 at = hashed_ % kMaxPending;
+        const qint64 n = std::min(written_ - hashed_, kMaxPending - at);
         lock.unlock();
-        qint64 hashed = 0;
-        for (const QByteArray& piece : pieces) {
-            hasher_.Update(piece.constData(), piece.size());
-            hashed += piece.size();
-        }
-        pieces.clear();
+        hasher_.Update(ring_.get() + at, n);
         lock.lock();
-        pendingBytes_ -= hashed;
+        hashed_ += n;
         changed_.notify_all(); // a writer may wait for room
     }
 }

@@ -2,11 +2,10 @@
 
 #include "platform/signature/Blake2b.h"
 
-#include <QByteArray>
 #include <QIODevice>
 
 #include <condition_variable>
-#include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -15,8 +14,9 @@ namespace vex::signature {
 // A write-only device that passes every byte on to another device and hashes what that device
 // accepted (BLAKE2b-512), so a download is hashed on its way to disk without a second pass over
 // the file. The hashing runs on a thread of its own, beside the transfer and the disk writes of
-// the caller's thread, which it would otherwise slow down by half; at most kMaxPending bytes
-// wait for it, so memory stays bounded when the hasher falls behind.
+// the caller's thread, which it would otherwise slow down by half. The bytes wait for it in one
+// ring of kMaxPending bytes, allocated once, so memory stays bounded and unfragmented when the
+// hasher falls behind; a writer finding the ring full waits for room.
 class HashingSink : public QIODevice {
   public:
     static constexpr qint64 kMaxPending = 8 * 1024 * 1024;
@@ -39,8 +39,9 @@ class HashingSink : public QIODevice {
     Blake2b hasher_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<QByteArray> pending_;
-    qint64 pendingBytes_ = 0;
+    std::unique_ptr<char[]> ring_;
+    qint64 written_ = 0; // bytes put into the ring so far
+    qint64 hashed_ = 0;  // bytes hashed so far; the ring holds written_ - hashed_
     bool finished_ = false;
     bool hasherWaiting_ = false;
     std::thread worker_;

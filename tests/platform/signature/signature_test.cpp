@@ -241,16 +241,20 @@ TEST_F(SignatureTest, VerificationRefusesEveryAlteration) {
 }
 
 TEST_F(SignatureTest, HashingSinkHashesWhatItPassesOn) {
-    // More than the sink lets wait for its hasher, in pieces of the transfer's size.
+    // More than the sink's ring holds: one write larger than the ring, then pieces whose size
+    // does not divide it, so writes wrap around the ring's end.
     const QByteArray content =
         vex::testing::PatternBytes(HashingSink::kMaxPending * 3 + 12'345, 3) + kContent;
     QByteArray written;
     QBuffer target(&written);
     target.open(QIODevice::WriteOnly);
     HashingSink sink(target);
-    for (qsizetype at = 0; at < content.size(); at += 65'536)
-        ASSERT_EQ(sink.write(content.mid(at, 65'536)),
-                  std::min<qsizetype>(65'536, content.size() - at));
+    qsizetype at = HashingSink::kMaxPending + 1;
+    ASSERT_EQ(sink.write(content.left(at)), at);
+    for (; at < content.size(); at += 100'003) {
+        const QByteArray piece = content.mid(at, 100'003);
+        ASSERT_EQ(sink.write(piece), piece.size());
+    }
     EXPECT_TRUE(written == content);
     const Blake2b512 hash = sink.Final();
     EXPECT_EQ(hash, Hash(content));
