@@ -63,7 +63,7 @@ std::set<Long> ColoursIn(const QImage& image, const gdi::Rect& rc) {
     std::set<Long> colours;
     for (int y = rc.top; y < rc.bottom; ++y)
         for (int x = rc.left; x < rc.right; ++x)
-            colours.insert(PixelAt(image, x, y));
+            colours.insert(ColorAt(image, x, y));
     return colours;
 }
 

@@ -170,15 +170,15 @@ TEST(GradientPainters, EtchedGradientSpreadsOverTheFillOnly) {
         SCOPED_TRACE(value);
         PaintedBar bar({200, 20, Etched, value});
         const Long n = value * 196 / 100;
-        EXPECT_EQ(PixelAt(bar.Screen(), 2 + n, 10), Tint(200));
-        EXPECT_EQ(PixelAt(bar.Screen(), 3 + n, 10), kWhite);
+        EXPECT_EQ(ColorAt(bar.Screen(), 2 + n, 10), Tint(200));
+        EXPECT_EQ(ColorAt(bar.Screen(), 3 + n, 10), kWhite);
     }
 }
 
 TEST(GradientPainters, GlassEndsWithTheXPBorderAndRestoresTheClientRect) {
     PaintedBar bar({200, 20, Glass, 50});
-    EXPECT_EQ(PixelAt(bar.Screen(), 0, 0), kWhite);     // rounded corner pixel
-    EXPECT_EQ(PixelAt(bar.Screen(), 100, 0), 0x686868); // outer frame
+    EXPECT_EQ(ColorAt(bar.Screen(), 0, 0), kWhite);     // rounded corner pixel
+    EXPECT_EQ(ColorAt(bar.Screen(), 100, 0), 0x686868); // outer frame
     EXPECT_EQ(bar.Access().rcClient().left, 0);
     EXPECT_EQ(bar.Access().rcBar().right, 98);
 }

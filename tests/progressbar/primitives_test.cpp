@@ -2,7 +2,7 @@
 // geometry, and the rule that every primitive leaves the DC's objects as it found them.
 #include "progressbar/headless/HeadlessHost.h"
 #include "progressbar/primitives.h"
-#include "tests/progressbar/pixel_picture.h"
+#include "tests/support/pixel_picture.h"
 
 #include <gtest/gtest.h>
 
@@ -77,8 +77,7 @@ TEST(BlendColors, WeightsTheFirstColour) {
     }
 }
 
-const std::map<gdi::COLORREF, char> kLegend = {
-    {0xFFFFFF, '.'}, {0x0000FF, 'r'}, {0x00FF00, 'g'}, {0x000000, '#'}};
+const test::Legend kLegend = {{0xFFFFFF, '.'}, {0x0000FF, 'r'}, {0x00FF00, 'g'}, {0x000000, '#'}};
 
 TEST(FillSolid, FillsWithoutTheRightColumnAndBottomRow) {
     Canvas canvas(6, 4);

@@ -20,7 +20,7 @@ TEST(Renderer, ClearsToBlackForDarkAndWhiteOtherwise) {
         PaintedBar bar({200, 20, style, 0});
         // A pixel only the clear reaches at 0 %: Shaded's track covers rows 2 to 17.
         const int y = style == Shaded ? 1 : 17;
-        EXPECT_EQ(PixelAt(bar.Screen(), 150, y), style == Dark ? kBlack : kWhite);
+        EXPECT_EQ(ColorAt(bar.Screen(), 150, y), style == Dark ? kBlack : kWhite);
     }
 }
 
@@ -77,8 +77,8 @@ TEST(Renderer, PaintsStraightOnTheScreenWithoutASurface) {
     gdi::ClearFailures();
     ASSERT_FALSE(IsTrue(bar.Access().bUseMemDC()));
     EXPECT_EQ(bar.Control().GethDc(), bar.Host().OwnDC());
-    EXPECT_EQ(PixelAt(bar.Screen(), 5, 9), kBarColor) << "the stub block";
-    EXPECT_EQ(PixelAt(bar.Screen(), 0, 0), kWhite) << "the border's corner";
+    EXPECT_EQ(ColorAt(bar.Screen(), 5, 9), kBarColor) << "the stub block";
+    EXPECT_EQ(ColorAt(bar.Screen(), 0, 0), kWhite) << "the border's corner";
 }
 
 // The surface is larger than the control after a shrink; only the control's size is copied.
@@ -87,7 +87,7 @@ TEST(Renderer, CopiesOnlyTheControlsSizeFromALargerSurface) {
     bar.Host().Resize(100, 20);
     EXPECT_EQ(bar.Access().lMemWidth(), 200);
     ASSERT_EQ(bar.Screen().width(), 100);
-    EXPECT_EQ(PixelAt(bar.Screen(), 99, 10), Tint(180)) << "the fill reaches the new right edge";
+    EXPECT_EQ(ColorAt(bar.Screen(), 99, 10), Tint(180)) << "the fill reaches the new right edge";
 }
 
 // A paint that fails leaves the screen as the last complete paint made it.

@@ -2,8 +2,8 @@
 // and the single straight copy to the screen.
 #include "progressbar/headless/HeadlessHost.h"
 #include "progressbar/primitives.h"
-#include "tests/progressbar/pixel_picture.h"
 #include "tests/progressbar/test_access.h"
+#include "tests/support/pixel_picture.h"
 
 #include <gtest/gtest.h>
 
@@ -183,7 +183,7 @@ TEST(Surface, PDrawCopiesTheRequestedBlock) {
         {"source corner and destination offset", 1, 1, 1, 1, 5, 2, "------\n------\n-----d"},
         {"whole surface moved", 0, 0, 0, 0, 2, 1, "------\n--ab..\n--cd.."},
     };
-    const std::map<gdi::COLORREF, char> legend = {
+    const test::Legend legend = {
         {gdi::RGB(255, 0, 0), 'a'},   {gdi::RGB(0, 255, 0), 'b'},     {gdi::RGB(0, 0, 255), 'c'},
         {gdi::RGB(255, 255, 0), 'd'}, {gdi::RGB(255, 255, 255), '.'}, {gdi::RGB(0, 0, 0), '-'},
     };

@@ -35,7 +35,7 @@ std::vector<Changed> Differences(const QImage& with, const QImage& without) {
     std::vector<Changed> d;
     for (int y = 0; y < with.height(); ++y)
         for (int x = 0; x < with.width(); ++x)
-            if (with.pixel(x, y) != without.pixel(x, y)) d.push_back({x, y, PixelAt(with, x, y)});
+            if (with.pixel(x, y) != without.pixel(x, y)) d.push_back({x, y, ColorAt(with, x, y)});
     return d;
 }
 

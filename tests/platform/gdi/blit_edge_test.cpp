@@ -1,11 +1,13 @@
 // Block transfers and 3-D edges.
 
-#include "tests/platform/gdi/picture.h"
+#include "tests/support/pixel_picture.h"
 
 #include <gtest/gtest.h>
 
 namespace gdi::test {
 namespace {
+
+using namespace vex::test;
 
 // A memory DC holding a bitmap made from a picture; cleans up after itself.
 class MemorySurface {

@@ -1,6 +1,6 @@
 // Rectangle fills, frames, single pixels, hatch and pattern brushes.
 
-#include "tests/platform/gdi/picture.h"
+#include "tests/support/pixel_picture.h"
 
 #include <QPainter>
 
@@ -8,6 +8,8 @@
 
 namespace gdi::test {
 namespace {
+
+using namespace vex::test;
 
 struct RectCase {
     const char* name;

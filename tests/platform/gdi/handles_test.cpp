@@ -1,7 +1,7 @@
 // Handles: bad handles, stock objects, selection and deletion rules, leak counting, fault
 // injection, the screen DC, bitmaps, windows and system colours.
 
-#include "tests/platform/gdi/picture.h"
+#include "tests/support/pixel_picture.h"
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -13,6 +13,8 @@
 
 namespace gdi::test {
 namespace {
+
+using namespace vex::test;
 
 class Handles : public ::testing::Test {
   protected:

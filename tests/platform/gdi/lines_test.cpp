@@ -1,12 +1,14 @@
 // Lines: start pixel drawn, end pixel excluded, GDI's stepping for slanted lines, either
 // direction, clipping, and the current position.
 
-#include "tests/platform/gdi/picture.h"
+#include "tests/support/pixel_picture.h"
 
 #include <gtest/gtest.h>
 
 namespace gdi::test {
 namespace {
+
+using namespace vex::test;
 
 struct LineCase {
     const char* name; // the fault the row catches

@@ -1,7 +1,7 @@
 // The selection guard: what it selects, what it selects back, and when it leaves the DC alone.
 
 #include "platform/gdi/selected_object.h"
-#include "tests/platform/gdi/picture.h"
+#include "tests/support/pixel_picture.h"
 
 #include <stdexcept>
 
@@ -9,6 +9,8 @@
 
 namespace gdi::test {
 namespace {
+
+using namespace vex::test;
 
 class SelectedObjectTest : public ::testing::Test {
   protected:

@@ -2,7 +2,7 @@
 // rectangle, in the DC's font, text colour and background mode. The checks are about where
 // ink lands, not about glyph shapes.
 
-#include "tests/platform/gdi/picture.h"
+#include "tests/support/pixel_picture.h"
 
 #include <QFontMetrics>
 
@@ -10,6 +10,8 @@
 
 namespace gdi::test {
 namespace {
+
+using namespace vex::test;
 
 QFont TestFont(int pixelSize = 16) {
     QFont font("DejaVu Sans");
