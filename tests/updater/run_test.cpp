@@ -1,12 +1,11 @@
+#include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TestServers.h"
 #include "tests/updater/RecordingWindow.h"
 
 #include "updater/UpdateForm.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -15,6 +14,7 @@ using vex::inet::Inet;
 using vex::testing::CannedReply;
 using vex::testing::FaultServer;
 using vex::testing::NginxServer;
+using vex::testing::ProgramFolder;
 using vex::updater::UpdateForm;
 using vex::updater::UpdateSettings;
 
@@ -29,24 +29,15 @@ QByteArray ReadAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-QStringList Entries(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
-
 // One program folder with its Update folder, a recording window and the form, against a server.
 struct Installation {
-    QTemporaryDir folder;
+    ProgramFolder folder;
     RecordingWindow window;
     Inet inet;
     std::unique_ptr<UpdateForm> form;
 
-    Installation(const QString& serverUrl, std::optional<QByteArray> verDat) {
-        QDir(folder.path()).mkdir("Update");
-        if (verDat) {
-            QFile file(folder.filePath("Update/ver.dat"));
-            file.open(QIODevice::WriteOnly);
-            file.write(*verDat);
-        }
+    Installation(const QString& serverUrl, std::optional<QByteArray> verDat)
+        : folder(std::move(verDat)) {
         form = std::make_unique<UpdateForm>(window, inet,
                                             UpdateSettings{folder.path(), serverUrl, "1.0.0"});
         window.Attach(*form);
@@ -200,7 +191,7 @@ TEST_F(UpdateRunTest, StoppedRunsLeaveTheWindowOpen) {
         EXPECT_FALSE(app.window.ended) << c.name;
         EXPECT_FALSE(app.form->Ending()) << c.name;
         EXPECT_FALSE(QFile::exists(app.folder.filePath("DrixaBilling2.exe"))) << c.name;
-        EXPECT_EQ(Entries(app.folder.path()), QStringList{"Update"}) << c.name;
+        EXPECT_EQ(app.folder.Entries(), QStringList{"Update"}) << c.name;
     }
 }
 
@@ -266,7 +257,7 @@ TEST(UpdateRunStatus, ClosingDuringTheDownloadAbandonsItAndRunsNoMoreHandlers) {
     EXPECT_TRUE(app.form->Ending());
     EXPECT_EQ(app.window.events.last(), "End") << app.Events();
     EXPECT_EQ(app.window.events.filter("MsgBox").size(), 0) << app.Events();
-    EXPECT_EQ(Entries(app.folder.path()), QStringList{"Update"});
+    EXPECT_EQ(app.folder.Entries(), QStringList{"Update"});
     const QStringList before = app.window.events;
     const QString label2 = app.window.label2;
     app.form->Timer1_Timer();

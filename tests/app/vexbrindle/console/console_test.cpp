@@ -1,11 +1,10 @@
+#include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TestServers.h"
 
-#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -16,6 +15,7 @@
 using vex::testing::CannedReply;
 using vex::testing::FaultServer;
 using vex::testing::NginxServer;
+using vex::testing::ProgramFolder;
 
 namespace {
 
@@ -28,21 +28,11 @@ struct Result {
 
 // A copy of the executable in a folder of its own, as installed beside Drixa Billing.
 struct Installation {
-    QTemporaryDir folder;
+    ProgramFolder folder;
 
-    explicit Installation(std::optional<QByteArray> verDat = "1.0.0\r\n") {
+    explicit Installation(std::optional<QByteArray> verDat = "1.0.0\r\n")
+        : folder(std::move(verDat)) {
         QFile::copy(VEXBRINDLE_EXECUTABLE, folder.filePath("vexbrindle"));
-        QDir(folder.path()).mkdir("Update");
-        if (verDat) Write("Update/ver.dat", *verDat);
-    }
-    void Write(const QString& name, const QByteArray& bytes) const {
-        QFile file(folder.filePath(name));
-        file.open(QIODevice::WriteOnly);
-        file.write(bytes);
-    }
-    QStringList Entries() const {
-        return QDir(folder.path())
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
 
     // Runs the copy with its standard input closed (not a terminal), keeping this process's
@@ -144,7 +134,8 @@ TEST_F(ConsoleFrontEnd, NoUpdateAnswersTheRestartQuestionWithoutAKeyboard) {
     for (const Case& c : cases) {
         Installation app;
         const QString marker = app.folder.filePath("started");
-        app.Write("DrixaBilling2.exe", "#!/bin/sh\necho started > '" + marker.toUtf8() + "'\n");
+        app.folder.Write("DrixaBilling2.exe",
+                         "#!/bin/sh\necho started > '" + marker.toUtf8() + "'\n");
         QFile::setPermissions(app.folder.filePath("DrixaBilling2.exe"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         const Result r = app.Run(c.args, nginx_->BaseUrl(), c.withDisplay);
@@ -187,5 +178,5 @@ TEST(ConsoleStopped, TerminationDuringTheDownloadLeavesNoFile) {
     });
     EXPECT_EQ(r.status, QProcess::NormalExit);
     EXPECT_EQ(r.exitCode, 128 + 15) << r.out.toStdString();
-    EXPECT_EQ(app.Entries(), (QStringList{"Update", "vexbrindle"}));
+    EXPECT_EQ(app.folder.Entries(), (QStringList{"Update", "vexbrindle"}));
 }

@@ -7,12 +7,11 @@
 #include "progressbar/widget/XPProgressBar.h"
 
 #include "tests/support/MessageBoxAnswerer.h"
+#include "tests/support/ProgramFolder.h"
 #include "tests/support/TestServers.h"
 
 #include <QDir>
-#include <QFile>
 #include <QLabel>
-#include <QTemporaryDir>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
@@ -25,6 +24,7 @@ namespace {
 using vex::testing::CannedReply;
 using vex::testing::FaultServer;
 using vex::testing::MessageBoxAnswerer;
+using vex::testing::ProgramFolder;
 
 constexpr int kDeadlineMs = 30000;
 const QByteArray kPage = "/vexbrindle/update.html";
@@ -33,13 +33,7 @@ const QByteArray kExe = "/vexbrindle/DrixaBilling2.exe";
 // An installation (program folder with Update/ver.dat at 1.0.0), a server and the window.
 class WindowRun : public ::testing::Test {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        QDir(folder.path()).mkdir("Update");
-        QFile ver(folder.filePath("Update/ver.dat"));
-        ASSERT_TRUE(ver.open(QIODevice::WriteOnly));
-        ver.write("1.0.0\r\n");
-    }
+    void SetUp() override { ASSERT_TRUE(folder.isValid()); }
 
     // Creates the window; boxes get `answers` in order.
     void Create(std::deque<QMessageBox::StandardButton> answers = {}) {
@@ -64,15 +58,8 @@ class WindowRun : public ::testing::Test {
     }
 
     frmVexbrindle& window() { return updater->window(); }
-    QStringList FilesInFolder() const {
-        return QDir(folder.path()).entryList(QDir::Files | QDir::NoDotAndDotDot);
-    }
-    QByteArray Contents(const QString& name) const {
-        QFile f(folder.filePath(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
 
-    QTemporaryDir folder;
+    ProgramFolder folder;
     FaultServer server;
     std::unique_ptr<MessageBoxAnswerer> answerer;
     std::unique_ptr<UpdaterWindow> updater;
@@ -97,8 +84,8 @@ TEST_F(WindowRun, NewerVersionIsDownloadedAndTheUserToldToRenameIt) {
 
     EXPECT_EQ(window().Label1()->text(), "Completed Downloading Updated Version 1.0.1");
     EXPECT_EQ(window().ProgressBar1()->control().StoredPercent(), 100);
-    EXPECT_EQ(Contents("DrixaBilling2.exe"), exe);
-    EXPECT_EQ(FilesInFolder(), QStringList({"DrixaBilling2.exe"}));
+    EXPECT_EQ(folder.Read("DrixaBilling2.exe"), exe);
+    EXPECT_EQ(folder.Files(), QStringList({"DrixaBilling2.exe"}));
     EXPECT_EQ(ends, 1);
     EXPECT_TRUE(started.isEmpty());
     EXPECT_EQ(runsReturned, 1); // the rename box returning did not activate the run again
@@ -183,7 +170,7 @@ TEST_F(WindowRun, StatusLineFollowsTheTransferAndTheCloseLabelEndsTheProgram) {
     EXPECT_EQ(ends, 1);
     EXPECT_TRUE(window().HasEnded());
     EXPECT_FALSE(window().isVisible());
-    EXPECT_EQ(FilesInFolder(), QStringList());
+    EXPECT_EQ(folder.Files(), QStringList());
 }
 
 TEST_F(WindowRun, ClosingTheWindowDuringADownloadLeavesNoFile) {
@@ -207,7 +194,7 @@ TEST_F(WindowRun, ClosingTheWindowDuringADownloadLeavesNoFile) {
     EXPECT_TRUE(closed);
     EXPECT_EQ(ends, 1);
     EXPECT_TRUE(answerer->seen().empty()); // abandoned silently, no failure reported
-    EXPECT_EQ(FilesInFolder(), QStringList());
+    EXPECT_EQ(folder.Files(), QStringList());
     EXPECT_EQ(QDir(folder.filePath("Update")).entryList(QDir::Files),
               QStringList({"update.html", "ver.dat"}));
 

@@ -5,14 +5,13 @@
 #include "progressbar/widget/XPProgressBar.h"
 
 #include "platform/gdi/gdi.h"
+#include "tests/support/ProgramFolder.h"
 #include "tests/support/TestServers.h"
 
-#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
@@ -23,6 +22,7 @@ namespace {
 
 using vex::testing::CannedReply;
 using vex::testing::FaultServer;
+using vex::testing::ProgramFolder;
 
 constexpr int kDeadlineMs = 30000;
 const QByteArray kPage = "/vexbrindle/update.html";
@@ -118,15 +118,10 @@ TEST(WindowOnXvfb, LayoutOnTheScreenDuringAndAfterTheRun) {
     if (display.isEmpty()) GTEST_SKIP() << "VEXBRINDLE_TEST_DISPLAY is not set";
 
     // An installation of the updater at 1.0.0.
-    QTemporaryDir folder;
+    const ProgramFolder folder("1.0.0\n");
     ASSERT_TRUE(folder.isValid());
     const QString program = folder.filePath("vexbrindle");
     ASSERT_TRUE(QFile::copy(VEXBRINDLE_EXECUTABLE, program));
-    QDir(folder.path()).mkdir("Update");
-    QFile ver(folder.filePath("Update/ver.dat"));
-    ASSERT_TRUE(ver.open(QIODevice::WriteOnly));
-    ver.write("1.0.0\n");
-    ver.close();
 
     // The update page is held, then arrives empty: the run stops with the bar at 25 and the
     // window stays open, with no message box in front of it.
