@@ -1,5 +1,6 @@
 // Creation, selection and deletion of DCs and GDI objects, the DC's attributes, and windows.
 
+#include "platform/gdi/column_batch.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/table.h"
 
@@ -22,6 +23,14 @@ bool SizeIsSane(qint64 width, qint64 height) {
            width * height * 4 <= kMaxBitmapBytes;
 }
 
+void SetBitmapImage(DcState& dc, QImage* image) {
+    dc.bitmapImage = image;
+    const bool usable = image && image->depth() == 32;
+    dc.bitmapWidth = usable ? image->width() : 0;
+    dc.bitmapHeight = usable ? image->height() : 0;
+    dc.bitmapBytesPerLine = usable ? image->bytesPerLine() : 0;
+}
+
 HDC AddDC(DcKind kind, QImage* target) {
     Table& table = Table::instance();
     Slot* slot = table.add(Kind::DC);
@@ -35,7 +44,7 @@ HDC AddDC(DcKind kind, QImage* target) {
     dc.font = table.stockFont();
     if (kind == DcKind::Memory) {
         dc.bitmap = table.stockBitmap();
-        dc.bitmapImage = table.find(dc.bitmap, Kind::Bitmap)->image.get();
+        SetBitmapImage(dc, table.find(dc.bitmap, Kind::Bitmap)->image.get());
     }
     return slot->handle;
 }
@@ -106,11 +115,13 @@ HBITMAP CreateBitmapFromImage(const QImage& image) {
 }
 
 const QImage* ImageOfDC(HDC hdc) {
+    FlushColumns();
     DcState* dc = FindDC(hdc);
     return dc ? PixelsOf(*dc) : nullptr;
 }
 
 const QImage* ImageOfBitmap(HBITMAP bitmap) {
+    FlushColumns();
     Slot* slot = Table::instance().find(bitmap, Kind::Bitmap);
     return slot ? slot->image.get() : nullptr;
 }
@@ -145,6 +156,7 @@ HBRUSH CreateHatchBrush(int style, COLORREF color) {
 
 HBRUSH CreatePatternBrush(HBITMAP bitmap) {
     if (ShouldFail("CreatePatternBrush")) return 0;
+    FlushColumns();
     Table& table = Table::instance();
     Slot* source = table.find(bitmap, Kind::Bitmap);
     if (!source || !source->image || source->image->isNull()) return 0;
@@ -190,6 +202,7 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
         if (dc->kind != DcKind::Memory) return 0;
         if (dc->bitmap == obj) return obj;
         if (!slot->stock && slot->selectCount > 0) return 0;
+        FlushColumns(); // batched columns belong to the bitmap going out
         current = &dc->bitmap;
         break;
     default:
@@ -200,7 +213,7 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
     Release(previous);
     if (!slot->stock) ++slot->selectCount;
     *current = obj;
-    if (slot->kind == Kind::Bitmap) dc->bitmapImage = slot->image.get();
+    if (slot->kind == Kind::Bitmap) SetBitmapImage(*dc, slot->image.get());
     return previous;
 }
 
@@ -208,6 +221,7 @@ bool DeleteObject(HGDIOBJ obj) {
     if (ShouldFail("DeleteObject")) return false;
     Slot* slot = Table::instance().findAny(obj);
     if (!slot || slot->stock || slot->selectCount > 0) return false;
+    if (slot->kind == Kind::Bitmap) FlushColumns();
     if (slot->kind != Kind::Pen && slot->kind != Kind::Brush && slot->kind != Kind::Font &&
         slot->kind != Kind::Bitmap) {
         return false;
@@ -220,6 +234,7 @@ bool DeleteDC(HDC hdc) {
     if (ShouldFail("DeleteDC")) return false;
     Slot* slot = Table::instance().find(hdc, Kind::DC);
     if (!slot) return false;
+    FlushColumns();
     const DcState& dc = *slot->dc;
     for (HGDIOBJ obj : {dc.pen, dc.brush, dc.font, dc.bitmap})
         Release(obj);

@@ -3,6 +3,7 @@
 // one-pixel lines the progress bar draws by the thousand, and its aliased lines do not follow
 // GDI's end-pixel and stepping rules.
 
+#include "platform/gdi/column_batch.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/hatch.h"
 #include "platform/gdi/table.h"
@@ -18,16 +19,15 @@ namespace {
 
 struct Target {
     DcState* dc = nullptr;
-    QImage* image = nullptr;
+    Pixels pixels; // pixels.bits is null when the DC is bad or has no pixels
 };
 
-// The DC and its pixels; both null when the DC is bad or has no pixels.
+// The DC and its pixels, with any batched columns written out first.
 Target PixelTarget(HDC hdc) {
+    FlushColumns();
     Slot* slot = Table::instance().find(hdc, Kind::DC);
     if (!slot) return {};
-    QImage* image = PixelsOf(*slot->dc);
-    if (!image) return {};
-    return {slot->dc.get(), image};
+    return {slot->dc.get(), WritablePixelsOf(*slot->dc)};
 }
 
 // A rectangle clipped to the image, in 64-bit so that huge coordinates cannot overflow.
@@ -36,40 +36,32 @@ struct Span {
     bool empty() const { return right <= left || bottom <= top; }
 };
 
-Span Clip(const QImage& image, qint64 left, qint64 top, qint64 right, qint64 bottom) {
-    return {std::max<qint64>(left, 0), std::max<qint64>(top, 0),
-            std::min<qint64>(right, image.width()), std::min<qint64>(bottom, image.height())};
+Span Clip(const Pixels& px, qint64 left, qint64 top, qint64 right, qint64 bottom) {
+    return {std::max<qint64>(left, 0), std::max<qint64>(top, 0), std::min<qint64>(right, px.width),
+            std::min<qint64>(bottom, px.height)};
 }
 
-QRgb* Row(uchar* bits, qsizetype bytesPerLine, qint64 y) {
-    return reinterpret_cast<QRgb*>(bits + y * bytesPerLine);
-}
-
-void FillSpan(QImage& image, const Span& s, QRgb color) {
-    uchar* bits = image.bits();
-    const qsizetype bpl = image.bytesPerLine();
+void FillSpan(const Pixels& px, const Span& s, QRgb color) {
     for (qint64 y = s.top; y < s.bottom; ++y) {
-        std::fill_n(Row(bits, bpl, y) + s.left, s.right - s.left, color);
+        std::fill_n(px.row(y) + s.left, s.right - s.left, color);
     }
 }
 
 // Paints the clipped rectangle with a brush. Hatches and patterns are anchored at the image's
 // top-left corner (brush origin 0, 0), so adjacent fills join without a seam.
-void PaintWithBrush(QImage& image, const DcState& dc, const Slot& brush, const Span& s) {
+void PaintWithBrush(const Pixels& px, const DcState& dc, const Slot& brush, const Span& s) {
     if (s.empty()) return;
     switch (brush.brushKind) {
     case BrushKind::Solid:
-        FillSpan(image, s, ToQRgb(brush.color));
+        FillSpan(px, s, ToQRgb(brush.color));
         return;
     case BrushKind::Hatch: {
         const HatchMask& mask = HatchMaskFor(brush.style);
         const QRgb fg = ToQRgb(brush.color);
         const QRgb bg = ToQRgb(dc.bkColor);
         const bool opaque = dc.bkMode == OPAQUE;
-        uchar* bits = image.bits();
-        const qsizetype bpl = image.bytesPerLine();
         for (qint64 y = s.top; y < s.bottom; ++y) {
-            QRgb* row = Row(bits, bpl, y);
+            QRgb* row = px.row(y);
             const unsigned rowBits = mask[y & 7];
             for (qint64 x = s.left; x < s.right; ++x) {
                 if ((rowBits >> (x & 7)) & 1u) {
@@ -85,12 +77,10 @@ void PaintWithBrush(QImage& image, const DcState& dc, const Slot& brush, const S
         const QImage& tile = *brush.image;
         const qint64 tw = tile.width();
         const qint64 th = tile.height();
-        uchar* bits = image.bits();
-        const qsizetype bpl = image.bytesPerLine();
         // The tile column is carried along instead of divided out per pixel.
         const qint64 firstColumn = s.left % tw;
         for (qint64 y = s.top; y < s.bottom; ++y) {
-            QRgb* row = Row(bits, bpl, y);
+            QRgb* row = px.row(y);
             const auto* src = reinterpret_cast<const QRgb*>(tile.constScanLine(int(y % th)));
             qint64 column = firstColumn;
             for (qint64 x = s.left; x < s.right; ++x) {
@@ -156,32 +146,34 @@ class MinorStepper {
 // line passes exactly halfway between two pixels, the upper one (lines wider than tall) or the
 // left one (lines taller than wide) is lit. The rule depends only on the geometry, so a line
 // drawn the other way lights the same pixels, apart from the excluded end.
-void DrawLinePixels(QImage& image, qint64 x0, qint64 y0, qint64 x1, qint64 y1, QRgb color) {
+void DrawLinePixels(const Pixels& px, qint64 x0, qint64 y0, qint64 x1, qint64 y1, QRgb color) {
     const qint64 dx = x1 - x0;
     const qint64 dy = y1 - y0;
     const qint64 adx = dx < 0 ? -dx : dx;
     const qint64 ady = dy < 0 ? -dy : dy;
     const int sx = dx < 0 ? -1 : 1;
     const int sy = dy < 0 ? -1 : 1;
-    const qint64 w = image.width();
-    const qint64 h = image.height();
-    uchar* bits = image.bits();
-    const qsizetype bpl = image.bytesPerLine();
+    const qint64 w = px.width;
+    const qint64 h = px.height;
 
     if (dy == 0) { // the common case in gradients: one row span
         if (y0 < 0 || y0 >= h) return;
         const qint64 from = sx > 0 ? x0 : x1 + 1; // the end pixel is left out either way
         const qint64 to = sx > 0 ? x1 : x0 + 1;
         const Span s = {std::max<qint64>(from, 0), y0, std::min<qint64>(to, w), y0 + 1};
-        if (!s.empty()) std::fill_n(Row(bits, bpl, y0) + s.left, s.right - s.left, color);
+        if (!s.empty()) std::fill_n(px.row(y0) + s.left, s.right - s.left, color);
         return;
     }
     if (dx == 0) { // one column
         if (x0 < 0 || x0 >= w) return;
         const qint64 from = std::max<qint64>(sy > 0 ? y0 : y1 + 1, 0);
         const qint64 to = std::min<qint64>(sy > 0 ? y1 : y0 + 1, h);
-        for (qint64 y = from; y < to; ++y)
-            Row(bits, bpl, y)[x0] = color;
+        // Stepping a pointer down the column: this loop paints every gradient column.
+        if (from >= to) return;
+        QRgb* p = px.row(from) + x0;
+        const qsizetype stride = px.bytesPerLine / qsizetype(sizeof(QRgb));
+        for (qint64 n = to - from; n > 0; --n, p += stride)
+            *p = color;
         return;
     }
     if (adx >= ady) {
@@ -191,7 +183,7 @@ void DrawLinePixels(QImage& image, qint64 x0, qint64 y0, qint64 x1, qint64 y1, Q
         MinorStepper minor(dy, adx, first);
         for (qint64 k = first; k < last; ++k, minor.next()) {
             const qint64 y = y0 + minor.offset();
-            if (y >= 0 && y < h) Row(bits, bpl, y)[x0 + sx * k] = color;
+            if (y >= 0 && y < h) px.row(y)[x0 + sx * k] = color;
         }
     } else {
         const auto [first, last] = StepsInside(y0, sy, ady, h);
@@ -199,17 +191,17 @@ void DrawLinePixels(QImage& image, qint64 x0, qint64 y0, qint64 x1, qint64 y1, Q
         MinorStepper minor(dx, ady, first);
         for (qint64 k = first; k < last; ++k, minor.next()) {
             const qint64 x = x0 + minor.offset();
-            if (x >= 0 && x < w) Row(bits, bpl, y0 + sy * k)[x] = color;
+            if (x >= 0 && x < w) px.row(y0 + sy * k)[x] = color;
         }
     }
 }
 
 // Sides of one 1-pixel ring: the top/left colour first, then the bottom/right colour, which
 // therefore owns the top-right and bottom-left corners.
-void DrawRing(QImage& image, const Span& ring, UINT sides, QRgb topLeft, QRgb bottomRight) {
+void DrawRing(const Pixels& px, const Span& ring, UINT sides, QRgb topLeft, QRgb bottomRight) {
     const auto fill = [&](qint64 l, qint64 t, qint64 r, qint64 b, QRgb c) {
-        const Span s = Clip(image, l, t, r, b);
-        if (!s.empty()) FillSpan(image, s, c);
+        const Span s = Clip(px, l, t, r, b);
+        if (!s.empty()) FillSpan(px, s, c);
     };
     const auto& [l, t, r, b] = ring;
     if (sides & BF_LEFT) fill(l, t, l + 1, b, topLeft);
@@ -224,8 +216,8 @@ int FillRect(HDC hdc, const Rect& rc, HBRUSH brush) {
     if (ShouldFail("FillRect")) return 0;
     const Target t = PixelTarget(hdc);
     Slot* b = Table::instance().find(brush, Kind::Brush);
-    if (!t.image || !b) return 0;
-    PaintWithBrush(*t.image, *t.dc, *b, Clip(*t.image, rc.left, rc.top, rc.right, rc.bottom));
+    if (!t.pixels.bits || !b) return 0;
+    PaintWithBrush(t.pixels, *t.dc, *b, Clip(t.pixels, rc.left, rc.top, rc.right, rc.bottom));
     return 1;
 }
 
@@ -233,10 +225,10 @@ int FrameRect(HDC hdc, const Rect& rc, HBRUSH brush) {
     if (ShouldFail("FrameRect")) return 0;
     const Target t = PixelTarget(hdc);
     Slot* b = Table::instance().find(brush, Kind::Brush);
-    if (!t.image || !b) return 0;
+    if (!t.pixels.bits || !b) return 0;
     if (rc.is_empty()) return 1;
     const qint64 l = rc.left, tp = rc.top, r = rc.right, bt = rc.bottom;
-    QImage& img = *t.image;
+    const Pixels& img = t.pixels;
     PaintWithBrush(img, *t.dc, *b, Clip(img, l, tp, r, tp + 1));
     PaintWithBrush(img, *t.dc, *b, Clip(img, l, bt - 1, r, bt));
     PaintWithBrush(img, *t.dc, *b, Clip(img, l, tp + 1, l + 1, bt - 1));
@@ -252,33 +244,42 @@ bool LineTo(HDC hdc, int x, int y) {
     const Point from = dc.position;
     dc.position = Point{x, y};
     Slot* pen = Table::instance().find(dc.pen, Kind::Pen);
-    QImage* image = PixelsOf(dc);
-    if (!pen || !image) return false;
+    if (!pen) return false;
+    const Pixels px = WritablePixelsOf(dc);
+    if (!px.bits) return false;
     if (pen->style == PS_NULL) return true;
-    DrawLinePixels(*image, from.x, from.y, x, y, ToQRgb(pen->color));
+    if (dc.kind == DcKind::Memory && from.x == x && x >= 0 && x < px.width) {
+        // A column, end pixel excluded whichever way it runs.
+        const qint64 top = std::max<qint64>(from.y < y ? from.y : qint64(y) + 1, 0);
+        const qint64 bottom = std::min<qint64>(from.y < y ? y : qint64(from.y) + 1, px.height);
+        if (top < bottom) BatchColumn(px, x, top, bottom, ToQRgb(pen->color));
+        return true;
+    }
+    FlushColumns();
+    DrawLinePixels(px, from.x, from.y, x, y, ToQRgb(pen->color));
     return true;
 }
 
 bool SetPixelV(HDC hdc, int x, int y, COLORREF color) {
     if (ShouldFail("SetPixelV")) return false;
     const Target t = PixelTarget(hdc);
-    if (!t.image || x < 0 || y < 0 || x >= t.image->width() || y >= t.image->height()) {
+    if (!t.pixels.bits || x < 0 || y < 0 || x >= t.pixels.width || y >= t.pixels.height) {
         return false;
     }
-    reinterpret_cast<QRgb*>(t.image->scanLine(y))[x] = ToQRgb(color);
+    t.pixels.row(y)[x] = ToQRgb(color);
     return true;
 }
 
 bool PatBlt(HDC hdc, int x, int y, int width, int height, Long rop) {
     if (ShouldFail("PatBlt")) return false;
     const Target t = PixelTarget(hdc);
-    if (!t.image || rop != PATCOPY) return false;
+    if (!t.pixels.bits || rop != PATCOPY) return false;
     Slot* brush = Table::instance().find(t.dc->brush, Kind::Brush);
     if (!brush) return false;
     // A zero or negative extent is an empty rectangle: nothing is painted.
     if (width <= 0 || height <= 0) return true;
-    PaintWithBrush(*t.image, *t.dc, *brush,
-                   Clip(*t.image, x, y, qint64(x) + width, qint64(y) + height));
+    PaintWithBrush(t.pixels, *t.dc, *brush,
+                   Clip(t.pixels, x, y, qint64(x) + width, qint64(y) + height));
     return true;
 }
 
@@ -286,7 +287,7 @@ bool BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int
     if (ShouldFail("BitBlt")) return false;
     const Target d = PixelTarget(dst);
     const Target s = PixelTarget(src);
-    if (!d.image || !s.image || rop != SRCCOPY) return false;
+    if (!d.pixels.bits || !s.pixels.bits || rop != SRCCOPY) return false;
     if (width <= 0 || height <= 0) return true;
 
     // Clip the source rectangle to the source, then the destination to the destination,
@@ -300,17 +301,17 @@ bool BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int
         }
         len = std::min(len, limit - a);
     };
-    trim(sx, dx, w, s.image->width());
-    trim(sy, dy, h, s.image->height());
-    trim(dx, sx, w, d.image->width());
-    trim(dy, sy, h, d.image->height());
+    trim(sx, dx, w, s.pixels.width);
+    trim(sy, dy, h, s.pixels.height);
+    trim(dx, sx, w, d.pixels.width);
+    trim(dy, sy, h, d.pixels.height);
     if (w <= 0 || h <= 0) return true;
 
-    const bool same = d.image == s.image;
-    uchar* dbits = d.image->bits();
-    const uchar* sbits = same ? dbits : s.image->constBits();
-    const qsizetype dbpl = d.image->bytesPerLine();
-    const qsizetype sbpl = s.image->bytesPerLine();
+    const bool same = d.pixels.bits == s.pixels.bits;
+    uchar* dbits = d.pixels.bits;
+    const uchar* sbits = s.pixels.bits;
+    const qsizetype dbpl = d.pixels.bytesPerLine;
+    const qsizetype sbpl = s.pixels.bytesPerLine;
     const bool bottomUp = same && dy > sy; // overlapping copy within one image
     for (qint64 i = 0; i < h; ++i) {
         const qint64 row = bottomUp ? h - 1 - i : i;
@@ -323,7 +324,7 @@ bool BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int
 bool DrawEdge(HDC hdc, Rect* rc, UINT edge, UINT flags) {
     if (ShouldFail("DrawEdge")) return false;
     const Target t = PixelTarget(hdc);
-    if (!t.image || !rc) return false;
+    if (!t.pixels.bits || !rc) return false;
     const UINT sides = flags & BF_RECT;
     Span ring{rc->left, rc->top, rc->right, rc->bottom};
 
@@ -345,7 +346,7 @@ bool DrawEdge(HDC hdc, Rect* rc, UINT edge, UINT flags) {
     for (const RingColors& r : rings) {
         if (ring.empty()) break;
         if (!r.present) continue;
-        DrawRing(*t.image, ring, sides, r.topLeft, r.bottomRight);
+        DrawRing(t.pixels, ring, sides, r.topLeft, r.bottomRight);
         // The next ring lies one pixel inside on the sides just drawn.
         if (sides & BF_LEFT) ++ring.left;
         if (sides & BF_TOP) ++ring.top;

@@ -42,9 +42,10 @@ Table::Table() {
 
 Slot* Table::add(Kind kind) {
     std::size_t index;
-    if (free_.size() > kMinFreeSlots || (count_ == kMaxSlots && !free_.empty())) {
-        index = free_.front();
-        free_.pop_front();
+    if (freeCount_ > kMinFreeSlots || (count_ == kMaxSlots && freeCount_ > 0)) {
+        index = free_[freeHead_];
+        freeHead_ = (freeHead_ + 1) % kMaxSlots;
+        --freeCount_;
     } else if (count_ < kMaxSlots) {
         index = count_++;
         auto& chunk = chunks_[index >> kChunkBits];
@@ -71,12 +72,13 @@ void Table::remove(Slot* slot) {
     if (slot->kind != Kind::Window && !slot->stock) --live_;
     slot->handle = 0;
     slot->kind = Kind::Free;
-    slot->image.reset();
-    slot->font.reset();
-    slot->dc.reset();
-    slot->clientSize = nullptr;
+    if (slot->image) slot->image.reset();
+    if (slot->font) slot->font.reset();
+    if (slot->dc) slot->dc.reset();
+    if (slot->clientSize) slot->clientSize = nullptr;
     slot->generation = slot->generation >= kMaxGeneration ? 1 : slot->generation + 1;
-    free_.push_back(static_cast<std::uint16_t>(index));
+    free_[(freeHead_ + freeCount_) % kMaxSlots] = static_cast<std::uint16_t>(index);
+    ++freeCount_;
 }
 
 // --- Fault injection ------------------------------------------------------------------------

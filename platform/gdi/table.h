@@ -13,7 +13,6 @@
 #include <QImage>
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 
@@ -28,6 +27,11 @@ struct DcState {
     QImage* target = nullptr;      // the caller's image (image DCs only)
     HBITMAP bitmap = 0;            // memory DCs only
     QImage* bitmapImage = nullptr; // the pixels of `bitmap`, kept with it on every selection
+    // The geometry of `bitmapImage`, taken when it is selected: a bitmap's size never changes,
+    // and asking the QImage for it on every one-pixel line costs more than the line.
+    int bitmapWidth = 0;
+    int bitmapHeight = 0;
+    qsizetype bitmapBytesPerLine = 0;
     HPEN pen = 0;
     HBRUSH brush = 0;
     HFONT font = 0;
@@ -98,7 +102,11 @@ class Table {
     // Fixed-size chunks: slot addresses stay valid while the table grows.
     std::unique_ptr<Slot[]> chunks_[kMaxSlots / kChunkSize];
     std::size_t count_ = 0; // slots handed out so far
-    std::deque<std::uint16_t> free_;
+    // Freed slot indices in a ring, oldest first: a pen made and deleted per pixel column must
+    // not cost an allocation.
+    std::unique_ptr<std::uint16_t[]> free_{new std::uint16_t[kMaxSlots]};
+    std::size_t freeHead_ = 0;
+    std::size_t freeCount_ = 0;
     int live_ = 0; // non-stock objects and DCs (windows excluded)
     HPEN stockPen_ = 0;
     HBRUSH stockBrush_ = 0;
@@ -118,6 +126,28 @@ inline COLORREF ToColorRef(QRgb c) {
 inline QImage* PixelsOf(DcState& dc) {
     QImage* image = dc.kind == DcKind::Image ? dc.target : dc.bitmapImage;
     return image && image->depth() == 32 ? image : nullptr; // a null image has depth 0
+}
+
+// Writable 32-bit pixels of a DC, for the raster operations.
+struct Pixels {
+    uchar* bits = nullptr; // null when the DC has no pixels
+    qsizetype bytesPerLine = 0;
+    qint64 width = 0;
+    qint64 height = 0;
+    QRgb* row(qint64 y) const { return reinterpret_cast<QRgb*>(bits + y * bytesPerLine); }
+};
+
+// A memory DC's bitmap is the layer's own, so its geometry is known and only bits() is asked
+// (it detaches a copy someone may have taken). A caller's image may change between calls and
+// is asked every time.
+inline Pixels WritablePixelsOf(DcState& dc) {
+    if (dc.kind == DcKind::Memory) {
+        if (!dc.bitmapImage || dc.bitmapWidth <= 0) return {};
+        return {dc.bitmapImage->bits(), dc.bitmapBytesPerLine, dc.bitmapWidth, dc.bitmapHeight};
+    }
+    QImage* image = PixelsOf(dc);
+    if (!image) return {};
+    return {image->bits(), image->bytesPerLine(), image->width(), image->height()};
 }
 
 // Fault injection: true when the named entry point has been told to fail this call. The armed

@@ -1,9 +1,10 @@
 // Text: one line measured and drawn with Qt's font engine in the DC's font and colours.
 
+#include "platform/gdi/column_batch.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/table.h"
+#include "platform/gdi/text_cache.h"
 
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPainter>
 
@@ -21,6 +22,16 @@ QFont FontOf(const DcState& dc) {
     Slot* slot = Table::instance().find(dc.font, Kind::Font);
     // The stock font has no QFont of its own: it is the application's font at the time of use.
     return slot && slot->font ? *slot->font : QGuiApplication::font();
+}
+
+// Text that the cached layout draws exactly as QPainter::drawText does: no control characters,
+// which drawText and a text layout treat differently.
+bool IsPlainLine(const QString& text) {
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0)) return false;
+    }
+    return true;
 }
 
 Long Saturate(qint64 v) {
@@ -43,10 +54,11 @@ int DrawTextA(HDC hdc, const char* text, int length, Rect* rc, UINT format) {
         QString::fromLatin1(text, length == -1 ? qsizetype(std::strlen(text)) : length);
     const QFont font = FontOf(dc);
     QImage* image = PixelsOf(dc);
-    // Measure on the device that will be drawn on, so that both use the same resolution.
-    const QFontMetrics metrics = image ? QFontMetrics(font, image) : QFontMetrics(font);
-    const int width = metrics.horizontalAdvance(str);
-    const int height = metrics.height();
+    const bool draw = !(format & DT_CALCRECT) && image;
+    const bool plain = IsPlainLine(str);
+    const ShapedLine& line = ShapeLine(font, image, str, draw && plain);
+    const int width = line.width;
+    const int height = line.height;
 
     if (format & DT_CALCRECT) {
         rc->right = Saturate(qint64(rc->left) + width);
@@ -54,6 +66,7 @@ int DrawTextA(HDC hdc, const char* text, int length, Rect* rc, UINT format) {
         return height;
     }
     if (!image) return 0;
+    FlushColumns();
 
     // Everything is clipped to rc (and to the image).
     const qint64 left = std::max<qint64>(rc->left, 0);
@@ -79,7 +92,12 @@ int DrawTextA(HDC hdc, const char* text, int length, Rect* rc, UINT format) {
     }
     painter.setFont(font);
     painter.setPen(QColor(ToQRgb(dc.textColor)));
-    painter.drawText(QPointF(rc->left, qreal(rc->top) + metrics.ascent()), str);
+    const QPointF baseline(rc->left, qreal(rc->top) + line.ascent);
+    if (plain) {
+        line.Draw(painter, baseline);
+    } else {
+        painter.drawText(baseline, str);
+    }
     return height;
 }
 

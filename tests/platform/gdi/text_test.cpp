@@ -5,6 +5,7 @@
 #include "tests/support/pixel_picture.h"
 
 #include <QFontMetrics>
+#include <QPainter>
 
 #include <gtest/gtest.h>
 
@@ -185,6 +186,54 @@ TEST(DrawTextA, RectanglesAtTheEndsOfTheRangeDrawNothingAndDoNotOverflow) {
         EXPECT_GE(measured.right, measured.left) << "the measured edge saturates, never wraps";
     }
     EXPECT_EQ(InkBox(canvas.image(), kWhite).right, 0);
+}
+
+// Lines are shaped once and kept: what is drawn from the kept line, the first time and every
+// time after, must be what QPainter::drawText draws, to the pixel.
+TEST(DrawTextA, DrawsTheSamePixelsAsQPainterEveryTime) {
+    struct Case {
+        const char* text;
+        int pixelSize;
+        bool bold;
+        Rect rc;
+        COLORREF ink;
+    };
+    const Case cases[] = {
+        {"45 %", 16, false, {5, 3, 90, 40}, kBlack},
+        {"100 %", 11, false, {0, 0, 90, 40}, kBlue},
+        {"0 %", 13, true, {-3, -4, 90, 40}, kRed},
+        {"Searching..", 12, false, {7, 9, 30, 20}, kBlack},     // clipped by the rectangle
+        {"99 %", 17, true, {60, 20, 90, 40}, RGB(10, 200, 90)}, // runs off the image
+        {"\xE9t\xE9 \xB5", 15, false, {1, 1, 90, 40}, kBlack},
+    };
+    for (const Case& c : cases) {
+        QFont font = TestFont(c.pixelSize);
+        font.setBold(c.bold);
+        QImage expected(90, 40, QImage::Format_RGB32);
+        expected.fill(qRgb(255, 255, 255));
+        {
+            QPainter painter(&expected);
+            painter.setClipRect(
+                QRect(QPoint(std::max<Long>(c.rc.left, 0), std::max<Long>(c.rc.top, 0)),
+                      QPoint(c.rc.right - 1, c.rc.bottom - 1)));
+            painter.setFont(font);
+            painter.setPen(QColor(BgrColor(c.ink).ToQRgb()));
+            painter.drawText(QPointF(c.rc.left, c.rc.top + QFontMetrics(font, &expected).ascent()),
+                             QString::fromLatin1(c.text));
+        }
+        for (int round = 0; round < 3; ++round) {
+            Canvas canvas(90, 40);
+            const HFONT hfont = CreateFontFromQFont(font); // a new handle every time
+            const HGDIOBJ old = SelectObject(canvas.dc(), hfont);
+            SetBkMode(canvas.dc(), TRANSPARENT);
+            SetTextColor(canvas.dc(), c.ink);
+            Rect rc = c.rc;
+            DrawTextA(canvas.dc(), c.text, -1, &rc, DT_SINGLELINE);
+            SelectObject(canvas.dc(), old);
+            DeleteObject(hfont);
+            ASSERT_EQ(canvas.image(), expected) << c.text << " round " << round;
+        }
+    }
 }
 
 TEST(DrawTextA, WithoutPixelsMeasuresButCannotDraw) {
