@@ -199,3 +199,101 @@ TEST(LineTo, HugeCoordinatesAreClippedNotWalked) {
 
 } // namespace
 } // namespace gdi::test
+
+namespace gdi::test {
+namespace {
+
+using namespace vex::test;
+
+// A memory DC over a 6 x 4 bitmap, cleared white.
+class MemoryCanvas {
+  public:
+    MemoryCanvas() {
+        dc_ = CreateCompatibleDC(0);
+        bitmap_ = CreateCompatibleBitmap(dc_, 6, 4);
+        old_ = SelectObject(dc_, bitmap_);
+        const HBRUSH white = CreateSolidBrush(kWhite);
+        FillRect(dc_, Rect{0, 0, 6, 4}, white);
+        DeleteObject(white);
+    }
+    ~MemoryCanvas() {
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    HDC dc() const { return dc_; }
+    HBITMAP bitmap() const { return bitmap_; }
+    AsciiPicture Picture() const { return PictureOf(*ImageOfDC(dc_), kLegend); }
+
+    // One line with a pen of its own, made and deleted as the progress bar does per column.
+    void Line(int x0, int y0, int x1, int y1, COLORREF color) {
+        const HPEN pen = CreatePen(PS_SOLID, 1, color);
+        const HGDIOBJ old = SelectObject(dc_, pen);
+        MoveToEx(dc_, x0, y0, nullptr);
+        LineTo(dc_, x1, y1);
+        SelectObject(dc_, old);
+        DeleteObject(pen);
+    }
+
+  private:
+    HDC dc_ = 0;
+    HBITMAP bitmap_ = 0;
+    HGDIOBJ old_ = 0;
+};
+
+// Columns side by side on a memory DC are written out later, row by row; whatever reads or
+// changes pixels in between must see them, in the order they were drawn.
+TEST(LineTo, ColumnsOnAMemoryDcAreSeenByEveryLaterOperation) {
+    {
+        MemoryCanvas c; // read straight after
+        c.Line(1, 0, 1, 3, kRed);
+        c.Line(2, 3, 2, 0, kBlue); // upwards: the end pixel (row 0) is left out
+        c.Line(3, 0, 3, 3, kGreen);
+        c.Line(4, 1, 4, 4, kBlack); // another height starts another run
+        EXPECT_EQ(c.Picture(), R"(
+.r.g..
+.rbg#.
+.rbg#.
+..b.#.)");
+    }
+    {
+        MemoryCanvas c; // a fill over columns not yet written, then more columns
+        c.Line(0, 0, 0, 4, kRed);
+        c.Line(1, 0, 1, 4, kRed);
+        const HBRUSH yellow = CreateSolidBrush(kYellow);
+        FillRect(c.dc(), Rect{1, 1, 3, 3}, yellow);
+        DeleteObject(yellow);
+        c.Line(2, 0, 2, 4, kBlue);
+        c.Line(1, 2, 5, 2, kBlack); // a row line lands over the pending column
+        EXPECT_EQ(c.Picture(), R"(
+rrb...
+ryb...
+r####.
+rrb...)");
+    }
+    {
+        MemoryCanvas c; // copied out, and the bitmap selected out, with columns pending
+        c.Line(4, 0, 4, 4, kGreen);
+        c.Line(5, 0, 5, 4, kBlue);
+        Canvas screen(6, 4);
+        BitBlt(screen.dc(), 0, 0, 6, 4, c.dc(), 0, 0, SRCCOPY);
+        EXPECT_EQ(screen.Picture(kLegend), R"(
+....gb
+....gb
+....gb
+....gb)");
+        c.Line(0, 0, 0, 4, kBlack);
+        const HBITMAP other = CreateCompatibleBitmap(c.dc(), 2, 2);
+        const HGDIOBJ mine = SelectObject(c.dc(), other);
+        EXPECT_EQ(PictureOf(*ImageOfBitmap(c.bitmap()), kLegend), R"(
+#...gb
+#...gb
+#...gb
+#...gb)");
+        SelectObject(c.dc(), mine);
+        DeleteObject(other);
+    }
+}
+
+} // namespace
+} // namespace gdi::test
