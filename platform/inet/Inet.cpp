@@ -3,6 +3,7 @@
 #include "platform/runtime/program.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
@@ -22,6 +23,12 @@ namespace {
 // starve the event loop while doing so; with a bounded buffer the body streams at disk speed.
 constexpr qint64 kReadBufferSize = 1024 * 1024;
 constexpr int kMaxRedirects = 10;
+// The body is written in slices: after this long the loop gets control back (timers tick, the
+// window repaints) and the rest follows from the next turn of the loop. Writing a whole read
+// buffer in one go held the loop for as long as the disk took to take 1 MiB, which is when a
+// new file's first blocks are allocated several frames.
+constexpr qint64 kSliceNs = 3'000'000;
+constexpr qint64 kChunkSize = 64 * 1024;
 
 QString Seconds(int ms) {
     const int s = (ms + 999) / 1000;
@@ -37,22 +44,29 @@ class Transfer {
           onWritten_(std::move(onWritten)) {}
 
     void Start(QEventLoop& loop) {
+        loop_ = &loop;
         timer_.setSingleShot(true);
         QObject::connect(&timer_, &QTimer::timeout, &reply_, [this] { OnTimeout(); });
+        more_.setSingleShot(true);
+        QObject::connect(&more_, &QTimer::timeout, &reply_, [this] { WriteSlice(); });
         QObject::connect(&reply_, &QNetworkReply::metaDataChanged, &reply_,
                          [this] { OnMetaData(); });
-        QObject::connect(&reply_, &QNetworkReply::readyRead, &reply_, [this] { OnReadyRead(); });
+        QObject::connect(&reply_, &QNetworkReply::readyRead, &reply_, [this] { WriteSlice(); });
         QObject::connect(&reply_, &QNetworkReply::redirected, &reply_, [this] { Answered(); });
-        QObject::connect(&reply_, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        QObject::connect(&reply_, &QNetworkReply::finished, &reply_, [this] {
+            finished_ = true;
+            QuitWhenDone();
+        });
         timer_.start(timeouts_.connectMs);
     }
 
     void OnFinished() {
         timer_.stop();
+        more_.stop();
         if (failure_) return;
         OnMetaData();
         if (failure_) return;
-        OnReadyRead();
+        WriteAll();
         if (failure_) return;
         // A body cut short is described by what is missing, whatever error the cut produced.
         const QVariant length = reply_.header(QNetworkRequest::ContentLengthHeader);
@@ -81,7 +95,9 @@ class Transfer {
         if (failure_) return;
         failure_.emplace(kind, description);
         timer_.stop();
+        more_.stop();
         if (reply_.isRunning() && reply_.error() == QNetworkReply::NoError) reply_.abort();
+        QuitWhenDone();
     }
 
     const std::optional<InetError>& failure() const { return failure_; }
@@ -108,26 +124,62 @@ class Transfer {
         if (maxBytes_ >= 0 && length.isValid() && length.toLongLong() > maxBytes_) TooLarge();
     }
 
-    void OnReadyRead() {
+    // Writes what has arrived for at most one slice; what is left is written on the next turn
+    // of the loop.
+    void WriteSlice() {
+        if (failure_ || !reply_.isOpen()) return;
+        Answered();
+        QElapsedTimer spent;
+        spent.start();
+        bool written = false;
+        while (reply_.bytesAvailable() > 0) {
+            if (written && spent.nsecsElapsed() >= kSliceNs) {
+                more_.start(0);
+                break;
+            }
+            if (!WriteChunk()) break;
+            written = true;
+        }
+        if (!failure_ && written) onWritten_(received_);
+        QuitWhenDone();
+    }
+
+    // Everything still buffered, once the loop has ended.
+    void WriteAll() {
         if (failure_ || !reply_.isOpen()) return;
         Answered();
         bool written = false;
-        char buffer[64 * 1024];
-        for (;;) {
-            const qint64 n = reply_.read(buffer, sizeof buffer);
-            if (n <= 0) break;
-            received_ += n;
-            if (maxBytes_ >= 0 && received_ > maxBytes_) {
-                TooLarge();
-                return;
-            }
-            if (sink_.write(buffer, n) != n) {
-                Fail(InetError::Kind::Write, sink_.errorString());
-                return;
-            }
+        while (WriteChunk())
             written = true;
-        }
+        if (failure_) return;
         if (written) onWritten_(received_);
+    }
+
+    // One chunk from the reply to the sink; false when nothing was read or the transfer failed.
+    bool WriteChunk() {
+        const qint64 n = reply_.read(buffer_, sizeof buffer_);
+        if (n <= 0) return false;
+        received_ += n;
+        if (maxBytes_ >= 0 && received_ > maxBytes_) {
+            TooLarge();
+            return false;
+        }
+        if (sink_.write(buffer_, n) != n) {
+            Fail(InetError::Kind::Write, sink_.errorString());
+            return false;
+        }
+        return true;
+    }
+
+    // The loop ends once the reply has finished and its body is written (or has failed); a
+    // finished reply with body left gets its next slice.
+    void QuitWhenDone() {
+        if (!finished_ || !loop_) return;
+        if (failure_ || !reply_.isOpen() || reply_.bytesAvailable() == 0) {
+            loop_->quit();
+        } else if (!more_.isActive()) {
+            more_.start(0);
+        }
     }
 
     void OnTimeout() {
@@ -154,6 +206,10 @@ class Transfer {
     QUrl url_;
     std::function<void(qint64)> onWritten_;
     QTimer timer_;
+    QTimer more_; // the next slice of the body
+    QEventLoop* loop_ = nullptr;
+    bool finished_ = false;
+    char buffer_[kChunkSize];
     bool answered_ = false;
     qint64 received_ = 0;
     std::optional<InetError> failure_;
