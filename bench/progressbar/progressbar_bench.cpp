@@ -1,7 +1,10 @@
 // One complete DrawProgressBar (clear, painter, text, copy of the surface to the screen) per
-// style, with and without text, at the updater's 233 x 17 and at 2000 x 40; beside it Qt's
-// QProgressBar rendered with the Fusion and the Windows styles at the same size and value, and
-// QImage::fill of the same size as the floor. Prints a table of times and ratios at the end.
+// style, with and without text: the ten styles lying at the updater's 233 x 17 and at 2000 x 40,
+// the three XP styles standing at 17 x 233 and 40 x 2000. Beside them Qt's QProgressBar rendered
+// with the Fusion and the Windows styles at the same size, value and orientation, and
+// QImage::fill of the same size as the floor. Times are CPU time per paint (steadier than wall
+// time on a shared machine). After the table: the worst ratio to the Windows style and to the
+// fill, and the cost per pixel at the small and the large size.
 #include "progressbar/StdPicture.h"
 #include "progressbar/headless/HeadlessHost.h"
 
@@ -13,6 +16,7 @@
 #include <QStyleFactory>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -23,15 +27,24 @@ namespace {
 
 constexpr int kValue = 50;
 constexpr int kHatchStyle = 5;
+constexpr int kXPStyles = 3; // XPBlocks, XPSmooth, XPSearching: the ones that can stand
 
 struct Size {
     int width, height;
+    bool vertical;
+    bool large;
 };
-constexpr Size kSizes[] = {{233, 17}, {2000, 40}};
+constexpr Size kSizes[] = {{233, 17, false, false},
+                           {2000, 40, false, true},
+                           {17, 233, true, false},
+                           {40, 2000, true, true}};
 
 const char* const kStyleNames[] = {"XPBlocks", "XPSmooth", "XPSearching", "Flat",    "Etched",
                                    "Shaded",   "Dark",     "Hatch",       "Picture", "Glass"};
 
+int StyleCount(Size s) {
+    return s.vertical ? kXPStyles : 10;
+}
 std::string SizeName(Size s) {
     return std::to_string(s.width) + "x" + std::to_string(s.height);
 }
@@ -46,6 +59,7 @@ void DrawProgressBar(benchmark::State& state, int style, bool text, Size size) {
     tile.fill(qRgb(0x40, 0x80, 0xC0));
     bar.SetImage(std::make_shared<vex::StdPicture>(tile));
     bar.SetBrushStyle(kHatchStyle);
+    bar.SetOrientation(size.vertical ? 1 : 0);
     bar.SetScrolling(style);
     bar.SetShowText(vex::ToBoolean(text));
     bar.SetValue(kValue);
@@ -63,6 +77,7 @@ void QtProgressBar(benchmark::State& state, const char* styleName, bool text, Si
     }
     QProgressBar bar;
     bar.setStyle(style.get());
+    bar.setOrientation(size.vertical ? Qt::Vertical : Qt::Horizontal);
     bar.setRange(0, 100);
     bar.setValue(kValue);
     bar.setTextVisible(text);
@@ -82,14 +97,15 @@ void Fill(benchmark::State& state, Size size) {
     }
 }
 
-// Keeps the console output and remembers each benchmark's time per iteration in microseconds.
+// Keeps the console output and remembers each benchmark's CPU time per iteration in
+// microseconds.
 class CollectingReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs) {
             if (r.run_type == Run::RT_Iteration && !r.error_occurred) {
                 micros[r.benchmark_name()] =
-                    r.GetAdjustedRealTime() *
+                    r.GetAdjustedCPUTime() *
                     benchmark::GetTimeUnitMultiplier(benchmark::kMicrosecond) /
                     benchmark::GetTimeUnitMultiplier(r.time_unit);
             }
@@ -104,28 +120,60 @@ double Lookup(const std::map<std::string, double>& m, const std::string& name) {
     return it == m.end() ? 0.0 : it->second;
 }
 
+struct Worst {
+    double ratio = 0.0;
+    std::string which;
+    void Take(double r, const std::string& name) {
+        if (r > ratio) {
+            ratio = r;
+            which = name;
+        }
+    }
+};
+
 void PrintTable(const std::map<std::string, double>& t) {
+    Worst toWindows, toFill;
+    double perPixel[2] = {0.0, 0.0}; // the costliest case's ns per pixel, small and large
+    std::string perPixelCase[2];
     for (const Size size : kSizes) {
         const std::string sz = SizeName(size);
+        const double pixels = double(size.width) * size.height;
         const double fill = Lookup(t, "Fill/" + sz);
-        std::printf("\n%s (QImage::fill %.2f us)\n", sz.c_str(), fill);
-        std::printf("%-14s %-7s %10s %9s %9s %9s\n", "style", "text", "time us", "/Windows",
-                    "/Fusion", "/fill");
+        std::printf("\n%s%s (QImage::fill %.2f us)\n", sz.c_str(), size.vertical ? " vertical" : "",
+                    fill);
+        std::printf("%-14s %-7s %10s %9s %9s %9s %8s\n", "style", "text", "time us", "/Windows",
+                    "/Fusion", "/fill", "ns/px");
         for (bool text : {false, true}) {
             const std::string tn = TextName(text);
             const double windows = Lookup(t, "QProgressBar/Windows/" + tn + "/" + sz);
             const double fusion = Lookup(t, "QProgressBar/Fusion/" + tn + "/" + sz);
             std::printf("%-14s %-7s %10.2f\n", "Qt Windows", tn.c_str(), windows);
             std::printf("%-14s %-7s %10.2f\n", "Qt Fusion", tn.c_str(), fusion);
-            for (const char* name : kStyleNames) {
-                const double us =
-                    Lookup(t, "DrawProgressBar/" + std::string(name) + "/" + tn + "/" + sz);
-                std::printf("%-14s %-7s %10.2f %9.2f %9.2f %9.1f\n", name, tn.c_str(), us,
-                            windows > 0 ? us / windows : 0.0, fusion > 0 ? us / fusion : 0.0,
-                            fill > 0 ? us / fill : 0.0);
+            for (int style = 0; style < StyleCount(size); ++style) {
+                const std::string name = kStyleNames[style];
+                const double us = Lookup(t, "DrawProgressBar/" + name + "/" + tn + "/" + sz);
+                const double ns = us * 1000.0 / pixels;
+                std::printf("%-14s %-7s %10.2f %9.2f %9.2f %9.1f %8.3f\n", name.c_str(), tn.c_str(),
+                            us, windows > 0 ? us / windows : 0.0, fusion > 0 ? us / fusion : 0.0,
+                            fill > 0 ? us / fill : 0.0, ns);
+                const std::string which = name + " " + tn + " " + sz;
+                if (windows > 0) toWindows.Take(us / windows, which);
+                if (size.large && fill > 0) toFill.Take(us / fill, which);
+                if (ns > perPixel[size.large]) {
+                    perPixel[size.large] = ns;
+                    perPixelCase[size.large] = which;
+                }
             }
         }
     }
+    std::printf("\nworst ratio to QProgressBar (Windows): %.2f  (%s)   aim: <= 0.60\n",
+                toWindows.ratio, toWindows.which.c_str());
+    std::printf("worst ratio to QImage::fill, large sizes: %.1f  (%s)   aim: <= 12\n", toFill.ratio,
+                toFill.which.c_str());
+    std::printf("highest cost per pixel, small sizes: %.3f ns  (%s)\n", perPixel[0],
+                perPixelCase[0].c_str());
+    std::printf("highest cost per pixel, large sizes: %.3f ns  (%s)\n", perPixel[1],
+                perPixelCase[1].c_str());
 }
 
 } // namespace
@@ -138,7 +186,7 @@ int main(int argc, char** argv) {
     for (const Size size : kSizes) {
         const std::string sz = SizeName(size);
         for (bool text : {false, true}) {
-            for (int style = 0; style < 10; ++style) {
+            for (int style = 0; style < StyleCount(size); ++style) {
                 benchmark::RegisterBenchmark(("DrawProgressBar/" + std::string(kStyleNames[style]) +
                                               "/" + TextName(text) + "/" + sz)
                                                  .c_str(),
