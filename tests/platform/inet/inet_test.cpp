@@ -4,10 +4,12 @@
 #include "platform/inet/Inet.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <vector>
 
 using vex::inet::Inet;
 using vex::inet::InetError;
@@ -222,6 +224,57 @@ TEST(Inet, TimersTickWhileAFetchWaits) {
     ASSERT_FALSE(outcome.error) << outcome.error->what();
     EXPECT_EQ(outcome.body, "held body");
     EXPECT_GE(ticks, 5);
+}
+
+namespace {
+
+// A sink as slow as a disk that is allocating a new file's first blocks: every write takes 4 ms.
+// It notes how often a timer had ticked by each write.
+class SlowSink : public QIODevice {
+  public:
+    explicit SlowSink(const int& ticks) : ticks_(ticks) { open(QIODevice::WriteOnly); }
+    QByteArray body;
+    std::vector<int> ticksAtWrite;
+
+  protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 n) override {
+        QElapsedTimer busy;
+        busy.start();
+        while (busy.nsecsElapsed() < 4'000'000) {
+        }
+        body.append(data, n);
+        ticksAtWrite.push_back(ticks_);
+        return n;
+    }
+
+  private:
+    const int& ticks_;
+};
+
+} // namespace
+
+TEST(Inet, ASlowSinkDoesNotHoldUpTheTimers) {
+    // Qt buffers up to 1 MiB of a fast body; written in one go into a slow sink that would hold
+    // the loop for 16 writes. The timer must get its turn between writes, and every byte must
+    // still arrive in order.
+    FaultServer server;
+    const QByteArray body = vex::testing::PatternBytes(2 * 1024 * 1024);
+    server.Route("/big", {.body = body});
+    Inet inet;
+    inet.SetTimeouts({30'000, 30'000});
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(0);
+    SlowSink sink(ticks);
+    inet.OpenURL(server.Url("/big"), vex::inet::icByteArray, sink, vex::inet::kNoLimit);
+    EXPECT_EQ(sink.body, body);
+    int writesWithoutATick = 0;
+    for (std::size_t i = 1; i < sink.ticksAtWrite.size(); ++i) {
+        if (sink.ticksAtWrite[i] == sink.ticksAtWrite[i - 1]) ++writesWithoutATick;
+    }
+    EXPECT_EQ(writesWithoutATick, 0) << "of " << sink.ticksAtWrite.size() << " writes";
 }
 
 TEST(Inet, ReturnsTheWholeBodyAsBytes) {
