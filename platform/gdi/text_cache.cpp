@@ -17,17 +17,18 @@ constexpr qsizetype kMaxLines = 512;
 
 struct Key {
     QFont font;
+    QFont resolved; // what a painter makes of it: unset attributes from the application's font
     int dotsPerMeterX;
     int dotsPerMeterY;
     QString text;
     friend bool operator==(const Key& a, const Key& b) {
         return a.dotsPerMeterX == b.dotsPerMeterX && a.dotsPerMeterY == b.dotsPerMeterY &&
-               a.text == b.text && a.font == b.font;
+               a.text == b.text && a.font == b.font && a.resolved == b.resolved;
     }
 };
 
 size_t qHash(const Key& k, size_t seed = 0) {
-    return qHashMulti(seed, k.font, k.dotsPerMeterX, k.dotsPerMeterY, k.text);
+    return qHashMulti(seed, k.font, k.resolved, k.dotsPerMeterX, k.dotsPerMeterY, k.text);
 }
 
 QHash<Key, ShapedLine>& Lines() {
@@ -45,7 +46,11 @@ void ShapedLine::Draw(QPainter& painter, const QPointF& baseline) const {
 const ShapedLine& ShapeLine(const QFont& font, const QImage* device, const QString& text,
                             bool forDrawing) {
     auto& lines = Lines();
-    Key key{font, device ? device->dotsPerMeterX() : 0, device ? device->dotsPerMeterY() : 0, text};
+    // QPainter::setFont fills in what the font leaves unset (antialiasing, say) from the
+    // application's font; the layout must draw with the same font.
+    const QFont resolved = font.resolve(QFont());
+    Key key{font, resolved, device ? device->dotsPerMeterX() : 0,
+            device ? device->dotsPerMeterY() : 0, text};
     auto it = lines.find(key);
     if (it == lines.end()) {
         if (lines.size() >= kMaxLines) lines.clear();
@@ -59,7 +64,7 @@ const ShapedLine& ShapeLine(const QFont& font, const QImage* device, const QStri
     }
     ShapedLine& entry = it.value();
     if (forDrawing && !entry.layout) {
-        auto layout = std::make_shared<QTextLayout>(text, font, const_cast<QImage*>(device));
+        auto layout = std::make_shared<QTextLayout>(text, resolved, const_cast<QImage*>(device));
         layout->setCacheEnabled(true);
         layout->beginLayout();
         QTextLine line = layout->createLine();

@@ -5,6 +5,7 @@
 #include "tests/support/pixel_picture.h"
 
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -234,6 +235,33 @@ TEST(DrawTextA, DrawsTheSamePixelsAsQPainterEveryTime) {
             ASSERT_EQ(canvas.image(), expected) << c.text << " round " << round;
         }
     }
+}
+
+// A font leaves attributes unset that a painter takes from the application's font; the kept
+// line must take them too, and follow when the application's font changes.
+TEST(DrawTextA, UnsetFontAttributesComeFromTheApplicationsFont) {
+    const QFont appFont = QGuiApplication::font();
+    for (const auto strategy : {QFont::NoAntialias, QFont::PreferAntialias}) {
+        QFont crisp = appFont;
+        crisp.setStyleStrategy(strategy);
+        QGuiApplication::setFont(crisp);
+        const QFont plain = TestFont(); // its style strategy is unset
+        QImage expected(60, 30, QImage::Format_RGB32);
+        expected.fill(qRgb(255, 255, 255));
+        {
+            QPainter painter(&expected);
+            painter.setClipRect(QRect(2, 2, 58, 28));
+            painter.setFont(plain);
+            painter.setPen(Qt::black);
+            painter.drawText(QPointF(2, 2 + QFontMetrics(plain, &expected).ascent()), "45 %");
+        }
+        TextCanvas canvas(60, 30);
+        SetBkMode(canvas.dc(), TRANSPARENT);
+        Rect rc{2, 2, 60, 30};
+        DrawTextA(canvas.dc(), "45 %", -1, &rc, DT_SINGLELINE);
+        EXPECT_EQ(canvas.image(), expected) << "style strategy " << strategy;
+    }
+    QGuiApplication::setFont(appFont);
 }
 
 TEST(DrawTextA, WithoutPixelsMeasuresButCannotDraw) {
