@@ -29,6 +29,7 @@ void SetBitmapImage(DcState& dc, QImage* image) {
     dc.bitmapWidth = usable ? image->width() : 0;
     dc.bitmapHeight = usable ? image->height() : 0;
     dc.bitmapBytesPerLine = usable ? image->bytesPerLine() : 0;
+    dc.bitmapBits = usable ? image->bits() : nullptr;
 }
 
 HDC AddDC(DcKind kind, QImage* target) {
@@ -40,6 +41,7 @@ HDC AddDC(DcKind kind, QImage* target) {
     dc.kind = kind;
     dc.target = target;
     dc.pen = table.stockPen();
+    dc.penSlot = table.find(dc.pen, Kind::Pen);
     dc.brush = table.stockBrush();
     dc.font = table.stockFont();
     if (kind == DcKind::Memory) {
@@ -71,9 +73,12 @@ T ExchangeAttribute(const char* entry, HDC hdc, T DcState::*attribute, T value, 
     return std::exchange(dc->*attribute, value);
 }
 
-void Release(HGDIOBJ obj) {
-    Slot* slot = Table::instance().findAny(obj);
+void Release(Slot* slot) {
     if (slot && !slot->stock && slot->selectCount > 0) --slot->selectCount;
+}
+
+void Release(HGDIOBJ obj) {
+    Release(Table::instance().findAny(obj));
 }
 
 } // namespace
@@ -210,7 +215,12 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
     }
     const HGDIOBJ previous = *current;
     if (previous == obj) return previous;
-    Release(previous);
+    if (slot->kind == Kind::Pen) {
+        Release(dc->penSlot);
+        dc->penSlot = slot;
+    } else {
+        Release(previous);
+    }
     if (!slot->stock) ++slot->selectCount;
     *current = obj;
     if (slot->kind == Kind::Bitmap) SetBitmapImage(*dc, slot->image.get());
@@ -268,7 +278,7 @@ HWND RegisterWindow(std::function<QSize()> clientSize) {
     if (!clientSize) return 0;
     Slot* slot = Table::instance().add(Kind::Window);
     if (!slot) return 0;
-    slot->clientSize = std::move(clientSize);
+    slot->clientSize = std::make_unique<std::function<QSize()>>(std::move(clientSize));
     return slot->handle;
 }
 
@@ -280,7 +290,7 @@ bool GetClientRect(HWND hwnd, Rect* rc) {
     if (ShouldFail("GetClientRect")) return false;
     Slot* slot = Table::instance().find(hwnd, Kind::Window);
     if (!slot || !rc) return false;
-    const QSize size = slot->clientSize();
+    const QSize size = (*slot->clientSize)();
     // A client area is never negative, whatever the host reports.
     *rc = Rect{0, 0, std::max(0, size.width()), std::max(0, size.height())};
     return true;

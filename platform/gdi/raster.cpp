@@ -243,7 +243,7 @@ bool LineTo(HDC hdc, int x, int y) {
     DcState& dc = *slot->dc;
     const Point from = dc.position;
     dc.position = Point{x, y};
-    Slot* pen = Table::instance().find(dc.pen, Kind::Pen);
+    Slot* pen = dc.penSlot;
     if (!pen) return false;
     const Pixels px = WritablePixelsOf(dc);
     if (!px.bits) return false;

@@ -71,11 +71,24 @@ void Table::remove(Slot* slot) {
     const auto index = static_cast<std::uint32_t>(slot->handle) & 0xFFFFu;
     if (slot->kind != Kind::Window && !slot->stock) --live_;
     slot->handle = 0;
+    switch (slot->kind) { // only what the kind can hold: a pen's slot is one cache line
+    case Kind::Bitmap:
+    case Kind::Brush:
+        slot->image.reset();
+        break;
+    case Kind::Font:
+        slot->font.reset();
+        break;
+    case Kind::DC:
+        slot->dc.reset();
+        break;
+    case Kind::Window:
+        slot->clientSize.reset();
+        break;
+    default:
+        break;
+    }
     slot->kind = Kind::Free;
-    if (slot->image) slot->image.reset();
-    if (slot->font) slot->font.reset();
-    if (slot->dc) slot->dc.reset();
-    if (slot->clientSize) slot->clientSize = nullptr;
     slot->generation = slot->generation >= kMaxGeneration ? 1 : slot->generation + 1;
     free_[(freeHead_ + freeCount_) % kMaxSlots] = static_cast<std::uint16_t>(index);
     ++freeCount_;

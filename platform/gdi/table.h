@@ -22,6 +22,8 @@ enum class Kind : std::uint8_t { Free, DC, Bitmap, Pen, Brush, Font, Window };
 enum class DcKind : std::uint8_t { Screen, Memory, Image };
 enum class BrushKind : std::uint8_t { Solid, Hatch, Pattern };
 
+struct Slot;
+
 struct DcState {
     DcKind kind = DcKind::Screen;
     QImage* target = nullptr;      // the caller's image (image DCs only)
@@ -32,6 +34,8 @@ struct DcState {
     int bitmapWidth = 0;
     int bitmapHeight = 0;
     qsizetype bitmapBytesPerLine = 0;
+    uchar* bitmapBits = nullptr; // refreshed whenever someone shares the image (see below)
+    Slot* penSlot = nullptr;     // the slot of `pen`: selected objects cannot be deleted
     HPEN pen = 0;
     HBRUSH brush = 0;
     HFONT font = 0;
@@ -41,7 +45,9 @@ struct DcState {
     COLORREF textColor = 0x000000;
 };
 
-struct Slot {
+// One cache line per slot: a pen made, selected and deleted per pixel column touches only its
+// own line, and what only bitmaps, fonts, DCs and windows need sits behind pointers.
+struct alignas(64) Slot {
     HGDIOBJ handle = 0; // 0 while the slot is free
     std::uint16_t generation = 0;
     Kind kind = Kind::Free;
@@ -53,10 +59,10 @@ struct Slot {
     int style = 0; // pen style or hatch style
     BrushKind brushKind = BrushKind::Solid;
 
-    std::unique_ptr<QImage> image;     // bitmap pixels, or a pattern brush's tile
-    std::unique_ptr<QFont> font;       // null for the stock font (the application's font)
-    std::unique_ptr<DcState> dc;       // DCs
-    std::function<QSize()> clientSize; // windows
+    std::unique_ptr<QImage> image; // bitmap pixels, or a pattern brush's tile
+    std::unique_ptr<QFont> font;   // null for the stock font (the application's font)
+    std::unique_ptr<DcState> dc;   // DCs
+    std::unique_ptr<std::function<QSize()>> clientSize; // windows
 };
 
 class Table {
@@ -93,7 +99,7 @@ class Table {
     Table();
 
     static constexpr std::size_t kMaxSlots = 65536;
-    static constexpr std::size_t kMinFreeSlots = 1024;
+    static constexpr std::size_t kMinFreeSlots = 256;
     static constexpr std::size_t kChunkBits = 8;
     static constexpr std::size_t kChunkSize = std::size_t(1) << kChunkBits;
 
@@ -137,13 +143,14 @@ struct Pixels {
     QRgb* row(qint64 y) const { return reinterpret_cast<QRgb*>(bits + y * bytesPerLine); }
 };
 
-// A memory DC's bitmap is the layer's own, so its geometry is known and only bits() is asked
-// (it detaches a copy someone may have taken). A caller's image may change between calls and
-// is asked every time.
+// A memory DC's bitmap is the layer's own, so its geometry and pixels are known; only when
+// someone holds a copy of the image (it is then no longer detached) is it detached again before
+// a write. A caller's image may change between calls and is asked every time.
 inline Pixels WritablePixelsOf(DcState& dc) {
     if (dc.kind == DcKind::Memory) {
         if (!dc.bitmapImage || dc.bitmapWidth <= 0) return {};
-        return {dc.bitmapImage->bits(), dc.bitmapBytesPerLine, dc.bitmapWidth, dc.bitmapHeight};
+        if (!dc.bitmapImage->isDetached()) dc.bitmapBits = dc.bitmapImage->bits();
+        return {dc.bitmapBits, dc.bitmapBytesPerLine, dc.bitmapWidth, dc.bitmapHeight};
     }
     QImage* image = PixelsOf(dc);
     if (!image) return {};
