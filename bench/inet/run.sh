@@ -94,4 +94,4 @@ printf 'updater peak RSS:          %.1f MiB   (aim: < 48 MiB)\n' "$(awk -v a="$r
 printf 'signed (best of %d):        %.1f MB/s\n' "$rounds" "$signed_best"
 printf 'ratio signed / unsigned:   %.2f   (aim: >= 0.85)\n' "$(awk -v a="$signed_best" -v b="$ours_best" 'BEGIN { print a / b }')"
 printf 'signed peak RSS:           %.1f MiB   (aim: < 48 MiB)\n' "$(awk -v a="$signed_rss_max" 'BEGIN { print a / 1024 }')"
-printf 'longest 1 ms tick gap:     %.2f ms   (aim: <= 20 ms)\n' "$gap_max"
+printf 'longest 1 ms tick gap:     %.2f ms   (aim: <= 12 ms)\n' "$gap_max"
