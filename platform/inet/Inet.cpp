@@ -51,7 +51,13 @@ class Transfer {
         QObject::connect(&more_, &QTimer::timeout, &reply_, [this] { WriteSlice(); });
         QObject::connect(&reply_, &QNetworkReply::metaDataChanged, &reply_,
                          [this] { OnMetaData(); });
-        QObject::connect(&reply_, &QNetworkReply::readyRead, &reply_, [this] { WriteSlice(); });
+        // Slices are written only from the timer, one per turn of the loop: a readyRead
+        // delivered in the same turn as a slice would otherwise start another at once.
+        QObject::connect(&reply_, &QNetworkReply::readyRead, &reply_, [this] {
+            if (failure_) return;
+            Answered();
+            if (!more_.isActive()) more_.start(0);
+        });
         QObject::connect(&reply_, &QNetworkReply::redirected, &reply_, [this] { Answered(); });
         QObject::connect(&reply_, &QNetworkReply::finished, &reply_, [this] {
             finished_ = true;
