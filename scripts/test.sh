@@ -1,21 +1,33 @@
 #!/usr/bin/env bash
-# Runs every test: installs what is missing, builds, starts a private X server for the window
-# tests, and runs CTest.
+# Runs every test: installs what is missing, checks the layout of the C++ files, builds with
+# warnings as errors, and runs CTest with a private X server for the window tests. The wall
+# time of each stage is printed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-scripts/build.sh
 
-# A private Xvfb so that the window tests see a real X server whatever the caller has.
-display=
-for n in $(seq 90 120); do
-    if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then display=$n; break; fi
-done
-Xvfb :$display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
-for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$display ] && break; sleep 0.1; done
-export VEXBRINDLE_TEST_DISPLAY=:$display
+stages=()
+report() {
+    echo
+    echo "Stage times (wall):"
+    for line in "${stages[@]}"; do echo "  $line"; done
+}
+stage() {
+    local name=$1 start rc=0
+    shift
+    echo "==> $name"
+    start=$(date +%s)
+    "$@" || rc=$?
+    local took=$(($(date +%s) - start))
+    stages+=("$(printf '%-11s %3d min %02d s%s' "$name" $((took / 60)) $((took % 60)) \
+        "$([ $rc -eq 0 ] || echo "   FAILED (exit status $rc)")")")
+    if [ $rc -ne 0 ]; then
+        report
+        exit $rc
+    fi
+}
 
-cd build
-ctest --output-on-failure -j2 --timeout 300
+stage setup scripts/setup.sh
+stage format scripts/check-format.sh
+stage build scripts/build.sh build -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+stage tests scripts/run-ctest.sh build
+report
