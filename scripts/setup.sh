@@ -10,6 +10,7 @@ packages=(
     libsodium-dev minisign
     qt6-tools-dev lintian dpkg-dev file
     clang-format
+    clang-format openssl
 )
 
 missing=()

@@ -1,21 +1,48 @@
 #!/usr/bin/env bash
 # A private nginx on 127.0.0.1 for the demo, the tests and the benchmark.
 #
-#   scripts/update-server.sh start STATE_DIR DOC_ROOT   starts it; prints the port it listens on
-#   scripts/update-server.sh stop STATE_DIR             stops it and waits until it is gone
+#   scripts/update-server.sh start STATE_DIR DOC_ROOT [--tls CERT KEY] [--server-conf FILE]
+#       starts it; prints the port it listens on
+#   scripts/update-server.sh stop STATE_DIR
+#       stops it and waits until it is gone
 #
 # STATE_DIR receives the configuration, the pid file, the error log and nginx's temporary
 # folders. DOC_ROOT is served at /, so DOC_ROOT/vexbrindle/update.html is /vexbrindle/update.html.
+# --tls serves https with the PEM certificate (chain) CERT and its key KEY instead of http.
+# --server-conf includes FILE in the server block (extra locations, redirects).
 set -euo pipefail
 
 nginx_bin=${NGINX:-/usr/sbin/nginx}
 
 port_is_free() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 
+usage() {
+    echo "usage: $0 start STATE_DIR DOC_ROOT [--tls CERT KEY] [--server-conf FILE] | stop STATE_DIR" >&2
+    exit 2
+}
+
+absolute() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
+
 start() {
-    local state root port pid
+    local state root port pid listen_options="" tls_lines="" include_line=""
+    [ $# -ge 2 ] || usage
     state=$(mkdir -p "$1" && cd "$1" && pwd)
     root=$(cd "$2" && pwd)
+    shift 2
+    while [ $# -gt 0 ]; do
+        case "$1" in
+        --tls)
+            [ $# -ge 3 ] || usage
+            listen_options=" ssl"
+            tls_lines="ssl_certificate $(absolute "$2"); ssl_certificate_key $(absolute "$3");"
+            shift 3 ;;
+        --server-conf)
+            [ $# -ge 2 ] || usage
+            include_line="include $(absolute "$2");"
+            shift 2 ;;
+        *) usage ;;
+        esac
+    done
     mkdir -p "$state/temp"
     # As root, nginx's workers would otherwise switch to a user that cannot read private folders.
     local user_line=""
@@ -42,8 +69,10 @@ http {
     default_type application/octet-stream;
     sendfile on;
     server {
-        listen 127.0.0.1:$port;
+        listen 127.0.0.1:$port$listen_options;
         root $root;
+        $tls_lines
+        $include_line
     }
 }
 CONF
@@ -79,7 +108,7 @@ stop() {
 }
 
 case "${1:-}" in
-start) [ $# -eq 3 ] || { echo "usage: $0 start STATE_DIR DOC_ROOT" >&2; exit 2; }; start "$2" "$3" ;;
-stop) [ $# -eq 2 ] || { echo "usage: $0 stop STATE_DIR" >&2; exit 2; }; stop "$2" ;;
-*) echo "usage: $0 start STATE_DIR DOC_ROOT | stop STATE_DIR" >&2; exit 2 ;;
+start) shift; start "$@" ;;
+stop) [ $# -eq 2 ] || usage; stop "$2" ;;
+*) usage ;;
 esac

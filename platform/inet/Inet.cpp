@@ -9,6 +9,8 @@
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSslError>
+#include <QStringList>
 #include <QTimer>
 #include <QUrl>
 
@@ -59,6 +61,13 @@ class Transfer {
             if (!more_.isActive()) more_.start(0);
         });
         QObject::connect(&reply_, &QNetworkReply::redirected, &reply_, [this] { Answered(); });
+        QObject::connect(&reply_, &QNetworkReply::sslErrors, &reply_,
+                         [this](const QList<QSslError>& errors) {
+                             for (const QSslError& e : errors) {
+                                 if (!sslErrors_.contains(e.errorString()))
+                                     sslErrors_ << e.errorString();
+                             }
+                         });
         QObject::connect(&reply_, &QNetworkReply::finished, &reply_, [this] {
             finished_ = true;
             QuitWhenDone();
@@ -70,6 +79,24 @@ class Transfer {
         timer_.stop();
         more_.stop();
         if (failure_) return;
+        // Refusals of the secure channel say so; Qt's own texts name neither the server nor,
+        // for a redirect, the insecure target (whose small body would read as a cut one).
+        if (reply_.error() == QNetworkReply::InsecureRedirectError) {
+            const QUrl target = reply_.header(QNetworkRequest::LocationHeader).toUrl();
+            Fail(InetError::Kind::Transfer,
+                 QStringLiteral("%1 redirected to %2; a redirect from https to http is refused")
+                     .arg(url_.host(), url_.resolved(target).toDisplayString()));
+            return;
+        }
+        if (reply_.error() == QNetworkReply::SslHandshakeFailedError) {
+            Fail(InetError::Kind::Transfer,
+                 sslErrors_.isEmpty()
+                     ? QStringLiteral("The secure connection to %1 failed: %2")
+                           .arg(url_.host(), reply_.errorString())
+                     : QStringLiteral("The certificate of %1 is not trusted: %2")
+                           .arg(url_.host(), sslErrors_.join(QStringLiteral("; "))));
+            return;
+        }
         OnMetaData();
         if (failure_) return;
         WriteAll();
@@ -218,6 +245,7 @@ class Transfer {
     char buffer_[kChunkSize];
     bool answered_ = false;
     qint64 received_ = 0;
+    QStringList sslErrors_;
     std::optional<InetError> failure_;
 };
 

@@ -103,10 +103,20 @@ quint16 ClosedPort() {
     return port;
 }
 
-NginxServer::NginxServer() {
+NginxServer::NginxServer(const Options& options)
+    : scheme_(options.certificate.isEmpty() ? QStringLiteral("http") : QStringLiteral("https")) {
+    QStringList args = {QStringLiteral("start"), state_.path(), root_.path()};
+    if (!options.certificate.isEmpty()) args << "--tls" << options.certificate << options.key;
+    if (!options.serverConfig.isEmpty()) {
+        QFile conf(state_.filePath("server.conf"));
+        if (!conf.open(QIODevice::WriteOnly) || conf.write(options.serverConfig) < 0) {
+            error_ = QStringLiteral("cannot write %1").arg(conf.fileName());
+            return;
+        }
+        args << "--server-conf" << conf.fileName();
+    }
     QProcess script;
-    script.start(QStringLiteral(VEX_SOURCE_DIR "/scripts/update-server.sh"),
-                 {QStringLiteral("start"), state_.path(), root_.path()});
+    script.start(QStringLiteral(VEX_SOURCE_DIR "/scripts/update-server.sh"), args);
     if (!script.waitForFinished(60'000) || script.exitCode() != 0) {
         error_ = QString::fromLocal8Bit(script.readAllStandardError());
         return;
@@ -121,7 +131,7 @@ NginxServer::~NginxServer() {
 }
 
 QString NginxServer::BaseUrl() const {
-    return QStringLiteral("http://127.0.0.1:%1").arg(port_);
+    return QStringLiteral("%1://127.0.0.1:%2").arg(scheme_).arg(port_);
 }
 
 void NginxServer::Put(const QString& relativePath, const QByteArray& content) {

@@ -72,7 +72,16 @@ quint16 ClosedPort();
 // stopped when the object goes away.
 class NginxServer {
   public:
-    NginxServer();
+    struct Options {
+        // PEM certificate and key: https instead of http.
+        QString certificate{};
+        QString key{};
+        // Directives added to the server block, e.g. a location that redirects.
+        QByteArray serverConfig{};
+    };
+
+    NginxServer() : NginxServer(Options{}) {}
+    explicit NginxServer(const Options& options);
     ~NginxServer();
 
     bool Started() const { return port_ != 0; }
@@ -85,6 +94,7 @@ class NginxServer {
   private:
     QTemporaryDir state_;
     QTemporaryDir root_;
+    QString scheme_;
     quint16 port_ = 0;
     QString error_;
 };

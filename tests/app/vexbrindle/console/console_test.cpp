@@ -1,5 +1,6 @@
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/TestCertificates.h"
 #include "tests/support/TestServers.h"
 
 #include <QEventLoop>
@@ -178,5 +179,20 @@ TEST(ConsoleStopped, TerminationDuringTheDownloadLeavesNoFile) {
     });
     EXPECT_EQ(r.status, QProcess::NormalExit);
     EXPECT_EQ(r.exitCode, 128 + 15) << r.out.toStdString();
+    EXPECT_EQ(app.folder.Entries(), (QStringList{"Update", "vexbrindle"}));
+}
+
+TEST(ConsoleStopped, UntrustedHttpsServerIsRefused) {
+    const vex::testing::TestCertificates certificates;
+    ASSERT_TRUE(certificates.Made()) << certificates.MakeError().toStdString();
+    NginxServer server(
+        {.certificate = certificates.ServerCertificate(), .key = certificates.ServerKey()});
+    ASSERT_TRUE(server.Started()) << server.StartError().toStdString();
+    server.Put("vexbrindle/update.html", "2.0\r\n");
+    Installation app;
+    const Result r = app.Run({"--console"}, server.BaseUrl());
+    EXPECT_EQ(r.exitCode, 1) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("The update stopped: The certificate of 127.0.0.1 is not trusted: "))
+        << r.out.toStdString();
     EXPECT_EQ(app.folder.Entries(), (QStringList{"Update", "vexbrindle"}));
 }
