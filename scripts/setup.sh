@@ -9,8 +9,7 @@ packages=(
     nginx curl xvfb xauth x11-utils imagemagick fonts-dejavu-core libxcb1-dev
     libsodium-dev minisign
     qt6-tools-dev lintian dpkg-dev file
-    clang-format
-    clang-format openssl
+    clang-format openssl clang libclang-rt-14-dev
 )
 
 missing=()

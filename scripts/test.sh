@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, checks the layout of the C++ files, builds with
-# warnings as errors, and runs CTest with a private X server for the window tests. The wall
-# time of each stage is printed at the end.
+# warnings as errors, and runs CTest with a private X server for the window tests.
+#
+# With CI=true (CI sets it) it goes on with the fuzzing stage (scripts/fuzz.sh). The wall time
+# of each stage is printed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,4 +32,7 @@ stage setup scripts/setup.sh
 stage format scripts/check-format.sh
 stage build scripts/build.sh build -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 stage tests scripts/run-ctest.sh build
+if [ "${CI:-}" = true ]; then
+    stage fuzzing scripts/fuzz.sh
+fi
 report
