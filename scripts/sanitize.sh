@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The test suite built with AddressSanitizer (leaks included) and UndefinedBehaviorSanitizer
+#
+# Not yet part of CI: on its first full run three tests failed under it (the two window tests
+# that start the sanitized program under Xvfb, and package_install, whose example links the
+# sanitized library without the ASan runtime), and a leak inside libQt6Gui is still to be triaged.
+# into build-asan/ and run like scripts/test.sh runs it; the executables the tests start are
+# the sanitized ones. Any report, from a test or from a program it starts, fails the run.
+#
+# Leaks inside libraries whose stack holds no frame of ours are listed, each with its reason,
+# in tests/support/lsan-suppressions.txt.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+scripts/setup.sh
+
+# Reports go to files as well as failing the process, so that a report from a child process
+# whose exit status a test does not look at still fails the run.
+logs=$root/build-asan/sanitizer-reports
+rm -rf "$logs"
+mkdir -p "$logs"
+export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:check_initialization_order=1:strict_init_order=1:log_path=$logs/asan"
+export LSAN_OPTIONS="suppressions=$root/tests/support/lsan-suppressions.txt:print_suppressions=0"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$logs/ubsan"
+
+flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+# With ASan's instrumentation GCC's flow-based bounds warnings report paths that cannot run
+# (an empty QByteArray's shared byte read at an offset its size check rules out); the ordinary
+# build keeps them as errors.
+flags+=" -Wno-array-bounds -Wno-stringop-overflow -Wno-stringop-overread"
+scripts/build.sh build-asan -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" \
+    -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+rc=0
+scripts/run-ctest.sh build-asan || rc=$?
+
+reports=("$logs"/*)
+if [ -e "${reports[0]}" ]; then
+    for report in "${reports[@]}"; do
+        echo "==== $report"
+        cat "$report"
+    done
+    echo "sanitize.sh: ${#reports[@]} sanitizer report(s), above" >&2
+    [ $rc -ne 0 ] || rc=1
+fi
+exit $rc
