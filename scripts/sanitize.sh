@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # The test suite built with AddressSanitizer (leaks included) and UndefinedBehaviorSanitizer
+# into build-asan/ and run like scripts/test.sh runs it; the executables the tests start are
 # the sanitized ones. Any report, from a test or from a program it starts, fails the run.
+#
+# Leaks inside libraries whose stack holds no frame of ours are listed, each with its reason,
+# in tests/support/lsan-suppressions.txt.
 #
 # Not yet part of CI: on its first full run three tests failed under it (the two window tests
 # that start the sanitized program under Xvfb, and package_install, whose example links the
 # sanitized library without the ASan runtime), and a leak inside libQt6Gui is still to be triaged.
-# into build-asan/ and run like scripts/test.sh runs it; the executables the tests start are
-#
-# Leaks inside libraries whose stack holds no frame of ours are listed, each with its reason,
-# in tests/support/lsan-suppressions.txt.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
