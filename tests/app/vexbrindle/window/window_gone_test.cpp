@@ -4,6 +4,7 @@
 // and no process behind.
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TestServers.h"
+#include "tests/support/WindowProcess.h"
 
 #include <QDir>
 #include <QFile>
@@ -157,14 +158,7 @@ TEST(WindowTakenAway, DuringAStalledDownloadTheProgramEndsAndLeavesNoFile) {
         QSignalSpy requested(&server, &FaultServer::Requested);
 
         QProcess updater;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", display);
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        env.insert("VEXBRINDLE_SERVER_URL", server.BaseUrl());
-        env.remove("VEXBRINDLE_AUTO_ANSWER");
-        updater.setProcessEnvironment(env);
-        updater.setProcessChannelMode(QProcess::ForwardedChannels);
-        updater.start(program, {});
+        vex::testing::StartOnDisplay(updater, program, display, server.BaseUrl());
         ASSERT_TRUE(updater.waitForStarted(kDeadlineMs));
 
         ASSERT_TRUE(QTest::qWaitFor(

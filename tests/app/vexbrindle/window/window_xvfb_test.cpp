@@ -7,6 +7,7 @@
 #include "platform/gdi/gdi.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/TestServers.h"
+#include "tests/support/WindowProcess.h"
 
 #include <QFile>
 #include <QImage>
@@ -134,14 +135,7 @@ TEST(WindowOnXvfb, LayoutOnTheScreenDuringAndAfterTheRun) {
     QSignalSpy requested(&server, &FaultServer::Requested);
 
     QProcess updater;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", display);
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("VEXBRINDLE_SERVER_URL", server.BaseUrl());
-    env.remove("VEXBRINDLE_AUTO_ANSWER");
-    updater.setProcessEnvironment(env);
-    updater.setProcessChannelMode(QProcess::ForwardedChannels);
-    updater.start(program, {});
+    vex::testing::StartOnDisplay(updater, program, display, server.BaseUrl());
     ASSERT_TRUE(updater.waitForStarted(10000));
 
     ASSERT_TRUE(requested.wait(kDeadlineMs));
