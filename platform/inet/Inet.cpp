@@ -30,7 +30,7 @@ constexpr int kMaxRedirects = 10;
 // buffer in one go held the loop for as long as the disk took to take 1 MiB, which is when a
 // new file's first blocks are allocated several frames.
 constexpr qint64 kSliceNs = 3'000'000;
-constexpr qint64 kChunkSize = 64 * 1024;
+constexpr qint64 kChunkSize = kSinkWriteMax;
 
 QString Seconds(int ms) {
     const int s = (ms + 999) / 1000;
@@ -51,6 +51,8 @@ class Transfer {
         QObject::connect(&timer_, &QTimer::timeout, &reply_, [this] { OnTimeout(); });
         more_.setSingleShot(true);
         QObject::connect(&more_, &QTimer::timeout, &reply_, [this] { WriteSlice(); });
+        // The sink outlives the reply's connections; this one goes with the transfer.
+        QObject::connect(&sink_, &QIODevice::bytesWritten, &more_, [this] { OnSinkProgress(); });
         QObject::connect(&reply_, &QNetworkReply::metaDataChanged, &reply_,
                          [this] { OnMetaData(); });
         // Slices are written only from the timer, one per turn of the loop: a readyRead
@@ -157,15 +159,28 @@ class Transfer {
         if (maxBytes_ >= 0 && length.isValid() && length.toLongLong() > maxBytes_) TooLarge();
     }
 
+    bool SinkIsBehind() const { return sink_.bytesToWrite() >= kSinkBacklog; }
+
+    // The sink caught up with part of what it was given: it may take more, or be done.
+    void OnSinkProgress() {
+        if (failure_ || !answered_) return;
+        timer_.start(timeouts_.stallMs); // no time-out while the sink makes progress
+        if (reply_.isOpen() && reply_.bytesAvailable() > 0 && !SinkIsBehind() &&
+            !more_.isActive()) {
+            more_.start(0);
+        }
+        QuitWhenDone();
+    }
+
     // Writes what has arrived for at most one slice; what is left is written on the next turn
-    // of the loop.
+    // of the loop, or once a sink that is behind has caught up.
     void WriteSlice() {
         if (failure_ || !reply_.isOpen()) return;
         Answered();
         QElapsedTimer spent;
         spent.start();
         bool written = false;
-        while (reply_.bytesAvailable() > 0) {
+        while (reply_.bytesAvailable() > 0 && !SinkIsBehind()) {
             if (written && spent.nsecsElapsed() >= kSliceNs) {
                 more_.start(0);
                 break;
@@ -204,13 +219,14 @@ class Transfer {
         return true;
     }
 
-    // The loop ends once the reply has finished and its body is written (or has failed); a
-    // finished reply with body left gets its next slice.
+    // The loop ends once the reply has finished and its body is written and taken in full by
+    // the sink (or has failed); a finished reply with body left gets its next slice.
     void QuitWhenDone() {
         if (!finished_ || !loop_) return;
-        if (failure_ || !reply_.isOpen() || reply_.bytesAvailable() == 0) {
+        const bool bodyLeft = reply_.isOpen() && reply_.bytesAvailable() > 0;
+        if (failure_ || (!bodyLeft && sink_.bytesToWrite() == 0)) {
             loop_->quit();
-        } else if (!more_.isActive()) {
+        } else if (bodyLeft && !SinkIsBehind() && !more_.isActive()) {
             more_.start(0);
         }
     }

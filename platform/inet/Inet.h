@@ -18,6 +18,13 @@ inline constexpr int icByteArray = 1;
 // No limit on the size of a body.
 inline constexpr qint64 kNoLimit = -1;
 
+// A sink that works behind its writes (hashing them on a thread of its own, say) says what it
+// still holds through bytesToWrite(), as a socket does. While it holds this much it is given
+// nothing more, until its bytesWritten() says it has caught up; so it must take this much plus
+// one write of at most kSinkWriteMax bytes without making its writer wait.
+inline constexpr qint64 kSinkBacklog = 4 * 1024 * 1024;
+inline constexpr qint64 kSinkWriteMax = 64 * 1024;
+
 // A failed fetch. Description() is the text the user reads. Abandoned() is true when the fetch
 // was cut off on purpose because the program is ending: nothing is shown to the user then.
 class InetError : public std::runtime_error {
@@ -54,9 +61,12 @@ class Inet : public QObject {
     bool StillExecuting() const { return reply_ != nullptr; }
 
     // Fetches url and writes its body into sink as it arrives (dataType must be icByteArray).
-    // Returns when the transfer has ended. Throws InetError on any failure: connection, HTTP
-    // error status (4xx, 5xx), a body cut short, a time-out, a body over maxBytes, a write error
-    // of the sink, or Abandon(). The sink may hold part of the body after a failure.
+    // Returns when the transfer has ended and the sink has taken every byte: a sink that works
+    // behind its writes and says so through bytesToWrite() and bytesWritten(), as a socket
+    // does, is fed only while it keeps up and waited for with the loop turning, never blocked
+    // on. Throws InetError on any failure: connection, HTTP error status (4xx, 5xx), a body cut
+    // short, a time-out, a body over maxBytes, a write error of the sink, or Abandon(). The
+    // sink may hold part of the body after a failure.
     void OpenURL(const QString& url, int dataType, QIODevice& sink, qint64 maxBytes = kNoLimit);
 
     // The same, returning the whole body; for small resources.

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -275,6 +276,78 @@ TEST(Inet, ASlowSinkDoesNotHoldUpTheTimers) {
         if (sink.ticksAtWrite[i] == sink.ticksAtWrite[i - 1]) ++writesWithoutATick;
     }
     EXPECT_EQ(writesWithoutATick, 0) << "of " << sink.ticksAtWrite.size() << " writes";
+}
+
+namespace {
+
+// A sink that works behind its writes, as one hashing on a thread of its own does: what it is
+// given waits in it until a timer of the loop takes up to `pace` bytes of it. It notes the most
+// it ever held and whether it was written to while it held the transfer's limit.
+class LaggingSink : public QIODevice {
+  public:
+    explicit LaggingSink(qint64 pace) : pace_(pace) {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        QObject::connect(&worker_, &QTimer::timeout, this, [this] {
+            const qint64 n = std::min(pace_, pending_);
+            if (n == 0) return;
+            pending_ -= n;
+            emit bytesWritten(n);
+        });
+        worker_.start(1);
+    }
+    QByteArray body;
+    qint64 mostHeld = 0;
+    int writesWhileBehind = 0;
+
+    bool isSequential() const override { return true; }
+    qint64 bytesToWrite() const override { return pending_; }
+
+  protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 n) override {
+        if (pending_ >= vex::inet::kSinkBacklog) ++writesWhileBehind;
+        body.append(data, n);
+        pending_ += n;
+        mostHeld = std::max(mostHeld, pending_);
+        return n;
+    }
+
+  private:
+    qint64 pace_;
+    qint64 pending_ = 0;
+    QTimer worker_;
+};
+
+} // namespace
+
+TEST(Inet, ASinkThatFallsBehindIsFedAsItCatchesUpAndWaitedFor) {
+    // The sink takes 256 KiB per millisecond at most, far slower than the loopback: the transfer
+    // must stop feeding it at the limit, go on once it has caught up, and return only when it
+    // holds nothing more, so a hash it computes covers the whole body. The loop keeps turning
+    // meanwhile: were the transfer to wait on the sink, the sink's own timer would never run
+    // and the fetch would hang.
+    FaultServer server;
+    const QByteArray body = vex::testing::PatternBytes(3 * vex::inet::kSinkBacklog + 12'345);
+    server.Route("/big", {.body = body});
+    // Slow enough to hold the transfer up, and fast enough to take all it holds at once.
+    for (const qint64 pace : {qint64{256 * 1024}, qint64{body.size()}}) {
+        SCOPED_TRACE(pace);
+        Inet inet;
+        inet.SetTimeouts({30'000, 30'000});
+        LaggingSink sink(pace);
+        bool executingWhileBehind = false;
+        QObject::connect(&sink, &QIODevice::bytesWritten, [&] {
+            if (sink.bytesToWrite() > 0) executingWhileBehind = inet.StillExecuting();
+        });
+        inet.OpenURL(server.Url("/big"), vex::inet::icByteArray, sink, vex::inet::kNoLimit);
+        EXPECT_TRUE(sink.body == body);
+        EXPECT_EQ(sink.bytesToWrite(), 0);
+        EXPECT_EQ(sink.writesWhileBehind, 0);
+        EXPECT_LE(sink.mostHeld, vex::inet::kSinkBacklog + vex::inet::kSinkWriteMax);
+        if (pace < body.size()) {
+            EXPECT_TRUE(executingWhileBehind);
+        }
+    }
 }
 
 TEST(Inet, ReturnsTheWholeBodyAsBytes) {

@@ -9,8 +9,10 @@
 #include "platform/signature/verify.h"
 
 #include <QBuffer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -268,6 +270,34 @@ TEST_F(SignatureTest, HashingSinkHashesOnlyWhatTheTargetTook) {
     HashingSink sink(target);
     EXPECT_EQ(sink.write("abc"), -1);
     EXPECT_EQ(sink.Final(), Hash({}));
+}
+
+TEST_F(SignatureTest, HashingSinkReportsWhatWaitsToBeHashedAsASocketDoes) {
+    // What a writer that must never wait relies on: bytesToWrite() counts what the hasher has
+    // still to do, and bytesWritten() arrives through the loop until that is nothing, adding up
+    // to every byte written.
+    const QByteArray content = vex::testing::PatternBytes(HashingSink::kMaxPending / 2 + 7, 5);
+    QByteArray written;
+    QBuffer target(&written);
+    target.open(QIODevice::WriteOnly);
+    HashingSink sink(target);
+    EXPECT_TRUE(sink.isSequential());
+    EXPECT_EQ(sink.bytesToWrite(), 0);
+    qint64 reported = 0;
+    QEventLoop loop;
+    QObject::connect(&sink, &QIODevice::bytesWritten, [&](qint64 n) {
+        reported += n;
+        if (sink.bytesToWrite() == 0) loop.quit();
+    });
+    ASSERT_EQ(sink.write(content), content.size());
+    EXPECT_LE(sink.bytesToWrite(), content.size());
+    QTimer::singleShot(10'000, &loop, [&] { loop.exit(1); });
+    if (reported < content.size()) {
+        EXPECT_EQ(loop.exec(), 0) << "no report that all was hashed";
+    }
+    EXPECT_EQ(reported, content.size());
+    EXPECT_EQ(sink.bytesToWrite(), 0);
+    EXPECT_EQ(sink.Final(), Hash(content));
 }
 
 TEST_F(SignatureTest, Blake2bOfNothingIsTheKnownValue) {
