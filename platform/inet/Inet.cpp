@@ -104,25 +104,25 @@ class Transfer {
         WriteAll();
         if (failure_) return;
         // A body cut short is described by what is missing, whatever error the cut produced.
-        const QVariant length = reply_.header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid() && length.toLongLong() > received_) {
+        const std::optional<qint64> length = AnnouncedLength();
+        if (length && *length > received_) {
             Fail(InetError::Kind::Transfer,
                  QStringLiteral("The connection to %1 was closed after %2 of %3 bytes")
                      .arg(url_.host())
                      .arg(received_)
-                     .arg(length.toLongLong()));
+                     .arg(*length));
             return;
         }
         if (reply_.error() != QNetworkReply::NoError) {
             Fail(InetError::Kind::Transfer, reply_.errorString());
             return;
         }
-        if (length.isValid() && length.toLongLong() != received_) {
+        if (length && *length != received_) {
             Fail(InetError::Kind::Transfer,
                  QStringLiteral("The connection to %1 was closed after %2 of %3 bytes")
                      .arg(url_.host())
                      .arg(received_)
-                     .arg(length.toLongLong()));
+                     .arg(*length));
         }
     }
 
@@ -155,8 +155,23 @@ class Transfer {
                                             : QStringLiteral("HTTP %1 %2").arg(status).arg(reason));
             return;
         }
-        const QVariant length = reply_.header(QNetworkRequest::ContentLengthHeader);
-        if (maxBytes_ >= 0 && length.isValid() && length.toLongLong() > maxBytes_) TooLarge();
+        const std::optional<qint64> length = AnnouncedLength();
+        if (maxBytes_ >= 0 && length && *length > maxBytes_) TooLarge();
+    }
+
+    // The length of the body the answer announced, if it did. Qt's own reading of the header
+    // cannot be used: when the headers of a redirect's answer reach this thread late, Qt adds
+    // the final answer's headers to them instead of replacing them, and the length of an empty
+    // redirect body followed by a 7-byte page reads "0, 7", which Qt takes for 0.
+    std::optional<qint64> AnnouncedLength() const {
+        // A body in chunked coding carries no length (and any length beside it means nothing).
+        if (reply_.rawHeader("Transfer-Encoding").toLower().contains("chunked")) return {};
+        const QByteArray raw = reply_.rawHeader("Content-Length");
+        if (raw.isEmpty()) return {};
+        bool ok = false;
+        const qint64 length = raw.mid(raw.lastIndexOf(',') + 1).trimmed().toLongLong(&ok);
+        if (!ok || length < 0) return {};
+        return length;
     }
 
     bool SinkIsBehind() const { return sink_.bytesToWrite() >= kSinkBacklog; }
