@@ -2,8 +2,8 @@
 # Runs every test: installs what is missing, checks the layout of the C++ files, builds with
 # warnings as errors, and runs CTest with a private X server for the window tests.
 #
-# With CI=true (CI sets it) it goes on with the fuzzing stage (scripts/fuzz.sh). The wall time
-# of each stage is printed at the end.
+# With CI=true (CI sets it) it goes on with the suite under the sanitizers (scripts/sanitize.sh)
+# and the fuzzing stage (scripts/fuzz.sh). The wall time of each stage is printed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,6 +33,7 @@ stage format scripts/check-format.sh
 stage build scripts/build.sh build -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 stage tests scripts/run-ctest.sh build
 if [ "${CI:-}" = true ]; then
+    stage sanitizers scripts/sanitize.sh
     stage fuzzing scripts/fuzz.sh
 fi
 report

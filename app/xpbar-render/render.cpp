@@ -7,6 +7,7 @@
 
 #include "platform/runtime/ReplacingFile.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 
@@ -84,12 +85,15 @@ QString SaveImage(const QImage& image, const QString& file) {
     // A link or device at the name is replaced by the new file, never written through.
     vex::runtime::ReplacingFile out(file);
     if (!out.open(QIODevice::WriteOnly)) return out.errorString();
-    if (!image.convertToFormat(QImage::Format_RGB888).save(&out, format) || !out.commit()) {
-        // The encoder can also fail without a write having failed.
-        return out.HasFailed()
-                   ? out.errorString()
-                   : QStringLiteral("Cannot write %1: the image could not be encoded").arg(file);
+    // Encoded in memory first: Qt's encoders leak their line buffer when a write to the file
+    // fails halfway (a full disk), and the file then gets one write whose failure we report.
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.convertToFormat(QImage::Format_RGB888).save(&buffer, format)) {
+        return QStringLiteral("Cannot write %1: the image could not be encoded").arg(file);
     }
+    if (out.write(encoded) != encoded.size() || !out.commit()) return out.errorString();
     return {};
 }
 
