@@ -34,6 +34,23 @@ template <typename Step> void IgnoringErrors(Step step) {
     }
 }
 
+// CLng without the library call, for the values a gradient step computes. Adding and taking
+// away 1.5 * 2^52 leaves the nearest integer, ties to even, in the default rounding mode, as
+// CLng rounds; it holds for magnitudes below 2^51. False for a value that far (or NaN): that
+// one goes through CLng, which also raises its error.
+constexpr double kRoundingBias = 6755399441055744.0; // 1.5 * 2^52
+constexpr double kQuickRoundLimit = 1073741824.0;    // 2^30: the result fits a Long
+
+bool RoundQuickly(double v, Long& result) {
+    if (!(v > -kQuickRoundLimit && v < kQuickRoundLimit)) return false;
+    result = static_cast<Long>((v + kRoundingBias) - kRoundingBias);
+    return true;
+}
+
+bool IsChannel(Long v) {
+    return v >= 0 && v <= kChannelMax;
+}
+
 } // namespace
 
 Long ResolveColor(Long color) {
@@ -134,12 +151,16 @@ bool XP_ProgressBar::DrawGradient(Long& lEndColor, Long& lStartcolor, Long X, Lo
     for (long long step = first; step <= last; ++step) {
         const Long i = static_cast<Long>(step);
         for (int c = 0; c < 3; ++c) {
-            IgnoringErrors([&] {
-                v[c] = CLng(static_cast<double>(end[c]) +
-                            static_cast<double>(delta[c]) * static_cast<double>(i));
-            });
+            const double exact = static_cast<double>(end[c]) +
+                                 static_cast<double>(delta[c]) * static_cast<double>(i);
+            if (!RoundQuickly(exact, v[c])) IgnoringErrors([&] { v[c] = CLng(exact); });
         }
-        IgnoringErrors([&] { color = ComposeRGB(v[0], v[1], v[2]); });
+        // Channels of 0..255 compose without any chance of overflow.
+        if (IsChannel(v[0]) && IsChannel(v[1]) && IsChannel(v[2])) {
+            color = v[0] | v[1] << 8 | v[2] << 16;
+        } else {
+            IgnoringErrors([&] { color = ComposeRGB(v[0], v[1], v[2]); });
+        }
         IgnoringErrors([&] {
             if (horizontal) {
                 const Long column = Add(X, i);

@@ -1,56 +1,62 @@
 #include "platform/gdi/column_batch.h"
 
+#include <algorithm>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 namespace gdi::detail {
 
+ColumnBatch g_columnBatch;
 bool g_columnsPending = false;
 
 namespace {
 
-struct ColumnBatch {
-    uchar* bits = nullptr;
-    qsizetype bytesPerLine = 0;
-    qint64 top = 0;
-    qint64 bottom = 0;
-    qint64 left = 0;
-    std::vector<QRgb> colors; // one per column, from `left` on
-};
-
-ColumnBatch& Batch() {
-    static ColumnBatch* batch = new ColumnBatch; // never destroyed, like the handle table
-    return *batch;
-}
+// Below this many columns a row is stored pixel by pixel: a call to memcpy per row costs more
+// than the few stores (the standing bars batch columns 2000 rows tall and a few wide).
+constexpr qint64 kNarrowBatch = 8;
 
 } // namespace
 
 void FlushColumnsSlow() {
-    ColumnBatch& b = Batch();
+    ColumnBatch& b = g_columnBatch;
     g_columnsPending = false;
-    const std::size_t bytes = b.colors.size() * sizeof(QRgb);
-    for (qint64 y = b.top; y < b.bottom; ++y) {
-        std::memcpy(b.bits + y * b.bytesPerLine + b.left * qint64(sizeof(QRgb)), b.colors.data(),
-                    bytes);
+    const qint64 count = b.count;
+    b.count = 0;
+    uchar* const bits = b.image->bits(); // detaches the image from any copy taken meanwhile
+    if (!bits) return;
+    const qsizetype bytesPerLine = b.image->bytesPerLine();
+    uchar* row = bits + b.top * bytesPerLine + b.left * qint64(sizeof(QRgb));
+    if (count <= kNarrowBatch) {
+        for (qint64 y = b.top; y < b.bottom; ++y, row += bytesPerLine) {
+            QRgb* p = reinterpret_cast<QRgb*>(row);
+            for (qint64 i = 0; i < count; ++i)
+                p[i] = b.colors[i];
+        }
+        return;
     }
-    b.colors.clear();
+    const std::size_t bytes = std::size_t(count) * sizeof(QRgb);
+    for (qint64 y = b.top; y < b.bottom; ++y, row += bytesPerLine)
+        std::memcpy(row, b.colors, bytes);
 }
 
-void BatchColumn(const Pixels& px, qint64 x, qint64 top, qint64 bottom, QRgb color) {
-    ColumnBatch& b = Batch();
-    if (g_columnsPending && (b.bits != px.bits || b.top != top || b.bottom != bottom ||
-                             x != b.left + qint64(b.colors.size()))) {
-        FlushColumnsSlow();
+void BatchColumnSlow(QImage* image, qint64 x, qint64 top, qint64 bottom, QRgb color) {
+    ColumnBatch& b = g_columnBatch;
+    FlushColumns();
+    if (b.capacity < image->width()) {
+        // A batch never holds more columns than its bitmap is wide.
+        const qint64 capacity = std::max<qint64>(image->width(), 256);
+        std::unique_ptr<QRgb[]> colors(new QRgb[std::size_t(capacity)]);
+        delete[] b.colors;
+        b.colors = colors.release();
+        b.capacity = capacity;
     }
-    if (!g_columnsPending) {
-        b.bits = px.bits;
-        b.bytesPerLine = px.bytesPerLine;
-        b.top = top;
-        b.bottom = bottom;
-        b.left = x;
-        g_columnsPending = true;
-    }
-    b.colors.push_back(color);
+    b.image = image;
+    b.top = top;
+    b.bottom = bottom;
+    b.left = x;
+    b.colors[0] = color;
+    b.count = 1;
+    g_columnsPending = true;
 }
 
 } // namespace gdi::detail

@@ -8,18 +8,43 @@
 
 #include "platform/gdi/table.h"
 
+#include <QImage>
 #include <QRgb>
 
 namespace gdi::detail {
 
-// Takes the column [top, bottom) at x (already clipped to the pixels) into the batch; a column
+struct ColumnBatch {
+    // The bitmap's image, not its pixels: they are asked for when the batch is written out, so
+    // that a copy someone took of the image in between keeps its own pixels.
+    QImage* image = nullptr;
+    qint64 top = 0;
+    qint64 bottom = 0;
+    qint64 left = 0;
+    qint64 count = 0;       // columns from `left` on
+    QRgb* colors = nullptr; // one per column; never freed, like the handle table
+    qint64 capacity = 0;
+};
+
+extern ColumnBatch g_columnBatch;
+extern bool g_columnsPending;
+
+void FlushColumnsSlow();
+void BatchColumnSlow(QImage* image, qint64 x, qint64 top, qint64 bottom, QRgb color);
+
+// Takes the column [top, bottom) at x (already clipped to the image) into the batch; a column
 // that does not continue the batch first writes the batch out and starts a new one.
-void BatchColumn(const Pixels& px, qint64 x, qint64 top, qint64 bottom, QRgb color);
+inline void BatchColumn(QImage* image, qint64 x, qint64 top, qint64 bottom, QRgb color) {
+    ColumnBatch& b = g_columnBatch;
+    if (g_columnsPending && b.image == image && b.top == top && b.bottom == bottom &&
+        x == b.left + b.count && b.count < b.capacity) {
+        b.colors[b.count++] = color;
+        return;
+    }
+    BatchColumnSlow(image, x, top, bottom, color);
+}
 
 // Writes out the batched columns, if any. Every entry point that reads or writes pixels, hands
 // them out, or changes which pixels a DC has calls this first.
-extern bool g_columnsPending;
-void FlushColumnsSlow();
 inline void FlushColumns() {
     if (g_columnsPending) FlushColumnsSlow();
 }

@@ -8,9 +8,7 @@
 // Handles are 32-bit values. 0 is never a valid handle. A bad handle (0, deleted, or of the
 // wrong kind) makes a call do nothing and report failure (0 / false), as GDI does.
 
-#include "platform/gdi/color.h"
-#include "platform/gdi/rect.h"
-#include "platform/runtime/types.h"
+#include "platform/gdi/types.h"
 
 #include <QFont>
 #include <QImage>
@@ -19,75 +17,6 @@
 #include <functional>
 
 namespace gdi {
-
-using vex::Long;
-
-using HGDIOBJ = Long;
-using HDC = Long;
-using HBITMAP = Long;
-using HBRUSH = Long;
-using HPEN = Long;
-using HFONT = Long;
-using HWND = Long;
-using COLORREF = Long; // 0x00BBGGRR
-using UINT = unsigned int;
-
-// Raster operations.
-inline constexpr Long SRCCOPY = 0x00CC0020;
-inline constexpr Long PATCOPY = 0x00F00021;
-
-// Background modes.
-inline constexpr int TRANSPARENT = 1;
-inline constexpr int OPAQUE = 2;
-
-// Pen styles.
-inline constexpr int PS_SOLID = 0;
-inline constexpr int PS_NULL = 5; // draws nothing; LineTo only moves the current position
-
-// Returned by SetBkColor and SetTextColor when the DC is bad.
-inline constexpr COLORREF CLR_INVALID = -1;
-
-// Hatch styles.
-inline constexpr int HS_HORIZONTAL = 0;
-inline constexpr int HS_VERTICAL = 1;
-inline constexpr int HS_FDIAGONAL = 2;
-inline constexpr int HS_BDIAGONAL = 3;
-inline constexpr int HS_CROSS = 4;
-inline constexpr int HS_DIAGCROSS = 5;
-
-// DrawTextA flags.
-inline constexpr UINT DT_SINGLELINE = 0x00000020;
-inline constexpr UINT DT_CALCRECT = 0x00000400;
-
-// DrawEdge edge types and flags.
-inline constexpr UINT BDR_RAISEDOUTER = 0x0001;
-inline constexpr UINT BDR_SUNKENOUTER = 0x0002;
-inline constexpr UINT BDR_RAISEDINNER = 0x0004;
-inline constexpr UINT BDR_SUNKENINNER = 0x0008;
-inline constexpr UINT EDGE_ETCHED = BDR_SUNKENOUTER | BDR_RAISEDINNER; // 6
-inline constexpr UINT EDGE_BUMP = BDR_RAISEDOUTER | BDR_SUNKENINNER;   // 9
-inline constexpr UINT BF_LEFT = 0x0001;
-inline constexpr UINT BF_TOP = 0x0002;
-inline constexpr UINT BF_RIGHT = 0x0004;
-inline constexpr UINT BF_BOTTOM = 0x0008;
-inline constexpr UINT BF_RECT = 0x000F;
-
-// System colour indices used by the program (GetSysColor).
-inline constexpr int COLOR_ACTIVECAPTION = 2;
-inline constexpr int COLOR_WINDOW = 5;
-inline constexpr int COLOR_WINDOWTEXT = 8;
-inline constexpr int COLOR_HIGHLIGHT = 13;
-inline constexpr int COLOR_HIGHLIGHTTEXT = 14;
-inline constexpr int COLOR_BTNFACE = 15;
-inline constexpr int COLOR_3DSHADOW = 16;
-inline constexpr int COLOR_BTNTEXT = 18;
-inline constexpr int COLOR_3DHIGHLIGHT = 20;
-inline constexpr int COLOR_3DDKSHADOW = 21;
-inline constexpr int COLOR_3DLIGHT = 22;
-
-inline constexpr COLORREF RGB(int r, int g, int b) {
-    return r + 256 * g + 65536 * b;
-}
 
 // --- Device contexts and objects --------------------------------------------------------------
 
@@ -101,10 +30,10 @@ HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height);
 // Selects a bitmap, pen, brush or font into a DC and returns the object of the same kind that
 // it replaces (a memory DC starts with a 1 x 1 stock bitmap selected; DCs start with the stock
 // black pen, white brush and default font). 0 on failure.
-HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj);
+inline HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj);
 // Deletes a pen, brush, bitmap or font. Fails for stock objects and for objects still selected
 // into a DC (they stay alive, as in GDI).
-bool DeleteObject(HGDIOBJ obj);
+inline bool DeleteObject(HGDIOBJ obj);
 bool DeleteDC(HDC hdc);
 
 HBRUSH CreateSolidBrush(COLORREF color);
@@ -112,14 +41,14 @@ HBRUSH CreateHatchBrush(int style, COLORREF color); // 0 for a style outside 0..
 HBRUSH CreatePatternBrush(HBITMAP bitmap);          // copies the bitmap's pixels
 // PS_SOLID or PS_NULL, width 0 or 1 (both one pixel); anything else fails (0) rather than
 // drawing something different.
-HPEN CreatePen(int style, int width, COLORREF color);
+inline HPEN CreatePen(int style, int width, COLORREF color);
 
 // --- Drawing ----------------------------------------------------------------------------------
 
 int FillRect(HDC hdc, const Rect& rc, HBRUSH brush);  // right/bottom excluded
 int FrameRect(HDC hdc, const Rect& rc, HBRUSH brush); // 1-pixel border inside rc
-bool MoveToEx(HDC hdc, int x, int y, Point* previous);
-bool LineTo(HDC hdc, int x, int y); // start pixel drawn, end pixel not
+inline bool MoveToEx(HDC hdc, int x, int y, Point* previous);
+inline bool LineTo(HDC hdc, int x, int y); // start pixel drawn, end pixel not
 bool SetPixelV(HDC hdc, int x, int y, COLORREF color);
 // PATCOPY only (other operations fail). A zero or negative extent paints nothing.
 bool PatBlt(HDC hdc, int x, int y, int width, int height, Long rop);
@@ -169,3 +98,7 @@ void FailNextCalls(const char* entry, int times = 1);
 void ClearFailures();
 
 } // namespace gdi
+
+// A gradient makes, selects, uses and deletes a pen for every pixel column, so those calls are
+// defined inline: their common case costs a few loads and stores.
+#include "platform/gdi/inline_calls.h"

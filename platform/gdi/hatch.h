@@ -5,6 +5,9 @@
 
 namespace gdi::detail {
 
+// A hatch repeats every eight pixels, across and down.
+inline constexpr int kHatchSize = 8;
+
 // One 8 x 8 hatch cell: byte y holds row y, bit x set where the hatch line passes.
 using HatchMask = std::array<std::uint8_t, 8>;
 

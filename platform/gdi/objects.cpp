@@ -29,7 +29,6 @@ void SetBitmapImage(DcState& dc, QImage* image) {
     dc.bitmapWidth = usable ? image->width() : 0;
     dc.bitmapHeight = usable ? image->height() : 0;
     dc.bitmapBytesPerLine = usable ? image->bytesPerLine() : 0;
-    dc.bitmapBits = usable ? image->bits() : nullptr;
 }
 
 HDC AddDC(DcKind kind, QImage* target) {
@@ -59,11 +58,6 @@ HBITMAP AddBitmap(QImage image) {
     return slot->handle;
 }
 
-DcState* FindDC(HDC hdc) {
-    Slot* slot = Table::instance().find(hdc, Kind::DC);
-    return slot ? slot->dc.get() : nullptr;
-}
-
 // Sets one of a DC's drawing attributes and returns the value it had, or `failure` for a bad DC.
 template <typename T>
 T ExchangeAttribute(const char* entry, HDC hdc, T DcState::*attribute, T value, T failure) {
@@ -73,11 +67,7 @@ T ExchangeAttribute(const char* entry, HDC hdc, T DcState::*attribute, T value, 
     return std::exchange(dc->*attribute, value);
 }
 
-void Release(Slot* slot) {
-    if (slot && !slot->stock && slot->selectCount > 0) --slot->selectCount;
-}
-
-void Release(HGDIOBJ obj) {
+void ReleaseHandle(HGDIOBJ obj) {
     Release(Table::instance().findAny(obj));
 }
 
@@ -173,19 +163,8 @@ HBRUSH CreatePatternBrush(HBITMAP bitmap) {
     return slot->handle;
 }
 
-HPEN CreatePen(int style, int width, COLORREF color) {
-    if (ShouldFail("CreatePen")) return 0;
-    // Only what the layer can draw faithfully: solid or null pens one pixel wide (width 0
-    // means one pixel in GDI). Anything else fails rather than drawing something else.
-    if ((style != PS_SOLID && style != PS_NULL) || width < 0 || width > 1) return 0;
-    Slot* slot = Table::instance().add(Kind::Pen);
-    if (!slot) return 0;
-    slot->style = style;
-    slot->color = color;
-    return slot->handle;
-}
-
-HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
+// The common case (a pen) is inline in inline_calls.h.
+HGDIOBJ detail::SelectObjectFull(HDC hdc, HGDIOBJ obj) {
     if (ShouldFail("SelectObject")) return 0;
     DcState* dc = FindDC(hdc);
     Slot* slot = Table::instance().findAny(obj);
@@ -219,7 +198,7 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
         Release(dc->penSlot);
         dc->penSlot = slot;
     } else {
-        Release(previous);
+        ReleaseHandle(previous);
     }
     if (!slot->stock) ++slot->selectCount;
     *current = obj;
@@ -227,7 +206,7 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
     return previous;
 }
 
-bool DeleteObject(HGDIOBJ obj) {
+bool detail::DeleteObjectFull(HGDIOBJ obj) {
     if (ShouldFail("DeleteObject")) return false;
     Slot* slot = Table::instance().findAny(obj);
     if (!slot || slot->stock || slot->selectCount > 0) return false;
@@ -247,7 +226,7 @@ bool DeleteDC(HDC hdc) {
     FlushColumns();
     const DcState& dc = *slot->dc;
     for (HGDIOBJ obj : {dc.pen, dc.brush, dc.font, dc.bitmap})
-        Release(obj);
+        ReleaseHandle(obj);
     Table::instance().remove(slot);
     return true;
 }
@@ -263,15 +242,6 @@ COLORREF SetBkColor(HDC hdc, COLORREF color) {
 
 COLORREF SetTextColor(HDC hdc, COLORREF color) {
     return ExchangeAttribute("SetTextColor", hdc, &DcState::textColor, color, CLR_INVALID);
-}
-
-bool MoveToEx(HDC hdc, int x, int y, Point* previous) {
-    if (ShouldFail("MoveToEx")) return false;
-    DcState* dc = FindDC(hdc);
-    if (!dc) return false;
-    if (previous) *previous = dc->position;
-    dc->position = Point{x, y};
-    return true;
 }
 
 HWND RegisterWindow(std::function<QSize()> clientSize) {

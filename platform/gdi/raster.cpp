@@ -6,6 +6,7 @@
 #include "platform/gdi/column_batch.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/hatch.h"
+#include "platform/gdi/pixel_runs.h"
 #include "platform/gdi/table.h"
 
 #include <algorithm>
@@ -42,8 +43,21 @@ Span Clip(const Pixels& px, qint64 left, qint64 top, qint64 right, qint64 bottom
 }
 
 void FillSpan(const Pixels& px, const Span& s, QRgb color) {
+    FillRuns(px.row(s.top) + s.left, px.bytesPerLine, s.bottom - s.top, s.right - s.left, color);
+}
+
+// Rows of a pattern that repeats every `period` rows: from the period's second round on, a
+// row is a copy of the one `period` rows above it, which holds the same stretch of pattern.
+template <typename DrawRow>
+void PaintRepeatingRows(const Pixels& px, const Span& s, qint64 period, DrawRow drawRow) {
+    const qint64 width = s.right - s.left;
     for (qint64 y = s.top; y < s.bottom; ++y) {
-        std::fill_n(px.row(y) + s.left, s.right - s.left, color);
+        QRgb* run = px.row(y) + s.left;
+        if (y - s.top >= period) {
+            std::memcpy(run, px.row(y - period) + s.left, std::size_t(width) * sizeof(QRgb));
+        } else {
+            drawRow(y, run, width);
+        }
     }
 }
 
@@ -59,16 +73,22 @@ void PaintWithBrush(const Pixels& px, const DcState& dc, const Slot& brush, cons
         const HatchMask& mask = HatchMaskFor(brush.style);
         const QRgb fg = ToQRgb(brush.color);
         const QRgb bg = ToQRgb(dc.bkColor);
-        const bool opaque = dc.bkMode == OPAQUE;
+        if (dc.bkMode == OPAQUE) {
+            // Every pixel is written, so a row is one period of eight pixels repeated.
+            PaintRepeatingRows(px, s, qint64(kHatchSize), [&](qint64 y, QRgb* run, qint64 width) {
+                const unsigned rowBits = mask[y & 7];
+                const qint64 period = std::min<qint64>(width, kHatchSize);
+                for (qint64 i = 0; i < period; ++i)
+                    run[i] = (rowBits >> ((s.left + i) & 7)) & 1u ? fg : bg;
+                RepeatRun(run, period, width);
+            });
+            return;
+        }
         for (qint64 y = s.top; y < s.bottom; ++y) {
             QRgb* row = px.row(y);
             const unsigned rowBits = mask[y & 7];
             for (qint64 x = s.left; x < s.right; ++x) {
-                if ((rowBits >> (x & 7)) & 1u) {
-                    row[x] = fg;
-                } else if (opaque) {
-                    row[x] = bg;
-                }
+                if ((rowBits >> (x & 7)) & 1u) row[x] = fg;
             }
         }
         return;
@@ -77,17 +97,18 @@ void PaintWithBrush(const Pixels& px, const DcState& dc, const Slot& brush, cons
         const QImage& tile = *brush.image;
         const qint64 tw = tile.width();
         const qint64 th = tile.height();
-        // The tile column is carried along instead of divided out per pixel.
         const qint64 firstColumn = s.left % tw;
-        for (qint64 y = s.top; y < s.bottom; ++y) {
-            QRgb* row = px.row(y);
+        PaintRepeatingRows(px, s, th, [&](qint64 y, QRgb* run, qint64 width) {
             const auto* src = reinterpret_cast<const QRgb*>(tile.constScanLine(int(y % th)));
+            // One tile width, then copies of it.
+            const qint64 period = std::min(width, tw);
             qint64 column = firstColumn;
-            for (qint64 x = s.left; x < s.right; ++x) {
-                row[x] = src[column] | 0xFF000000u;
+            for (qint64 i = 0; i < period; ++i) {
+                run[i] = src[column] | 0xFF000000u;
                 if (++column == tw) column = 0;
             }
-        }
+            RepeatRun(run, period, width);
+        });
         return;
     }
     }
@@ -161,7 +182,7 @@ void DrawLinePixels(const Pixels& px, qint64 x0, qint64 y0, qint64 x1, qint64 y1
         const qint64 from = sx > 0 ? x0 : x1 + 1; // the end pixel is left out either way
         const qint64 to = sx > 0 ? x1 : x0 + 1;
         const Span s = {std::max<qint64>(from, 0), y0, std::min<qint64>(to, w), y0 + 1};
-        if (!s.empty()) std::fill_n(px.row(y0) + s.left, s.right - s.left, color);
+        if (!s.empty()) FillRun(px.row(y0) + s.left, s.right - s.left, color);
         return;
     }
     if (dx == 0) { // one column
@@ -236,7 +257,8 @@ int FrameRect(HDC hdc, const Rect& rc, HBRUSH brush) {
     return 1;
 }
 
-bool LineTo(HDC hdc, int x, int y) {
+// The common case (a column on a memory DC) is inline in inline_calls.h.
+bool detail::LineToFull(HDC hdc, int x, int y) {
     if (ShouldFail("LineTo")) return false;
     Slot* slot = Table::instance().find(hdc, Kind::DC);
     if (!slot) return false;
@@ -252,7 +274,7 @@ bool LineTo(HDC hdc, int x, int y) {
         // A column, end pixel excluded whichever way it runs.
         const qint64 top = std::max<qint64>(from.y < y ? from.y : qint64(y) + 1, 0);
         const qint64 bottom = std::min<qint64>(from.y < y ? y : qint64(from.y) + 1, px.height);
-        if (top < bottom) BatchColumn(px, x, top, bottom, ToQRgb(pen->color));
+        if (top < bottom) BatchColumn(dc.bitmapImage, x, top, bottom, ToQRgb(pen->color));
         return true;
     }
     FlushColumns();

@@ -5,17 +5,6 @@
 
 namespace gdi::detail {
 
-namespace {
-
-constexpr std::uint16_t kMaxGeneration = 0x7FFF; // keeps every handle a positive Long
-
-Long MakeHandle(std::uint16_t generation, std::size_t index) {
-    return static_cast<Long>((static_cast<std::uint32_t>(generation) << 16) |
-                             static_cast<std::uint32_t>(index));
-}
-
-} // namespace
-
 Table* Table::instance_ = nullptr;
 
 Table::Table() {
@@ -40,58 +29,39 @@ Table::Table() {
     stockBitmap_ = bitmap->handle;
 }
 
-Slot* Table::add(Kind kind) {
-    std::size_t index;
-    if (freeCount_ > kMinFreeSlots || (count_ == kMaxSlots && freeCount_ > 0)) {
-        index = free_[freeHead_];
-        freeHead_ = (freeHead_ + 1) % kMaxSlots;
-        --freeCount_;
-    } else if (count_ < kMaxSlots) {
-        index = count_++;
+std::size_t Table::newIndex() {
+    if (count_ < kMaxSlots) {
+        const std::size_t index = count_++;
         auto& chunk = chunks_[index >> kChunkBits];
         if (!chunk) chunk = std::make_unique<Slot[]>(kChunkSize);
         chunk[index & (kChunkSize - 1)].generation = 1;
-    } else {
-        return nullptr; // every slot is in use: the process has exhausted its handles
+        return index;
     }
-    Slot& slot = chunks_[index >> kChunkBits][index & (kChunkSize - 1)];
-    slot.handle = MakeHandle(slot.generation, index);
-    slot.kind = kind;
-    slot.stock = false;
-    slot.selectCount = 0;
-    slot.color = 0;
-    slot.style = 0;
-    slot.brushKind = BrushKind::Solid;
-    if (kind != Kind::Window) ++live_;
-    return &slot;
+    if (freeCount_ == 0) return kNoIndex; // every slot is in use: the handles are exhausted
+    const std::size_t index = free_[freeHead_];
+    freeHead_ = (freeHead_ + 1) % kMaxSlots;
+    --freeCount_;
+    return index;
 }
 
-void Table::remove(Slot* slot) {
-    if (!slot || slot->kind == Kind::Free) return;
-    const auto index = static_cast<std::uint32_t>(slot->handle) & 0xFFFFu;
-    if (slot->kind != Kind::Window && !slot->stock) --live_;
-    slot->handle = 0;
-    switch (slot->kind) { // only what the kind can hold: a pen's slot is one cache line
+void Table::releaseResources(Slot& slot) {
+    switch (slot.kind) {
     case Kind::Bitmap:
     case Kind::Brush:
-        slot->image.reset();
+        slot.image.reset();
         break;
     case Kind::Font:
-        slot->font.reset();
+        slot.font.reset();
         break;
     case Kind::DC:
-        slot->dc.reset();
+        slot.dc.reset();
         break;
     case Kind::Window:
-        slot->clientSize.reset();
+        slot.clientSize.reset();
         break;
     default:
         break;
     }
-    slot->kind = Kind::Free;
-    slot->generation = slot->generation >= kMaxGeneration ? 1 : slot->generation + 1;
-    free_[(freeHead_ + freeCount_) % kMaxSlots] = static_cast<std::uint16_t>(index);
-    ++freeCount_;
 }
 
 // --- Fault injection ------------------------------------------------------------------------

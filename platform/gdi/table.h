@@ -7,7 +7,7 @@
 // and one compare: the progress bar creates and deletes a pen per pixel column, so this path has
 // to be cheap.
 
-#include "platform/gdi/gdi.h"
+#include "platform/gdi/types.h"
 
 #include <QFont>
 #include <QImage>
@@ -34,8 +34,7 @@ struct DcState {
     int bitmapWidth = 0;
     int bitmapHeight = 0;
     qsizetype bitmapBytesPerLine = 0;
-    uchar* bitmapBits = nullptr; // refreshed whenever someone shares the image (see below)
-    Slot* penSlot = nullptr;     // the slot of `pen`: selected objects cannot be deleted
+    Slot* penSlot = nullptr; // the slot of `pen`: selected objects cannot be deleted
     HPEN pen = 0;
     HBRUSH brush = 0;
     HFONT font = 0;
@@ -85,8 +84,39 @@ class Table {
     }
 
     // A fresh slot of the given kind, or null when the table is full.
-    Slot* add(Kind kind);
-    void remove(Slot* slot);
+    Slot* add(Kind kind) {
+        std::size_t index;
+        if (freeCount_ > kMinFreeSlots) {
+            index = free_[freeHead_];
+            freeHead_ = (freeHead_ + 1) % kMaxSlots;
+            --freeCount_;
+        } else {
+            index = newIndex();
+            if (index == kNoIndex) return nullptr;
+        }
+        Slot& slot = chunks_[index >> kChunkBits][index & (kChunkSize - 1)];
+        slot.handle = MakeHandle(slot.generation, index);
+        slot.kind = kind;
+        slot.stock = false;
+        slot.selectCount = 0;
+        slot.color = 0;
+        slot.style = 0;
+        slot.brushKind = BrushKind::Solid;
+        if (kind != Kind::Window) ++live_;
+        return &slot;
+    }
+
+    void remove(Slot* slot) {
+        if (!slot || slot->kind == Kind::Free) return;
+        const auto index = static_cast<std::uint32_t>(slot->handle) & 0xFFFFu;
+        if (slot->kind != Kind::Window && !slot->stock) --live_;
+        slot->handle = 0;
+        if (slot->kind != Kind::Pen) releaseResources(*slot); // a pen holds nothing
+        slot->kind = Kind::Free;
+        slot->generation = slot->generation >= kMaxGeneration ? 1 : slot->generation + 1;
+        free_[(freeHead_ + freeCount_) % kMaxSlots] = static_cast<std::uint16_t>(index);
+        ++freeCount_;
+    }
 
     int liveCount() const { return live_; }
 
@@ -102,6 +132,18 @@ class Table {
     static constexpr std::size_t kMinFreeSlots = 256;
     static constexpr std::size_t kChunkBits = 8;
     static constexpr std::size_t kChunkSize = std::size_t(1) << kChunkBits;
+    static constexpr std::size_t kNoIndex = kMaxSlots;
+    static constexpr std::uint16_t kMaxGeneration = 0x7FFF; // keeps every handle a positive Long
+
+    static Long MakeHandle(std::uint16_t generation, std::size_t index) {
+        return static_cast<Long>((static_cast<std::uint32_t>(generation) << 16) |
+                                 static_cast<std::uint32_t>(index));
+    }
+    // A slot never used before, or the oldest free one once all have been used; kNoIndex when
+    // every slot is in use.
+    std::size_t newIndex();
+    // Frees what a bitmap, brush, font, DC or window holds.
+    static void releaseResources(Slot& slot);
 
     static Table* instance_;
 
@@ -143,14 +185,14 @@ struct Pixels {
     QRgb* row(qint64 y) const { return reinterpret_cast<QRgb*>(bits + y * bytesPerLine); }
 };
 
-// A memory DC's bitmap is the layer's own, so its geometry and pixels are known; only when
-// someone holds a copy of the image (it is then no longer detached) is it detached again before
-// a write. A caller's image may change between calls and is asked every time.
+// A memory DC's bitmap is the layer's own, so its geometry is known. Its pixels are asked for
+// on every write all the same: QImage::bits() detaches the image from any copy someone took (a
+// painter or a caller's copy of ImageOfDC), and the pixels may have moved since. A caller's
+// image may change between calls and is asked every time.
 inline Pixels WritablePixelsOf(DcState& dc) {
     if (dc.kind == DcKind::Memory) {
         if (!dc.bitmapImage || dc.bitmapWidth <= 0) return {};
-        if (!dc.bitmapImage->isDetached()) dc.bitmapBits = dc.bitmapImage->bits();
-        return {dc.bitmapBits, dc.bitmapBytesPerLine, dc.bitmapWidth, dc.bitmapHeight};
+        return {dc.bitmapImage->bits(), dc.bitmapBytesPerLine, dc.bitmapWidth, dc.bitmapHeight};
     }
     QImage* image = PixelsOf(dc);
     if (!image) return {};

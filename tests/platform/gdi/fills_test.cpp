@@ -4,6 +4,8 @@
 
 #include <QPainter>
 
+#include <string>
+
 #include <gtest/gtest.h>
 
 namespace gdi::test {
@@ -209,6 +211,76 @@ TEST(CreateHatchBrush, MatchesQtsHatchPatterns) {
         FillRect(canvas.dc(), Rect{0, 0, 16, 16}, hatch);
         DeleteObject(hatch);
         EXPECT_EQ(canvas.Picture(kLegend), PictureOf(expected, kLegend));
+    }
+}
+
+// Fills many periods wide and tall, starting and ending part-way through a period, against
+// what QPainter paints with the same pattern anchored at the origin: rows and runs are built
+// from copies of earlier ones, and a copy taken from the wrong place shows up here.
+struct LargeFillCase {
+    const char* name;
+    Rect rc;
+};
+
+const LargeFillCase kLargeFills[] = {
+    {"from_the_origin", {0, 0, 61, 37}},
+    {"odd_start_partial_end", {3, 5, 58, 34}},
+    {"one_row", {5, 11, 60, 12}},
+    {"one_column", {7, 2, 8, 35}},
+    {"narrower_than_a_period", {9, 1, 14, 36}},
+};
+
+QImage FilledByQt(const QBrush& brush, const Rect& rc) {
+    QImage image(61, 37, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.fillRect(QRect(rc.left, rc.top, rc.width(), rc.height()), brush);
+    return image;
+}
+
+TEST(CreateHatchBrush, LargeFillsMatchQtAtAnyOffset) {
+    const Qt::BrushStyle qtStyles[] = {Qt::HorPattern,   Qt::VerPattern,   Qt::FDiagPattern,
+                                       Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
+    for (const LargeFillCase& c : kLargeFills) {
+        for (int style = HS_HORIZONTAL; style <= HS_DIAGCROSS; ++style) {
+            SCOPED_TRACE(std::string(c.name) + " style " + std::to_string(style));
+            QImage expected(61, 37, QImage::Format_RGB32);
+            expected.fill(Qt::white);
+            {
+                QPainter painter(&expected);
+                const QRect area(c.rc.left, c.rc.top, c.rc.width(), c.rc.height());
+                painter.fillRect(area, Qt::yellow); // the background colour between the lines
+                painter.fillRect(area, QBrush(Qt::blue, qtStyles[style]));
+            }
+            Canvas canvas(61, 37);
+            SetBkColor(canvas.dc(), kYellow);
+            const HBRUSH hatch = CreateHatchBrush(style, kBlue);
+            FillRect(canvas.dc(), c.rc, hatch);
+            DeleteObject(hatch);
+            EXPECT_EQ(canvas.Picture(kLegend), PictureOf(expected, kLegend));
+        }
+    }
+}
+
+TEST(CreatePatternBrush, LargeFillsMatchQtAtAnyOffset) {
+    const Legend legend = {{kWhite, '.'}, {kBlack, '#'}, {kRed, 'r'},
+                           {kGreen, 'g'}, {kBlue, 'b'},  {kYellow, 'y'}};
+    const char* const tiles[] = {"\nr", "\nrg\nby", "\nrgb#y\nbyrg.\n#.rgb", R"(
+rgby#rgby#rgby#rgby#rgby#rgby#rgby#rgby#rgby#rgby#rgby#rgby#rgby#rgby#
+gby#rgby#rgby#rgby#rgby#rgby#rgby#rgby#rgby#rgby#rgby#rgby#rgby#rgby#r)"};
+    for (const LargeFillCase& c : kLargeFills) {
+        for (const char* tilePicture : tiles) {
+            const QImage tile = ImageOf(tilePicture, legend);
+            SCOPED_TRACE(std::string(c.name) + " tile " + std::to_string(tile.width()) + "x" +
+                         std::to_string(tile.height()));
+            const HBITMAP bitmap = CreateBitmapFromImage(tile);
+            const HBRUSH pattern = CreatePatternBrush(bitmap);
+            DeleteObject(bitmap);
+            Canvas canvas(61, 37);
+            FillRect(canvas.dc(), c.rc, pattern);
+            DeleteObject(pattern);
+            EXPECT_EQ(canvas.Picture(legend), PictureOf(FilledByQt(QBrush(tile), c.rc), legend));
+        }
     }
 }
 

@@ -295,5 +295,39 @@ rrb...)");
     }
 }
 
+// A copy of a memory DC's image taken through ImageOfDC is a value of its own: whatever is
+// drawn afterwards, batched columns and lines after text included, lands in the DC's bitmap
+// and leaves the copy as it was.
+TEST(LineTo, ACopyOfTheBitmapKeepsItsPixels) {
+    MemoryCanvas c;
+    c.Line(0, 0, 0, 4, kRed);
+    const QImage before = *ImageOfDC(c.dc());
+    c.Line(1, 0, 1, 4, kBlue); // a column batched while the copy shares the pixels
+    c.Line(2, 0, 2, 4, kBlue);
+    const QImage middle = *ImageOfDC(c.dc());
+    // Text draws through a painter, which gives the bitmap new pixels of its own; the lines
+    // after it must go there, not into the copy.
+    SetBkMode(c.dc(), TRANSPARENT);
+    Rect rc{5, 0, 6, 1};
+    DrawTextA(c.dc(), " ", 1, &rc, DT_SINGLELINE);
+    c.Line(3, 0, 3, 4, kGreen);
+    c.Line(0, 1, 5, 1, kBlack);
+    EXPECT_EQ(PictureOf(before, kLegend), R"(
+r.....
+r.....
+r.....
+r.....)");
+    EXPECT_EQ(PictureOf(middle, kLegend), R"(
+rbb...
+rbb...
+rbb...
+rbb...)");
+    EXPECT_EQ(c.Picture(), R"(
+rbbg..
+#####.
+rbbg..
+rbbg..)");
+}
+
 } // namespace
 } // namespace gdi::test
