@@ -21,6 +21,11 @@ namespace {
 // Tries before giving up on finding a free temporary name; a clash is already unlikely once.
 constexpr int kNameAttempts = 100;
 
+// Written data is handed to the disk in pieces of this size as it comes, so that the sync in
+// commit() finds little left to wait for: syncing a whole large download at the end held the
+// caller (the window's event loop) for most of a second.
+constexpr qint64 kWritebackStep = 2 * 1024 * 1024;
+
 QByteArray TemporaryNameBeside(const QString& path) {
     const QFileInfo info(path);
     const QString name = QStringLiteral("%1/.%2.%3.part")
@@ -75,6 +80,8 @@ bool ReplacingFile::open(OpenMode mode) {
         // the umask as for any new file.
         fd_ = ::open(tempPath_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_);
         if (fd_ >= 0) {
+            written_ = 0;
+            handedToDisk_ = 0;
             Pending().Add(tempPath_);
             return QIODevice::open(mode | Unbuffered);
         }
@@ -102,6 +109,13 @@ qint64 ReplacingFile::writeData(const char* data, qint64 size) {
             return -1;
         }
         done += n;
+    }
+    written_ += done;
+    if (written_ - handedToDisk_ >= kWritebackStep) {
+        // Starts the writeback without waiting for it; only a hint, commit()'s sync still
+        // reports whatever the disk refuses.
+        ::sync_file_range(fd_, handedToDisk_, written_ - handedToDisk_, SYNC_FILE_RANGE_WRITE);
+        handedToDisk_ = written_;
     }
     return done;
 }

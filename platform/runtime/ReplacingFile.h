@@ -54,6 +54,8 @@ class ReplacingFile : public QIODevice {
     QByteArray tempPath_; // in the local encoding, as the system calls take it
     int fd_ = -1;
     bool failed_ = false;
+    qint64 written_ = 0;      // bytes in the temporary file
+    qint64 handedToDisk_ = 0; // of which the disk was asked to start writing
 };
 
 } // namespace vex::runtime
