@@ -1,4 +1,5 @@
 // vexbrindle: checks the update server for a newer Drixa Billing and downloads it.
+#include "app/vexbrindle/console/TerminalText.h"
 #include "app/vexbrindle/front_ends.h"
 
 #include "platform/runtime/program.h"
@@ -55,10 +56,11 @@ int main(int argc, char** argv) {
             std::printf("vexbrindle %s\n", qPrintable(vex::runtime::OwnVersionText()));
             return 0;
         } else {
+            // Shown escaped: a pasted argument may carry terminal control sequences.
             std::fprintf(stderr,
                          "vexbrindle: unknown option '%s'\nTry 'vexbrindle --help' for more "
                          "information.\n",
-                         argv[i]);
+                         qPrintable(ForTerminal(QString::fromLocal8Bit(argv[i]))));
             return 2;
         }
     }

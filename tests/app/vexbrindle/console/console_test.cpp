@@ -95,6 +95,11 @@ TEST(ConsoleOptions, HelpVersionAndUnknownOptions) {
         {"--version not the build's version", {"--version"}, 0, "vexbrindle 1.0.0\n", ""},
         {"unknown option ignored", {"--bogus"}, 2, "", "unknown option '--bogus'"},
         {"stray argument ignored", {"--console", "extra"}, 2, "", "unknown option 'extra'"},
+        {"escape codes of an unknown option reach the terminal",
+         {"--\x1b]0;owned\x07"},
+         2,
+         "",
+         "unknown option '--\\x1B]0;owned\\x07'"},
     };
     Installation app;
     for (const Case& c : cases) {
