@@ -2,6 +2,7 @@
 #include "progressbar/StdFont.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vex {
 
@@ -25,12 +26,16 @@ QFont StdFont::ToQFont() const {
 
 // The handle follows the attributes: a changed attribute gives a new handle at the next call.
 gdi::HFONT StdFont::hFont() {
-    const QFont wanted = ToQFont();
-    if (handle_ != 0 && handleFont_ == wanted) return handle_;
+    Attributes wanted = CurrentAttributes();
+    if (handle_ != 0 && handleAttributes_ == wanted) return handle_;
     if (handle_ != 0) gdi::DeleteObject(handle_);
-    handle_ = gdi::CreateFontFromQFont(wanted);
-    handleFont_ = wanted;
+    handle_ = gdi::CreateFontFromQFont(ToQFont());
+    handleAttributes_ = std::move(wanted);
     return handle_;
+}
+
+StdFont::Attributes StdFont::CurrentAttributes() const {
+    return {Name, Size, Weight, Italic, Underline, Strikethrough};
 }
 
 } // namespace vex

@@ -30,8 +30,21 @@ class StdFont {
     gdi::HFONT hFont();
 
   private:
+    // What ToQFont depends on. Comparing these is what tells whether the handle still fits;
+    // building a QFont to compare costs more than the text drawn with it.
+    struct Attributes {
+        QString name;
+        double size = 0;
+        int weight = 0;
+        bool italic = false;
+        bool underline = false;
+        bool strikethrough = false;
+        friend bool operator==(const Attributes&, const Attributes&) = default;
+    };
+    Attributes CurrentAttributes() const;
+
     gdi::HFONT handle_ = 0;
-    QFont handleFont_;
+    Attributes handleAttributes_; // those the handle was made from
 };
 
 } // namespace vex

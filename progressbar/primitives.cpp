@@ -47,8 +47,31 @@ bool RoundQuickly(double v, Long& result) {
     return true;
 }
 
-bool IsChannel(Long v) {
-    return v >= 0 && v <= kChannelMax;
+// A channel of one gradient step: `previous` stays when CLng raises its error. The error
+// paths are kept out of the loop, which then keeps its values in registers.
+[[gnu::noinline]] Long RoundChannelSlowly(double exact, Long previous) {
+    IgnoringErrors([&] { previous = CLng(exact); });
+    return previous;
+}
+
+Long RoundChannel(double exact, Long previous) {
+    Long rounded;
+    return RoundQuickly(exact, rounded) ? rounded : RoundChannelSlowly(exact, previous);
+}
+
+// The colour of one gradient step: `previous` stays when composing it overflows.
+[[gnu::noinline]] Long ComposeSlowly(Long red, Long green, Long blue, Long previous) {
+    IgnoringErrors([&] { previous = ComposeRGB(red, green, blue); });
+    return previous;
+}
+
+Long ComposeChannels(Long red, Long green, Long blue, Long previous) {
+    const auto isChannel = [](Long v) { return v >= 0 && v <= kChannelMax; };
+    // Channels of 0..255 compose without any chance of overflow.
+    if (isChannel(red) && isChannel(green) && isChannel(blue)) {
+        return red | green << 8 | blue << 16;
+    }
+    return ComposeSlowly(red, green, blue, previous);
 }
 
 } // namespace
@@ -146,28 +169,25 @@ bool XP_ProgressBar::DrawGradient(Long& lEndColor, Long& lStartcolor, Long X, Lo
     const long long first = std::max<long long>(0, -origin);
     const long long last = std::min<long long>(span, extent - 1 - origin);
 
-    std::array<Long, 3> v{0, 0, 0};
+    const double endOf[3] = {end[0], end[1], end[2]};
+    const double deltaOf[3] = {delta[0], delta[1], delta[2]};
+    Long red = 0, green = 0, blue = 0;
     Long color = 0;
     for (long long step = first; step <= last; ++step) {
         const Long i = static_cast<Long>(step);
-        for (int c = 0; c < 3; ++c) {
-            const double exact = static_cast<double>(end[c]) +
-                                 static_cast<double>(delta[c]) * static_cast<double>(i);
-            if (!RoundQuickly(exact, v[c])) IgnoringErrors([&] { v[c] = CLng(exact); });
-        }
-        // Channels of 0..255 compose without any chance of overflow.
-        if (IsChannel(v[0]) && IsChannel(v[1]) && IsChannel(v[2])) {
-            color = v[0] | v[1] << 8 | v[2] << 16;
-        } else {
-            IgnoringErrors([&] { color = ComposeRGB(v[0], v[1], v[2]); });
-        }
+        const double at = static_cast<double>(i);
+        red = RoundChannel(endOf[0] + deltaOf[0] * at, red);
+        green = RoundChannel(endOf[1] + deltaOf[1] * at, green);
+        blue = RoundChannel(endOf[2] + deltaOf[2] * at, blue);
+        color = ComposeChannels(red, green, blue, color);
+        // A line whose coordinate overflows is skipped.
+        Long moved;
+        if (__builtin_add_overflow(horizontal ? X : Y, i, &moved)) continue;
         IgnoringErrors([&] {
             if (horizontal) {
-                const Long column = Add(X, i);
-                DrawLine(column, Y, column, Y2, hDc, color);
+                DrawLine(moved, Y, moved, Y2, hDc, color);
             } else {
-                const Long row = Add(Y, i);
-                DrawLine(X, row, X2, row, hDc, color);
+                DrawLine(X, moved, X2, moved, hDc, color);
             }
         });
     }

@@ -18,8 +18,10 @@ namespace gdi {
 // When the selection fails (a bad DC or object) nothing is selected back.
 class SelectedObject {
   public:
-    SelectedObject(HDC hdc, HGDIOBJ obj) : hdc_(hdc), previous_(SelectObject(hdc, obj)) {}
-    ~SelectedObject() {
+    // Inline like SelectObject: a gradient selects and restores a pen per pixel column.
+    [[gnu::always_inline]] SelectedObject(HDC hdc, HGDIOBJ obj)
+        : hdc_(hdc), previous_(SelectObject(hdc, obj)) {}
+    [[gnu::always_inline]] ~SelectedObject() {
         if (previous_ != 0) SelectObject(hdc_, previous_);
     }
     SelectedObject(const SelectedObject&) = delete;
