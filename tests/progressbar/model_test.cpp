@@ -309,5 +309,35 @@ TEST(Lifecycle, GrowingFromNothingGetsASurface) {
     EXPECT_EQ(a.bUseMemDC(), kTrue);
 }
 
+// The font handle is made once and kept while the attributes stay; a change of any attribute
+// the font is made from gives a new handle at the next call.
+TEST(StdFont, HandleIsRemadeWhenAnAttributeChanges) {
+    struct Change {
+        const char* name;
+        std::function<void(StdFont&)> apply;
+    };
+    const Change changes[] = {
+        {"name", [](StdFont& f) { f.Name = QStringLiteral("Serif"); }},
+        {"size", [](StdFont& f) { f.Size = 12; }},
+        {"weight", [](StdFont& f) { f.Weight = 700; }},
+        {"italic", [](StdFont& f) { f.Italic = true; }},
+        {"underline", [](StdFont& f) { f.Underline = true; }},
+        {"strikethrough", [](StdFont& f) { f.Strikethrough = true; }},
+    };
+    for (const Change& c : changes) {
+        SCOPED_TRACE(c.name);
+        StdFont font;
+        const gdi::HFONT first = font.hFont();
+        ASSERT_NE(first, 0);
+        EXPECT_EQ(font.hFont(), first);
+        c.apply(font);
+        const gdi::HFONT second = font.hFont();
+        EXPECT_NE(second, 0);
+        EXPECT_NE(second, first);
+        EXPECT_EQ(font.hFont(), second);
+        EXPECT_FALSE(gdi::DeleteObject(first)) << "the old handle is deleted with the change";
+    }
+}
+
 } // namespace
 } // namespace vex
