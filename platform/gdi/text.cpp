@@ -26,9 +26,9 @@ QFont FontOf(const DcState& dc) {
 
 // Text that the cached layout draws exactly as QPainter::drawText does: no control characters,
 // which drawText and a text layout treat differently.
-bool IsPlainLine(const QString& text) {
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
+bool IsPlainLine(QLatin1StringView text) {
+    for (const char ch : text) {
+        const auto u = static_cast<unsigned char>(ch);
         if (u < 0x20 || (u >= 0x7F && u < 0xA0)) return false;
     }
     return true;
@@ -50,13 +50,12 @@ int DrawTextA(HDC hdc, const char* text, int length, Rect* rc, UINT format) {
         return 0;
     }
     DcState& dc = *slot->dc;
-    const QString str =
-        QString::fromLatin1(text, length == -1 ? qsizetype(std::strlen(text)) : length);
+    const QLatin1StringView str(text, length == -1 ? qsizetype(std::strlen(text)) : length);
     const QFont font = FontOf(dc);
     QImage* image = PixelsOf(dc);
     const bool draw = !(format & DT_CALCRECT) && image;
     const bool plain = IsPlainLine(str);
-    const ShapedLine& line = ShapeLine(font, image, str, draw && plain);
+    ShapedLine& line = ShapeLine(font, image, str, draw && plain);
     const int width = line.width;
     const int height = line.height;
 
@@ -75,10 +74,19 @@ int DrawTextA(HDC hdc, const char* text, int length, Rect* rc, UINT format) {
     const qint64 bottom = std::min<qint64>(rc->bottom, image->height());
     if (right <= left || bottom <= top) return height;
     const QRect clip(int(left), int(top), int(right - left), int(bottom - top));
+    // rc->top < bottom here, so the baseline stays in range.
+    const QPoint baseline(rc->left, rc->top + line.ascent);
+    const bool opaque = dc.bkMode == OPAQUE;
+
+    // Glyphs that cannot reach the clip are not drawn at all, and a line whose ink stays inside
+    // the clip needs no clip: both leave every pixel as drawing the whole line clipped does.
+    const GlyphSelection glyphs =
+        plain ? line.Select(image->format(), baseline, clip) : GlyphSelection{};
+    if (glyphs.byGlyphs && glyphs.count == 0 && !opaque) return height;
 
     QPainter painter(image);
-    painter.setClipRect(clip);
-    if (dc.bkMode == OPAQUE) {
+    if (!glyphs.byGlyphs || !glyphs.insideClip) painter.setClipRect(clip);
+    if (opaque) {
         // The text cell, in 64 bits until it is clipped: rc may lie anywhere in the 32-bit range.
         const qint64 cellLeft = std::max<qint64>(rc->left, left);
         const qint64 cellTop = std::max<qint64>(rc->top, top);
@@ -90,13 +98,15 @@ int DrawTextA(HDC hdc, const char* text, int length, Rect* rc, UINT format) {
                              QColor(ToQRgb(dc.bkColor)));
         }
     }
-    painter.setFont(font);
     painter.setPen(QColor(ToQRgb(dc.textColor)));
-    const QPointF baseline(rc->left, qreal(rc->top) + line.ascent);
-    if (plain) {
+    if (glyphs.byGlyphs) {
+        line.DrawSelected(painter, baseline);
+    } else if (plain) {
+        painter.setFont(font);
         line.Draw(painter, baseline);
     } else {
-        painter.drawText(baseline, str);
+        painter.setFont(font);
+        painter.drawText(baseline, QString(str));
     }
     return height;
 }

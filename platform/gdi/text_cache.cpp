@@ -1,10 +1,12 @@
 #include "platform/gdi/text_cache.h"
 
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHash>
 #include <QPainter>
 #include <QTextLine>
 
+#include <algorithm>
 #include <limits>
 #include <tuple>
 
@@ -36,6 +38,105 @@ QHash<Key, ShapedLine>& Lines() {
     return *lines;
 }
 
+// The entry of the last call. A caller that keeps its font object measures and draws the same
+// text call after call; comparing the font's shared data finds that entry without resolving
+// and hashing the font. The copies held here keep that data alive and unchanged (a QFont
+// detaches before it changes while shared), so equal data pointers mean equal fonts.
+struct LastLine {
+    QFont font;
+    QFont application; // what the font's unset attributes come from
+    int dotsPerMeterX = 0;
+    int dotsPerMeterY = 0;
+    QString text;
+    ShapedLine* entry = nullptr; // valid until the next insertion, which replaces it
+};
+
+LastLine& Last() {
+    static auto* last = new LastLine;
+    return *last;
+}
+
+// Ink that may reach anywhere: the glyph is always drawn, and always with the clip.
+const QRect kUnbounded(-(1 << 28), -(1 << 28), 1 << 29, 1 << 29);
+
+// The box of the pixels of `image` that differ from `ground`, or an empty rectangle.
+QRect Changed(const QImage& image, quint32 ground) {
+    int left = image.width(), top = image.height(), right = -1, bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const quint32*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (row[x] == ground) continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+// Where each glyph leaves ink on an image of `format`, found by drawing it alone, light on
+// dark and dark on light (a faint edge may vanish into one of them but not into both). The
+// baseline stays on whole pixels, as every draw puts it, so the glyph masks are the ones every
+// draw uses. A margin of a pixel is kept all round.
+void FindInk(ShapedLine& line, QImage::Format format) {
+    const int pad = std::max(line.height, 8);
+    QImage scratch(line.width + 2 * pad, line.height + 2 * pad, format);
+    const QPoint baseline(pad, pad + line.ascent);
+    const QRect inside = scratch.rect().adjusted(1, 1, -1, -1);
+    for (ShapedLine::Run& run : line.runs) {
+        run.ink.assign(run.indexes.size(), QRect());
+        for (size_t i = 0; i < run.indexes.size(); ++i) {
+            QRect ink;
+            for (const auto& [ground, pen] :
+                 {std::pair(Qt::black, Qt::white), std::pair(Qt::white, Qt::black)}) {
+                scratch.fill(ground);
+                const quint32 groundWord = *reinterpret_cast<const quint32*>(scratch.constBits());
+                QGlyphRun glyph = run.glyphs;
+                glyph.setRawData(&run.indexes[i], &run.positions[i], 1);
+                {
+                    QPainter painter(&scratch);
+                    painter.setPen(pen);
+                    painter.drawGlyphRun(baseline, glyph);
+                }
+                ink |= Changed(scratch, groundWord);
+            }
+            if (ink.isEmpty()) continue;
+            run.ink[i] = inside.contains(ink) ? ink.adjusted(-1, -1, 1, 1).translated(-baseline)
+                                              : kUnbounded;
+        }
+    }
+    line.inkFormat = format;
+}
+
+void MakeRuns(ShapedLine& line, const QFont& resolved) {
+    line.runsMade = true;
+    // Decorations are drawn along every glyph of the line; such lines are drawn whole.
+    line.drawnWhole = resolved.underline() || resolved.overline() || resolved.strikeOut();
+    if (line.drawnWhole || line.layout->lineCount() != 1) {
+        line.drawnWhole = true;
+        return;
+    }
+    const qreal lineAscent = line.layout->lineAt(0).ascent();
+    for (const QGlyphRun& glyphs : line.layout->glyphRuns()) {
+        ShapedLine::Run run;
+        run.glyphs = glyphs;
+        const QList<quint32> indexes = glyphs.glyphIndexes();
+        const QList<QPointF> positions = glyphs.positions();
+        if (indexes.size() != positions.size()) {
+            line.drawnWhole = true;
+            line.runs.clear();
+            return;
+        }
+        run.indexes.assign(indexes.begin(), indexes.end());
+        for (const QPointF& p : positions)
+            run.positions.emplace_back(p.x(), p.y() - lineAscent);
+        run.glyphs.setGlyphIndexes({});
+        run.glyphs.setPositions({});
+        line.runs.push_back(std::move(run));
+    }
+}
+
 } // namespace
 
 void ShapedLine::Draw(QPainter& painter, const QPointF& baseline) const {
@@ -43,34 +144,83 @@ void ShapedLine::Draw(QPainter& painter, const QPointF& baseline) const {
     layout->draw(&painter, QPointF(baseline.x(), baseline.y() - line.ascent()));
 }
 
-const ShapedLine& ShapeLine(const QFont& font, const QImage* device, const QString& text,
-                            bool forDrawing) {
-    auto& lines = Lines();
+GlyphSelection ShapedLine::Select(QImage::Format format, const QPoint& baseline,
+                                  const QRect& clip) {
+    GlyphSelection selection;
+    if (!layout || drawnWhole) return selection;
+    if (inkFormat != format) FindInk(*this, format);
+    selection.byGlyphs = true;
+    const QRect reach = clip.translated(-baseline); // the clip seen from the baseline's start
+    for (Run& run : runs) {
+        run.pickedIndexes.clear();
+        run.pickedPositions.clear();
+        for (size_t i = 0; i < run.indexes.size(); ++i) {
+            const QRect& ink = run.ink[i];
+            if (ink.isEmpty() || !ink.intersects(reach)) continue;
+            run.pickedIndexes.push_back(run.indexes[i]);
+            run.pickedPositions.push_back(run.positions[i]);
+            selection.insideClip = selection.insideClip && reach.contains(ink);
+        }
+        selection.count += int(run.pickedIndexes.size());
+    }
+    return selection;
+}
+
+void ShapedLine::DrawSelected(QPainter& painter, const QPoint& baseline) {
+    for (Run& run : runs) {
+        if (run.pickedIndexes.empty()) continue;
+        run.glyphs.setRawData(run.pickedIndexes.data(), run.pickedPositions.data(),
+                              int(run.pickedIndexes.size()));
+        painter.drawGlyphRun(baseline, run.glyphs);
+    }
+}
+
+ShapedLine& ShapeLine(const QFont& font, const QImage* device, QLatin1StringView text,
+                      bool forDrawing) {
+    const int dotsPerMeterX = device ? device->dotsPerMeterX() : 0;
+    const int dotsPerMeterY = device ? device->dotsPerMeterY() : 0;
+    LastLine& last = Last();
     // QPainter::setFont fills in what the font leaves unset (antialiasing, say) from the
     // application's font; the layout must draw with the same font.
-    const QFont resolved = font.resolve(QFont());
-    Key key{font, resolved, device ? device->dotsPerMeterX() : 0,
-            device ? device->dotsPerMeterY() : 0, text};
-    auto it = lines.find(key);
-    if (it == lines.end()) {
-        if (lines.size() >= kMaxLines) lines.clear();
-        // Measured on the device that will be drawn on, so that both use the same resolution.
-        const QFontMetrics metrics = device ? QFontMetrics(font, device) : QFontMetrics(font);
-        ShapedLine entry;
-        entry.width = metrics.horizontalAdvance(text);
-        entry.height = metrics.height();
-        entry.ascent = metrics.ascent();
-        it = lines.insert(key, std::move(entry));
+    const QFont application = QGuiApplication::font();
+    ShapedLine* found = nullptr;
+    if (last.entry && font.isCopyOf(last.font) && font.resolveMask() == last.font.resolveMask() &&
+        application.isCopyOf(last.application) &&
+        application.resolveMask() == last.application.resolveMask() &&
+        dotsPerMeterX == last.dotsPerMeterX && dotsPerMeterY == last.dotsPerMeterY &&
+        last.text == text) {
+        found = last.entry;
     }
-    ShapedLine& entry = it.value();
+    if (!found) {
+        auto& lines = Lines();
+        const QFont resolved = font.resolve(QFont());
+        Key key{font, resolved, dotsPerMeterX, dotsPerMeterY, QString(text)};
+        auto it = lines.find(key);
+        if (it == lines.end()) {
+            if (lines.size() >= kMaxLines) lines.clear();
+            // Measured on the device that will be drawn on, so that both use the same resolution.
+            const QFontMetrics metrics = device ? QFontMetrics(font, device) : QFontMetrics(font);
+            ShapedLine entry;
+            entry.width = metrics.horizontalAdvance(key.text);
+            entry.height = metrics.height();
+            entry.ascent = metrics.ascent();
+            it = lines.insert(key, std::move(entry));
+        }
+        found = &it.value();
+        last = {font, application, dotsPerMeterX, dotsPerMeterY, key.text, found};
+    }
+    ShapedLine& entry = *found;
     if (forDrawing && !entry.layout) {
-        auto layout = std::make_shared<QTextLayout>(text, resolved, const_cast<QImage*>(device));
+        const QFont resolved = font.resolve(QFont());
+        auto layout =
+            std::make_shared<QTextLayout>(QString(text), resolved, const_cast<QImage*>(device));
         layout->setCacheEnabled(true);
         layout->beginLayout();
         QTextLine line = layout->createLine();
         if (line.isValid()) line.setLineWidth(std::numeric_limits<int>::max() / 256);
         layout->endLayout();
         entry.layout = std::move(layout);
+        MakeRuns(entry, resolved);
     }
     return entry;
 }

@@ -189,8 +189,47 @@ TEST(DrawTextA, RectanglesAtTheEndsOfTheRangeDrawNothingAndDoNotOverflow) {
     EXPECT_EQ(InkBox(canvas.image(), kWhite).right, 0);
 }
 
+// Backgrounds for the pixel comparisons: ink blends with what lies under it, so a glyph drawn
+// wrongly (or twice, or not at all) shows on every one of them, not only on white.
+enum class Ground { White, Gradient, Stripes, Black };
+
+void PaintGround(QImage& image, Ground ground) {
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            QRgb p = qRgb(255, 255, 255);
+            switch (ground) {
+            case Ground::White:
+                break;
+            case Ground::Gradient:
+                p = qRgb(x * 255 / image.width(), 90 + y, 255 - x * 2);
+                break;
+            case Ground::Stripes:
+                p = (x / 3 + y / 2) % 2 ? qRgb(20, 40, 200) : qRgb(240, 230, 10);
+                break;
+            case Ground::Black:
+                p = qRgb(0, 0, 0);
+                break;
+            }
+            image.setPixel(x, y, p);
+        }
+    }
+}
+
+// What a painter draws for `text` with the top left of the line at `rc`'s corner, clipped to
+// `rc` and the image.
+void PaintText(QImage& image, const QFont& font, const char* text, const Rect& rc, COLORREF ink) {
+    QPainter painter(&image);
+    painter.setClipRect(QRect(QPoint(std::max<Long>(rc.left, 0), std::max<Long>(rc.top, 0)),
+                              QPoint(rc.right - 1, rc.bottom - 1)));
+    painter.setFont(font);
+    painter.setPen(QColor(BgrColor(ink).ToQRgb()));
+    painter.drawText(QPointF(rc.left, rc.top + QFontMetrics(font, &image).ascent()),
+                     QString::fromLatin1(text));
+}
+
 // Lines are shaped once and kept: what is drawn from the kept line, the first time and every
-// time after, must be what QPainter::drawText draws, to the pixel.
+// time after, must be what QPainter::drawText draws, to the pixel, on any background and
+// wherever the rectangle cuts the line.
 TEST(DrawTextA, DrawsTheSamePixelsAsQPainterEveryTime) {
     struct Case {
         const char* text;
@@ -198,7 +237,14 @@ TEST(DrawTextA, DrawsTheSamePixelsAsQPainterEveryTime) {
         bool bold;
         Rect rc;
         COLORREF ink;
+        Ground ground = Ground::White;
+        const char* family = "DejaVu Sans";
+        bool italic = false;
+        bool underline = false;
     };
+    // Only a regular face: bold and italic are made up from it, and reach further than the
+    // regular outlines.
+    const char* oneFace = "DejaVu Math TeX Gyre";
     const Case cases[] = {
         {"45 %", 16, false, {5, 3, 90, 40}, kBlack},
         {"100 %", 11, false, {0, 0, 90, 40}, kBlue},
@@ -206,24 +252,34 @@ TEST(DrawTextA, DrawsTheSamePixelsAsQPainterEveryTime) {
         {"Searching..", 12, false, {7, 9, 30, 20}, kBlack},     // clipped by the rectangle
         {"99 %", 17, true, {60, 20, 90, 40}, RGB(10, 200, 90)}, // runs off the image
         {"\xE9t\xE9 \xB5", 15, false, {1, 1, 90, 40}, kBlack},
+        // The standing bar's centring: most of the line lies left of the image.
+        {"Searching..", 12, false, {-40, 11, 22, 40}, kBlack, Ground::Gradient},
+        {"Searching..", 12, false, {-40, 11, 22, 40}, kYellow, Ground::Black},
+        {"Searching..", 12, false, {-33, 0, 17, 40}, kBlack, Ground::Stripes},
+        // Edges through the middle of glyphs, and a cut through the ascenders.
+        {"MMMM", 16, false, {5, 3, 23, 40}, RGB(200, 30, 60), Ground::Stripes},
+        {"WAVAW", 18, true, {-7, 3, 37, 40}, kBlack, Ground::Gradient},
+        {"Wolf 88 %", 16, false, {2, 2, 80, 9}, kBlue, Ground::Gradient},
+        {"fff jjj", 20, false, {-6, 5, 29, 40}, kBlack, Ground::Stripes, "DejaVu Sans", true},
+        {"MWMW", 22, true, {-9, 4, 41, 40}, kBlack, Ground::Stripes, oneFace, true},
+        {"MWMW", 22, true, {4, 4, 19, 40}, kWhite, Ground::Black, oneFace, true},
+        // An underline runs under every glyph, drawn or not.
+        {"45 %", 14, false, {-12, 3, 20, 40}, kBlack, Ground::Gradient, "DejaVu Sans", false, true},
     };
     for (const Case& c : cases) {
-        QFont font = TestFont(c.pixelSize);
+        QFont font(c.family);
+        font.setPixelSize(c.pixelSize);
         font.setBold(c.bold);
+        font.setItalic(c.italic);
+        font.setUnderline(c.underline);
         QImage expected(90, 40, QImage::Format_RGB32);
-        expected.fill(qRgb(255, 255, 255));
-        {
-            QPainter painter(&expected);
-            painter.setClipRect(
-                QRect(QPoint(std::max<Long>(c.rc.left, 0), std::max<Long>(c.rc.top, 0)),
-                      QPoint(c.rc.right - 1, c.rc.bottom - 1)));
-            painter.setFont(font);
-            painter.setPen(QColor(BgrColor(c.ink).ToQRgb()));
-            painter.drawText(QPointF(c.rc.left, c.rc.top + QFontMetrics(font, &expected).ascent()),
-                             QString::fromLatin1(c.text));
-        }
+        PaintGround(expected, c.ground);
+        const QImage ground = expected;
+        PaintText(expected, font, c.text, c.rc, c.ink);
+        ASSERT_NE(expected, ground) << c.text << ": the case must draw something";
         for (int round = 0; round < 3; ++round) {
             Canvas canvas(90, 40);
+            canvas.image() = ground;
             const HFONT hfont = CreateFontFromQFont(font); // a new handle every time
             const HGDIOBJ old = SelectObject(canvas.dc(), hfont);
             SetBkMode(canvas.dc(), TRANSPARENT);
@@ -235,6 +291,88 @@ TEST(DrawTextA, DrawsTheSamePixelsAsQPainterEveryTime) {
             ASSERT_EQ(canvas.image(), expected) << c.text << " round " << round;
         }
     }
+}
+
+// Glyph masks and blending depend on the pixel format; every 32-bit format draws what a
+// painter does.
+TEST(DrawTextA, DrawsTheSamePixelsAsQPainterInEveryPixelFormat) {
+    const QFont font = TestFont(12);
+    const HFONT hfont = CreateFontFromQFont(font);
+    for (const auto format : {QImage::Format_ARGB32_Premultiplied, QImage::Format_ARGB32,
+                              QImage::Format_RGBA8888, QImage::Format_RGB32}) {
+        for (const Rect& at : {Rect{-20, 3, 30, 40}, Rect{3, 3, 60, 40}}) {
+            QImage expected(60, 30, format);
+            PaintGround(expected, Ground::Gradient);
+            QImage image = expected;
+            PaintText(expected, font, "Searching..", at, kRed);
+            const HDC dc = CreateDCForImage(&image);
+            const HGDIOBJ old = SelectObject(dc, hfont);
+            SetBkMode(dc, TRANSPARENT);
+            SetTextColor(dc, kRed);
+            Rect rc = at;
+            DrawTextA(dc, "Searching..", -1, &rc, DT_SINGLELINE);
+            SelectObject(dc, old);
+            DeleteDC(dc);
+            EXPECT_EQ(image, expected) << "format " << format << " at " << at.left;
+        }
+    }
+    DeleteObject(hfont);
+}
+
+// The control keeps one font handle while its attributes stay and measures and draws the same
+// text with it paint after paint; whatever else changes between calls must still be followed.
+TEST(DrawTextA, TheSameHandleFollowsTextDeviceAndApplicationFont) {
+    const QFont appFont = QGuiApplication::font();
+    QFont pointFont("DejaVu Sans");
+    pointFont.setPointSize(10); // pixels depend on the device's resolution
+    const HFONT hfont = CreateFontFromQFont(pointFont);
+    QImage screenLike(120, 40, QImage::Format_RGB32);
+    QImage fine(120, 40, QImage::Format_RGB32);
+    fine.setDotsPerMeterX(fine.dotsPerMeterX() * 2);
+    fine.setDotsPerMeterY(fine.dotsPerMeterY() * 2);
+
+    const auto drawn = [&](QImage& image, const char* text) {
+        image.fill(qRgb(255, 255, 255));
+        const HDC dc = CreateDCForImage(&image);
+        const HGDIOBJ old = SelectObject(dc, hfont);
+        SetBkMode(dc, TRANSPARENT);
+        Rect measured{0, 0, 0, 0};
+        DrawTextA(dc, text, -1, &measured, DT_CALCRECT);
+        Rect rc{2, 2, 120, 40};
+        DrawTextA(dc, text, -1, &rc, DT_SINGLELINE);
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        return std::pair(measured, image);
+    };
+    const auto painted = [&](const QImage& like, const char* text) {
+        QImage image(like.size(), like.format());
+        image.setDotsPerMeterX(like.dotsPerMeterX());
+        image.setDotsPerMeterY(like.dotsPerMeterY());
+        image.fill(qRgb(255, 255, 255));
+        const QFontMetrics metrics(pointFont, &image);
+        {
+            QPainter painter(&image);
+            painter.setClipRect(QRect(2, 2, 118, 38));
+            painter.setFont(pointFont);
+            painter.setPen(Qt::black);
+            painter.drawText(QPointF(2, 2 + metrics.ascent()), text);
+        }
+        return std::pair(Rect{0, 0, metrics.horizontalAdvance(text), metrics.height()}, image);
+    };
+
+    EXPECT_EQ(drawn(screenLike, "45 %"), painted(screenLike, "45 %"));
+    EXPECT_EQ(drawn(screenLike, "46 %"), painted(screenLike, "46 %")) << "another text";
+    EXPECT_EQ(drawn(fine, "46 %"), painted(fine, "46 %")) << "another resolution";
+    EXPECT_EQ(drawn(screenLike, "46 %"), painted(screenLike, "46 %")) << "back again";
+    for (const auto strategy : {QFont::NoAntialias, QFont::PreferAntialias}) {
+        QFont app = appFont;
+        app.setStyleStrategy(strategy);
+        QGuiApplication::setFont(app);
+        EXPECT_EQ(drawn(screenLike, "46 %"), painted(screenLike, "46 %"))
+            << "application font with style strategy " << strategy;
+    }
+    QGuiApplication::setFont(appFont);
+    DeleteObject(hfont);
 }
 
 // A font leaves attributes unset that a painter takes from the application's font; the kept
