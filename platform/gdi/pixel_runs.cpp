@@ -57,6 +57,12 @@ void FillRun(QRgb* run, qint64 count, QRgb color) {
 }
 
 void FillRuns(QRgb* run, qsizetype bytesPerLine, qint64 rows, qint64 count, QRgb color) {
+    // Whole rows of an image without padding are one run: a standing bar's rows are too narrow
+    // for the vector loop, together they are not.
+    if (rows > 1 && bytesPerLine == qsizetype(count * qint64(sizeof(QRgb)))) {
+        FillRun(run, count * rows, color);
+        return;
+    }
     if (count < kNarrowRun) {
         for (; rows > 0; --rows, run = NextRow(run, bytesPerLine)) {
             for (qint64 i = 0; i < count; ++i)

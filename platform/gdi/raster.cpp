@@ -334,6 +334,11 @@ bool BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int
     const uchar* sbits = s.pixels.bits;
     const qsizetype dbpl = d.pixels.bytesPerLine;
     const qsizetype sbpl = s.pixels.bytesPerLine;
+    if (dbpl == sbpl && dbpl == qsizetype(w * 4)) {
+        // Whole rows without padding on both sides: one block.
+        std::memmove(dbits + dy * dbpl, sbits + sy * sbpl, size_t(h) * size_t(dbpl));
+        return true;
+    }
     const bool bottomUp = same && dy > sy; // overlapping copy within one image
     for (qint64 i = 0; i < h; ++i) {
         const qint64 row = bottomUp ? h - 1 - i : i;

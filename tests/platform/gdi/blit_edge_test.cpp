@@ -92,6 +92,22 @@ TEST(BitBlt, OverlappingCopyWithinOneSurface) {
     EXPECT_EQ(PictureOf(*ImageOfDC(surface.dc()), kLegend), "\nrrgby\nr....\nb....");
 }
 
+// Rows as wide as both images are copied as one block; the overlap must still come out as if
+// copied row by row.
+TEST(BitBlt, WholeRowsCopyAsOneBlockAlsoWhenOverlapping) {
+    const MemorySurface down(ImageOf("rgb\nby#\n...\n...", kLegend));
+    ASSERT_TRUE(BitBlt(down.dc(), 0, 1, 3, 3, down.dc(), 0, 0, SRCCOPY));
+    EXPECT_EQ(PictureOf(*ImageOfDC(down.dc()), kLegend), "\nrgb\nrgb\nby#\n...");
+
+    const MemorySurface up(ImageOf("...\nrgb\nby#\n.#.", kLegend));
+    ASSERT_TRUE(BitBlt(up.dc(), 0, 0, 3, 3, up.dc(), 0, 1, SRCCOPY));
+    EXPECT_EQ(PictureOf(*ImageOfDC(up.dc()), kLegend), "\nrgb\nby#\n.#.\n.#.");
+
+    const MemorySurface target(ImageOf("...\n...\n...", kLegend));
+    ASSERT_TRUE(BitBlt(target.dc(), 0, 1, 3, 5, up.dc(), 0, 0, SRCCOPY));
+    EXPECT_EQ(PictureOf(*ImageOfDC(target.dc()), kLegend), "\n...\nrgb\nby#");
+}
+
 TEST(BitBlt, FailsWithoutSourcePixelsOrWithAnotherOperation) {
     const HDC screen = CreateDCA("DISPLAY", "", "", nullptr);
     const HDC freshMemory = CreateCompatibleDC(screen);
