@@ -26,6 +26,12 @@ void FlushColumnsSlow() {
     if (!bits) return;
     const qsizetype bytesPerLine = b.image->bytesPerLine();
     uchar* row = bits + b.top * bytesPerLine + b.left * qint64(sizeof(QRgb));
+    if (count == 1) { // one line down the bar, its border say
+        const QRgb color = b.colors[0];
+        for (qint64 y = b.top; y < b.bottom; ++y, row += bytesPerLine)
+            *reinterpret_cast<QRgb*>(row) = color;
+        return;
+    }
     if (count <= kNarrowBatch) {
         for (qint64 y = b.top; y < b.bottom; ++y, row += bytesPerLine) {
             QRgb* p = reinterpret_cast<QRgb*>(row);

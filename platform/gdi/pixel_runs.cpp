@@ -63,6 +63,11 @@ void FillRuns(QRgb* run, qsizetype bytesPerLine, qint64 rows, qint64 count, QRgb
         FillRun(run, count * rows, color);
         return;
     }
+    if (count == 1) { // a frame's side, a line down a standing bar
+        for (; rows > 0; --rows, run = NextRow(run, bytesPerLine))
+            *run = color;
+        return;
+    }
     if (count < kNarrowRun) {
         for (; rows > 0; --rows, run = NextRow(run, bytesPerLine)) {
             for (qint64 i = 0; i < count; ++i)
