@@ -76,9 +76,8 @@ Long ComposeChannels(Long red, Long green, Long blue, Long previous) {
 
 } // namespace
 
-Long ResolveColor(Long color) {
-    if ((color & kSystemColorBit) != 0) return gdi::GetSysColor(color & ~kSystemColorBit);
-    return color;
+Long ResolveSystemColor(Long color) {
+    return gdi::GetSysColor(color & ~kSystemColorBit);
 }
 
 Long LightenColor(Long color, Long amount) {

@@ -9,8 +9,11 @@ namespace vex {
 // and deletes its own brush and leaves the DC with the objects it had.
 
 // A system-colour code (bit 31 set) becomes the RGB that colour has now; any other value
-// comes back unchanged.
-Long ResolveColor(Long color);
+// comes back unchanged. Inline: every gradient line resolves its colour.
+Long ResolveSystemColor(Long color);
+inline Long ResolveColor(Long color) {
+    return color < 0 ? ResolveSystemColor(color) : color; // bit 31 is the sign bit
+}
 // Moves every channel towards 255 by `amount` (0 = unchanged, 255 = white).
 Long LightenColor(Long color, Long amount);
 // Weighted mix: `weightA` 255 gives a, 0 gives b.
