@@ -15,6 +15,29 @@ namespace {
 // than the few stores (the standing bars batch columns 2000 rows tall and a few wide).
 constexpr qint64 kNarrowBatch = 8;
 
+// `rows` rows of N batched colours. N is fixed at compile time, so each row is a few stores
+// of colours kept in registers.
+template <int N>
+void StoreNarrowRows(uchar* row, qsizetype bytesPerLine, qint64 rows, const QRgb* colors) {
+    QRgb run[N];
+    std::memcpy(run, colors, sizeof(run));
+    for (; rows > 0; --rows, row += bytesPerLine)
+        std::memcpy(row, run, sizeof(run));
+}
+
+using NarrowStore = void (*)(uchar*, qsizetype, qint64, const QRgb*);
+constexpr NarrowStore kNarrowStores[kNarrowBatch + 1] = {
+    nullptr,
+    StoreNarrowRows<1>,
+    StoreNarrowRows<2>,
+    StoreNarrowRows<3>,
+    StoreNarrowRows<4>,
+    StoreNarrowRows<5>,
+    StoreNarrowRows<6>,
+    StoreNarrowRows<7>,
+    StoreNarrowRows<8>,
+};
+
 } // namespace
 
 void FlushColumnsSlow() {
@@ -22,22 +45,13 @@ void FlushColumnsSlow() {
     g_columnsPending = false;
     const qint64 count = b.count;
     b.count = 0;
+    if (count <= 0) return;
     uchar* const bits = b.image->bits(); // detaches the image from any copy taken meanwhile
     if (!bits) return;
     const qsizetype bytesPerLine = b.image->bytesPerLine();
     uchar* row = bits + b.top * bytesPerLine + b.left * qint64(sizeof(QRgb));
-    if (count == 1) { // one line down the bar, its border say
-        const QRgb color = b.colors[0];
-        for (qint64 y = b.top; y < b.bottom; ++y, row += bytesPerLine)
-            *reinterpret_cast<QRgb*>(row) = color;
-        return;
-    }
     if (count <= kNarrowBatch) {
-        for (qint64 y = b.top; y < b.bottom; ++y, row += bytesPerLine) {
-            QRgb* p = reinterpret_cast<QRgb*>(row);
-            for (qint64 i = 0; i < count; ++i)
-                p[i] = b.colors[i];
-        }
+        kNarrowStores[count](row, bytesPerLine, b.bottom - b.top, b.colors);
         return;
     }
     const std::size_t bytes = std::size_t(count) * sizeof(QRgb);
