@@ -295,6 +295,39 @@ rrb...)");
     }
 }
 
+// Batches of every width up to past the narrow ones, written out by the next read: each column
+// keeps its own colour in every row, and nothing spills beside the batch.
+TEST(LineTo, BatchesOfEveryWidthLandInTheirColumns) {
+    for (int width = 1; width <= 11; ++width) {
+        SCOPED_TRACE(width);
+        const HDC dc = CreateCompatibleDC(0);
+        const HBITMAP bitmap = CreateCompatibleBitmap(dc, 14, 3);
+        const HGDIOBJ old = SelectObject(dc, bitmap);
+        const HBRUSH white = CreateSolidBrush(kWhite);
+        FillRect(dc, Rect{0, 0, 14, 3}, white);
+        DeleteObject(white);
+        for (int i = 0; i < width; ++i) {
+            const HPEN pen = CreatePen(PS_SOLID, 1, RGB(10 * i, 0, 200));
+            const HGDIOBJ previous = SelectObject(dc, pen);
+            MoveToEx(dc, 1 + i, 1, nullptr);
+            LineTo(dc, 1 + i, 3);
+            SelectObject(dc, previous);
+            DeleteObject(pen);
+        }
+        const QImage& image = *ImageOfDC(dc);
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < 14; ++x) {
+                const bool inside = y >= 1 && x >= 1 && x <= width;
+                const QRgb want = inside ? qRgb(10 * (x - 1), 0, 200) : qRgb(255, 255, 255);
+                EXPECT_EQ(image.pixel(x, y), want) << "at " << x << ", " << y;
+            }
+        }
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+}
+
 // A copy of a memory DC's image taken through ImageOfDC is a value of its own: whatever is
 // drawn afterwards, batched columns and lines after text included, lands in the DC's bitmap
 // and leaves the copy as it was.
