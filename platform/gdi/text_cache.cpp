@@ -150,7 +150,19 @@ GlyphSelection ShapedLine::Select(QImage::Format format, const QPoint& baseline,
     if (!layout || drawnWhole) return selection;
     if (inkFormat != format) FindInk(*this, format);
     selection.byGlyphs = true;
-    const QRect reach = clip.translated(-baseline); // the clip seen from the baseline's start
+    // A baseline further from the clip than any ink reaches leaves nothing to draw (and would
+    // overflow the sums below).
+    const qint64 dx = qint64(clip.left()) - baseline.x();
+    const qint64 dy = qint64(clip.top()) - baseline.y();
+    constexpr qint64 kFar = qint64(1) << 29;
+    if (dx < -kFar || dx > kFar || dy < -kFar || dy > kFar) {
+        for (Run& run : runs) {
+            run.pickedIndexes.clear();
+            run.pickedPositions.clear();
+        }
+        return selection;
+    }
+    const QRect reach(int(dx), int(dy), clip.width(), clip.height()); // seen from the baseline
     for (Run& run : runs) {
         run.pickedIndexes.clear();
         run.pickedPositions.clear();
@@ -160,6 +172,7 @@ GlyphSelection ShapedLine::Select(QImage::Format format, const QPoint& baseline,
             run.pickedIndexes.push_back(run.indexes[i]);
             run.pickedPositions.push_back(run.positions[i]);
             selection.insideClip = selection.insideClip && reach.contains(ink);
+            selection.ink |= ink;
         }
         selection.count += int(run.pickedIndexes.size());
     }
@@ -200,7 +213,9 @@ ShapedLine& ShapeLine(const QFont& font, const QImage* device, QLatin1StringView
             if (lines.size() >= kMaxLines) lines.clear();
             // Measured on the device that will be drawn on, so that both use the same resolution.
             const QFontMetrics metrics = device ? QFontMetrics(font, device) : QFontMetrics(font);
+            static quint64 serials = 0;
             ShapedLine entry;
+            entry.serial = ++serials;
             entry.width = metrics.horizontalAdvance(key.text);
             entry.height = metrics.height();
             entry.ascent = metrics.ascent();

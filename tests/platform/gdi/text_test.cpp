@@ -180,7 +180,8 @@ TEST(DrawTextA, RectanglesAtTheEndsOfTheRangeDrawNothingAndDoNotOverflow) {
     TextCanvas canvas(20, 10);
     SetBkColor(canvas.dc(), kRed);
     for (Rect rc : {Rect{2147483000, 0, 2147483647, 10}, Rect{-2147483647 - 1, 0, -2147483000, 10},
-                    Rect{0, 2147483000, 20, 2147483647}}) {
+                    Rect{0, 2147483000, 20, 2147483647},
+                    Rect{-2147483647 - 1, 0, 20, 10}}) { // the line starts far left of the image
         EXPECT_GT(DrawTextA(canvas.dc(), "MMMM", -1, &rc, DT_SINGLELINE), 0);
         Rect measured = rc;
         DrawTextA(canvas.dc(), "MMMM", -1, &measured, DT_CALCRECT);
@@ -316,6 +317,54 @@ TEST(DrawTextA, DrawsTheSamePixelsAsQPainterInEveryPixelFormat) {
             EXPECT_EQ(image, expected) << "format " << format << " at " << at.left;
         }
     }
+    DeleteObject(hfont);
+}
+
+// A draw repeated over the same pixels may reuse what it made of them last time; anything that
+// differs (a pixel under the text, the colour, the clip, the place, the background) must give
+// what a painter draws now.
+TEST(DrawTextA, RepeatedDrawsFollowWhatLiesUnderTheText) {
+    struct Step {
+        Ground ground;
+        Rect rc;
+        COLORREF ink;
+        QPoint dot{-1, -1}; // one pixel of the ground changed, if inside the image
+    };
+    const Rect at{-9, 4, 40, 40};
+    const Step steps[] = {
+        {Ground::Gradient, at, kBlack},
+        {Ground::Gradient, at, kBlack},
+        {Ground::Gradient, at, kBlack, {5, 12}}, // under the edge of a stem
+        {Ground::Gradient, at, kBlack, {5, 12}},
+        {Ground::Gradient, at, kBlack},
+        {Ground::Gradient, at, kRed},
+        {Ground::Gradient, {-9, 4, 15, 40}, kBlack},
+        {Ground::Gradient, {-8, 4, 40, 40}, kBlack},
+        {Ground::Gradient, {-9, 5, 40, 40}, kBlack},
+        {Ground::Stripes, at, kBlack},
+        {Ground::Gradient, at, kBlack, {38, 25}}, // away from the text
+        {Ground::Gradient, at, kBlack},
+    };
+    const QFont font = TestFont(14);
+    const HFONT hfont = CreateFontFromQFont(font);
+    Canvas canvas(40, 30);
+    const HGDIOBJ old = SelectObject(canvas.dc(), hfont);
+    SetBkMode(canvas.dc(), TRANSPARENT);
+    int index = 0;
+    for (const Step& step : steps) {
+        QImage ground(40, 30, QImage::Format_RGB32);
+        PaintGround(ground, step.ground);
+        if (ground.rect().contains(step.dot)) ground.setPixel(step.dot, qRgb(255, 0, 255));
+        QImage expected = ground;
+        PaintText(expected, font, "Wide 45 %", step.rc, step.ink);
+        canvas.image() = ground;
+        SetTextColor(canvas.dc(), step.ink);
+        Rect rc = step.rc;
+        DrawTextA(canvas.dc(), "Wide 45 %", -1, &rc, DT_SINGLELINE);
+        EXPECT_EQ(canvas.image(), expected) << "step " << index;
+        ++index;
+    }
+    SelectObject(canvas.dc(), old);
     DeleteObject(hfont);
 }
 
