@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <climits>
 #include <functional>
 #include <memory>
@@ -38,6 +40,10 @@ struct PropertyCase {
     QVariant set;
     QVariant expected; // what the getter gives back
 };
+// Names the row in test output (the bytes of the struct otherwise).
+void PrintTo(const PropertyCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class XPProgressBarProperty : public ::testing::TestWithParam<PropertyCase> {};
 
@@ -147,6 +153,10 @@ struct CompatCase {
     const char* name; // the rule the row checks
     std::vector<Step> steps;
 };
+// Names the row in test output (the bytes of the struct otherwise).
+void PrintTo(const CompatCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class XPProgressBarLikeQProgressBar : public ::testing::TestWithParam<CompatCase> {};
 
@@ -198,6 +208,10 @@ struct RefusalCase {
     const char* name;
     int minimum, maximum, value;
 };
+// Names the row in test output (the bytes of the struct otherwise).
+void PrintTo(const RefusalCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class XPProgressBarRefusesValue : public ::testing::TestWithParam<RefusalCase> {};
 
@@ -232,6 +246,10 @@ struct PictureCase {
     uint color;
     Qt::Orientation orientation;
 };
+// Names the row in test output (the bytes of the struct otherwise).
+void PrintTo(const PictureCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class XPProgressBarPicture : public ::testing::TestWithParam<PictureCase> {};
 

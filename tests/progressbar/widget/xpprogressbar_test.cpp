@@ -12,6 +12,8 @@
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <memory>
 
 namespace xpbar {
@@ -61,6 +63,10 @@ struct StateCase {
     Long value;
     Long scrolling;
 };
+// Names the row in test output (the bytes of the struct otherwise).
+void PrintTo(const StateCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class XPProgressBarShowsControl : public ::testing::TestWithParam<StateCase> {};
 
