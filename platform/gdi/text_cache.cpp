@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QPainter>
+#include <QRawFont>
 #include <QTextLine>
 
 #include <algorithm>
@@ -16,6 +17,10 @@ namespace {
 
 // Enough for every text a few bars show; past it the cache starts over rather than grow.
 constexpr qsizetype kMaxLines = 512;
+// Lines drawn glyph by glyph, only the glyphs that can reach the clip: at most this many
+// characters and pixels high.
+constexpr qsizetype kMaxGlyphsPicked = 256;
+constexpr int kMaxPickedHeight = 256;
 
 struct Key {
     QFont font;
@@ -59,12 +64,12 @@ LastLine& Last() {
 // Ink that may reach anywhere: the glyph is always drawn, and always with the clip.
 const QRect kUnbounded(-(1 << 28), -(1 << 28), 1 << 29, 1 << 29);
 
-// The box of the pixels of `image` that differ from `ground`, or an empty rectangle.
-QRect Changed(const QImage& image, quint32 ground) {
-    int left = image.width(), top = image.height(), right = -1, bottom = -1;
-    for (int y = 0; y < image.height(); ++y) {
+// The box of the pixels of `area` in `image` that differ from `ground`, or an empty rectangle.
+QRect Changed(const QImage& image, const QRect& area, quint32 ground) {
+    int left = area.right() + 1, top = area.bottom() + 1, right = -1, bottom = -1;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
         const auto* row = reinterpret_cast<const quint32*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
+        for (int x = area.left(); x <= area.right(); ++x) {
             if (row[x] == ground) continue;
             left = std::min(left, x);
             right = std::max(right, x);
@@ -75,44 +80,60 @@ QRect Changed(const QImage& image, quint32 ground) {
     return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
-// Where each glyph leaves ink on an image of `format`, found by drawing it alone, light on
-// dark and dark on light (a faint edge may vanish into one of them but not into both). The
-// baseline stays on whole pixels, as every draw puts it, so the glyph masks are the ones every
-// draw uses. A margin of a pixel is kept all round.
+// Where each glyph leaves ink on an image of `format`, found by drawing it alone, white on
+// black: any coverage at all lightens black. The baseline stays on whole pixels, as every draw
+// puts it, so the glyph masks are the ones every draw uses. Each glyph is looked for in its
+// outline's box with a wide margin; ink that reaches the margin's edge counts as reaching
+// anywhere. A margin of a pixel is kept all round.
 void FindInk(ShapedLine& line, QImage::Format format) {
     const int pad = std::max(line.height, 8);
-    QImage scratch(line.width + 2 * pad, line.height + 2 * pad, format);
-    const QPoint baseline(pad, pad + line.ascent);
-    const QRect inside = scratch.rect().adjusted(1, 1, -1, -1);
-    for (ShapedLine::Run& run : line.runs) {
+    // Each glyph's box, from the baseline's start, and the largest of them.
+    std::vector<std::vector<QRect>> boxes;
+    QSize largest;
+    for (const ShapedLine::Run& run : line.runs) {
+        const QRawFont font = run.glyphs.rawFont();
+        auto& runBoxes = boxes.emplace_back();
+        for (size_t i = 0; i < run.indexes.size(); ++i) {
+            const QRectF outline = font.boundingRect(run.indexes[i]).translated(run.positions[i]);
+            runBoxes.push_back(outline.toAlignedRect().adjusted(-pad, -pad, pad, pad));
+            largest = largest.expandedTo(runBoxes.back().size());
+        }
+    }
+    QImage scratch(largest.width() + 2, largest.height() + 2, format);
+    QPainter painter(&scratch);
+    painter.setPen(Qt::white);
+    for (size_t r = 0; r < line.runs.size(); ++r) {
+        ShapedLine::Run& run = line.runs[r];
         run.ink.assign(run.indexes.size(), QRect());
         for (size_t i = 0; i < run.indexes.size(); ++i) {
-            QRect ink;
-            for (const auto& [ground, pen] :
-                 {std::pair(Qt::black, Qt::white), std::pair(Qt::white, Qt::black)}) {
-                scratch.fill(ground);
-                const quint32 groundWord = *reinterpret_cast<const quint32*>(scratch.constBits());
-                QGlyphRun glyph = run.glyphs;
-                glyph.setRawData(&run.indexes[i], &run.positions[i], 1);
-                {
-                    QPainter painter(&scratch);
-                    painter.setPen(pen);
-                    painter.drawGlyphRun(baseline, glyph);
-                }
-                ink |= Changed(scratch, groundWord);
-            }
+            // The glyph's box lands at (1, 1); the shift is whole pixels.
+            const QRect& box = boxes[r][i];
+            const QPoint baseline = QPoint(1, 1) - box.topLeft();
+            const QRect area = box.translated(baseline);
+            painter.fillRect(area, Qt::black);
+            const quint32 ground =
+                reinterpret_cast<const quint32*>(scratch.constScanLine(area.top()))[area.left()];
+            QGlyphRun glyph = run.glyphs;
+            glyph.setRawData(&run.indexes[i], &run.positions[i], 1);
+            painter.drawGlyphRun(baseline, glyph);
+            // Whatever lies outside `area` was never cleared; only the inside is looked at.
+            const QRect ink = Changed(scratch, area, ground);
             if (ink.isEmpty()) continue;
-            run.ink[i] = inside.contains(ink) ? ink.adjusted(-1, -1, 1, 1).translated(-baseline)
-                                              : kUnbounded;
+            run.ink[i] = area.adjusted(1, 1, -1, -1).contains(ink)
+                             ? ink.adjusted(-1, -1, 1, 1).translated(-baseline)
+                             : kUnbounded;
         }
     }
     line.inkFormat = format;
 }
 
 void MakeRuns(ShapedLine& line, const QFont& resolved) {
-    line.runsMade = true;
-    // Decorations are drawn along every glyph of the line; such lines are drawn whole.
-    line.drawnWhole = resolved.underline() || resolved.overline() || resolved.strikeOut();
+    // Decorations are drawn along every glyph of the line; such lines are drawn whole. So are
+    // long lines and very large glyphs, where finding each glyph's ink would cost more than it
+    // saves.
+    line.drawnWhole = resolved.underline() || resolved.overline() || resolved.strikeOut() ||
+                      line.layout->text().size() > kMaxGlyphsPicked ||
+                      line.height > kMaxPickedHeight;
     if (line.drawnWhole || line.layout->lineCount() != 1) {
         line.drawnWhole = true;
         return;

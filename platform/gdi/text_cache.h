@@ -55,7 +55,6 @@ struct ShapedLine {
         std::vector<QPointF> pickedPositions;
     };
     std::vector<Run> runs;
-    bool runsMade = false;
     bool drawnWhole = false; // decorations span the line: no glyph may be left out
     QImage::Format inkFormat = QImage::Format_Invalid; // what `ink` was found for
 };

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace gdi::test {
 namespace {
 
@@ -243,6 +245,13 @@ TEST(DrawTextA, DrawsTheSamePixelsAsQPainterEveryTime) {
         bool italic = false;
         bool underline = false;
     };
+    static const std::string longText = [] {
+        std::string line;
+        for (int i = 0; i < 40; ++i)
+            line += "Searching.. ";
+        return line;
+    }();
+    const char* longLine = longText.c_str();
     // Only a regular face: bold and italic are made up from it, and reach further than the
     // regular outlines.
     const char* oneFace = "DejaVu Math TeX Gyre";
@@ -264,6 +273,9 @@ TEST(DrawTextA, DrawsTheSamePixelsAsQPainterEveryTime) {
         {"fff jjj", 20, false, {-6, 5, 29, 40}, kBlack, Ground::Stripes, "DejaVu Sans", true},
         {"MWMW", 22, true, {-9, 4, 41, 40}, kBlack, Ground::Stripes, oneFace, true},
         {"MWMW", 22, true, {4, 4, 19, 40}, kWhite, Ground::Black, oneFace, true},
+        // Long lines and very large glyphs.
+        {longLine, 12, false, {-300, 2, 90, 40}, kBlack, Ground::Gradient},
+        {"g%", 300, false, {-60, -200, 90, 40}, kBlack, Ground::Stripes},
         // An underline runs under every glyph, drawn or not.
         {"45 %", 14, false, {-12, 3, 20, 40}, kBlack, Ground::Gradient, "DejaVu Sans", false, true},
     };
