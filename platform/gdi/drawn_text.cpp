@@ -37,22 +37,30 @@ bool Fits(const QImage& image, const QRect& area) {
            qint64(area.width()) * area.height() <= kMaxArea;
 }
 
+// The rows of `area` in `image`, one pointer step per row.
+struct Rows {
+    const uchar* first;
+    qsizetype stride;
+    size_t bytes; // of one row of the area
+    Rows(const QImage& image, const QRect& area)
+        : first(image.constBits() + area.top() * image.bytesPerLine() +
+                area.left() * qsizetype(sizeof(quint32))),
+          stride(image.bytesPerLine()), bytes(size_t(area.width()) * sizeof(quint32)) {}
+};
+
 void Copy(const QImage& image, const QRect& area, std::vector<quint32>& out) {
     out.resize(size_t(area.width()) * size_t(area.height()));
-    quint32* to = out.data();
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        const auto* row = reinterpret_cast<const quint32*>(image.constScanLine(y)) + area.left();
-        std::memcpy(to, row, size_t(area.width()) * sizeof(quint32));
-        to += area.width();
-    }
+    const Rows rows(image, area);
+    auto* to = reinterpret_cast<uchar*>(out.data());
+    for (int y = 0; y < area.height(); ++y, to += rows.bytes)
+        std::memcpy(to, rows.first + y * rows.stride, rows.bytes);
 }
 
 bool Holds(const QImage& image, const QRect& area, const std::vector<quint32>& pixels) {
-    const quint32* from = pixels.data();
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        const auto* row = reinterpret_cast<const quint32*>(image.constScanLine(y)) + area.left();
-        if (std::memcmp(from, row, size_t(area.width()) * sizeof(quint32)) != 0) return false;
-        from += area.width();
+    const Rows rows(image, area);
+    const auto* from = reinterpret_cast<const uchar*>(pixels.data());
+    for (int y = 0; y < area.height(); ++y, from += rows.bytes) {
+        if (std::memcmp(from, rows.first + y * rows.stride, rows.bytes) != 0) return false;
     }
     return true;
 }
@@ -66,12 +74,13 @@ bool ReplayDrawnText(QImage& image, const DrawnTextKey& key, const QRect& area) 
     for (Entry& entry : memo.entries) {
         if (!entry.complete || entry.area != area || !(entry.key == key)) continue;
         if (!Holds(image, area, entry.before)) return false;
-        const quint32* from = entry.after.data();
-        for (int y = area.top(); y <= area.bottom(); ++y) {
-            auto* row = reinterpret_cast<quint32*>(image.scanLine(y)) + area.left();
-            std::memcpy(row, from, size_t(area.width()) * sizeof(quint32));
-            from += area.width();
-        }
+        // bits() parts the image from any copy that shares its pixels, as a painter would.
+        uchar* bits = image.bits();
+        const Rows rows(image, area);
+        uchar* first = bits + (rows.first - image.constBits());
+        const auto* from = reinterpret_cast<const uchar*>(entry.after.data());
+        for (int y = 0; y < area.height(); ++y, from += rows.bytes)
+            std::memcpy(first + y * rows.stride, from, rows.bytes);
         return true;
     }
     return false;

@@ -177,6 +177,7 @@ GlyphSelection ShapedLine::Select(QImage::Format format, const QPoint& baseline,
     const qint64 dy = qint64(clip.top()) - baseline.y();
     constexpr qint64 kFar = qint64(1) << 29;
     if (dx < -kFar || dx > kFar || dy < -kFar || dy > kFar) {
+        pickedFormat = QImage::Format_Invalid;
         for (Run& run : runs) {
             run.pickedIndexes.clear();
             run.pickedPositions.clear();
@@ -184,6 +185,8 @@ GlyphSelection ShapedLine::Select(QImage::Format format, const QPoint& baseline,
         return selection;
     }
     const QRect reach(int(dx), int(dy), clip.width(), clip.height()); // seen from the baseline
+    // The picks depend on nothing else: a bar repainted in place picks what it picked last time.
+    if (pickedFormat == format && pickedReach == reach) return picked;
     for (Run& run : runs) {
         run.pickedIndexes.clear();
         run.pickedPositions.clear();
@@ -197,6 +200,9 @@ GlyphSelection ShapedLine::Select(QImage::Format format, const QPoint& baseline,
         }
         selection.count += int(run.pickedIndexes.size());
     }
+    pickedFormat = format;
+    pickedReach = reach;
+    picked = selection;
     return selection;
 }
 

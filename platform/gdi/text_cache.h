@@ -57,6 +57,10 @@ struct ShapedLine {
     std::vector<Run> runs;
     bool drawnWhole = false; // decorations span the line: no glyph may be left out
     QImage::Format inkFormat = QImage::Format_Invalid; // what `ink` was found for
+    // The last pick: for this format and clip seen from the baseline (Format_Invalid: none).
+    QImage::Format pickedFormat = QImage::Format_Invalid;
+    QRect pickedReach;
+    GlyphSelection picked;
 };
 
 // The entry for `text` in `font` on `device` (null: the screen), shaped on first use. The
