@@ -4,7 +4,10 @@
 // QPainter::drawText shapes it again every time, and shaping costs more than painting the
 // glyphs; the progress bar measures and draws the same few texts ("45 %") on every paint, with
 // fonts made afresh each time. A line is looked up by the font's value, the device's resolution
-// and the text, so a new font handle for an equal font finds the same entry.
+// and the text, so a new font handle for an equal font finds the same entry; the same font
+// object asking again for the same text finds it without the lookup. A line keeps its glyphs
+// and where each can leave ink, so that a draw blends only the glyphs that reach the clip (a
+// standing bar shows a few glyphs of its centred text).
 
 #include <QFont>
 #include <QGlyphRun>
@@ -55,7 +58,9 @@ struct ShapedLine {
         std::vector<QPointF> pickedPositions;
     };
     std::vector<Run> runs;
-    bool drawnWhole = false; // decorations span the line: no glyph may be left out
+    // Decorations span the line, so no glyph may be left out; long lines and large glyphs are
+    // not worth picking from.
+    bool drawnWhole = false;
     QImage::Format inkFormat = QImage::Format_Invalid; // what `ink` was found for
     // The last pick: for this format and clip seen from the baseline (Format_Invalid: none).
     QImage::Format pickedFormat = QImage::Format_Invalid;
