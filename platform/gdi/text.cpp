@@ -81,8 +81,10 @@ int DrawTextA(HDC hdc, const char* text, int length, Rect* rc, UINT format) {
 
     // Glyphs that cannot reach the clip are not drawn at all, and a line whose ink stays inside
     // the clip needs no clip: both leave every pixel as drawing the whole line clipped does.
+    // An image with a device pixel ratio scales what a painter draws: it is drawn whole.
+    const bool byGlyphs = plain && image->devicePixelRatio() == 1.0;
     const GlyphSelection glyphs =
-        plain ? line.Select(image->format(), baseline, clip) : GlyphSelection{};
+        byGlyphs ? line.Select(image->format(), baseline, clip) : GlyphSelection{};
     if (glyphs.byGlyphs && glyphs.count == 0 && !opaque) return height;
 
     const QRgb pen = ToQRgb(dc.textColor);

@@ -306,16 +306,19 @@ TEST(DrawTextA, DrawsTheSamePixelsAsQPainterEveryTime) {
     }
 }
 
-// Glyph masks and blending depend on the pixel format; every 32-bit format draws what a
-// painter does.
+// Glyph masks and blending depend on the pixel format, and a device pixel ratio scales what a
+// painter draws; every 32-bit format, at every ratio, gets what a painter draws.
 TEST(DrawTextA, DrawsTheSamePixelsAsQPainterInEveryPixelFormat) {
     const QFont font = TestFont(12);
     const HFONT hfont = CreateFontFromQFont(font);
     for (const auto format : {QImage::Format_ARGB32_Premultiplied, QImage::Format_ARGB32,
                               QImage::Format_RGBA8888, QImage::Format_RGB32}) {
-        for (const Rect& at : {Rect{-20, 3, 30, 40}, Rect{3, 3, 60, 40}}) {
+        for (const auto& [at, ratio] :
+             {std::pair(Rect{-20, 3, 30, 40}, 1.0), std::pair(Rect{3, 3, 60, 40}, 1.0),
+              std::pair(Rect{-20, 3, 30, 40}, 2.0)}) {
             QImage expected(60, 30, format);
             PaintGround(expected, Ground::Gradient);
+            expected.setDevicePixelRatio(ratio);
             QImage image = expected;
             PaintText(expected, font, "Searching..", at, kRed);
             const HDC dc = CreateDCForImage(&image);
@@ -326,7 +329,8 @@ TEST(DrawTextA, DrawsTheSamePixelsAsQPainterInEveryPixelFormat) {
             DrawTextA(dc, "Searching..", -1, &rc, DT_SINGLELINE);
             SelectObject(dc, old);
             DeleteDC(dc);
-            EXPECT_EQ(image, expected) << "format " << format << " at " << at.left;
+            EXPECT_EQ(image, expected)
+                << "format " << format << " at " << at.left << " ratio " << ratio;
         }
     }
     DeleteObject(hfont);
