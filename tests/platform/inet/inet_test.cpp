@@ -244,16 +244,20 @@ TEST(Inet, AbandonCutsTheFetchOffAndRefusesLaterOnes) {
 }
 
 TEST(Inet, TimersTickWhileAFetchWaits) {
-    // The server holds the rest of the body until the timer has ticked five times; were the
-    // event loop blocked, the fetch would end in the stall time-out instead.
+    // The server holds the rest of the body until the timer has ticked five times after the
+    // first bytes came; were the event loop blocked, the fetch would end in the stall time-out
+    // instead. Ticks before the first bytes do not count: on a slow machine five of them can
+    // pass before the server has the request, and a release then would find nothing held.
     FaultServer server;
     server.Route("/slow", {.body = "held body", .sendBytes = 2, .after = After::Hold});
     Inet inet;
     inet.SetTimeouts({30'000, 30'000});
+    bool arriving = false;
+    QObject::connect(&inet, &Inet::BytesWritten, [&] { arriving = true; });
     int ticks = 0;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
-        if (++ticks == 5) server.Release();
+        if (arriving && ++ticks == 5) server.Release();
     });
     timer.start(1);
     const Outcome outcome = Fetch(inet, server.Url("/slow"));
