@@ -1,7 +1,6 @@
 // Text: one line measured and drawn with Qt's font engine in the DC's font and colours.
 
 #include "platform/gdi/column_batch.h"
-#include "platform/gdi/drawn_text.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/table.h"
 #include "platform/gdi/text_cache.h"
@@ -88,16 +87,6 @@ int DrawTextA(HDC hdc, const char* text, int length, Rect* rc, UINT format) {
     if (glyphs.byGlyphs && glyphs.count == 0 && !opaque) return height;
 
     const QRgb pen = ToQRgb(dc.textColor);
-    // The same text over the same pixels gives the same pixels: a repeated draw is written back.
-    const bool replayable = glyphs.byGlyphs && !opaque;
-    const DrawnTextKey key{line.serial, baseline, clip, pen, image->format()};
-    if (replayable) {
-        // Picked ink lies near the clip, so this sum stays in range.
-        const QRect area = glyphs.ink.translated(baseline) & clip;
-        if (ReplayDrawnText(*image, key, area)) return height;
-        KeepPixelsBefore(*image, key, area);
-    }
-
     QPainter painter(image);
     if (!glyphs.byGlyphs || !glyphs.insideClip) painter.setClipRect(clip);
     if (opaque) {
@@ -115,8 +104,6 @@ int DrawTextA(HDC hdc, const char* text, int length, Rect* rc, UINT format) {
     painter.setPen(QColor(pen));
     if (glyphs.byGlyphs) {
         line.DrawSelected(painter, baseline);
-        painter.end();
-        if (replayable) KeepPixelsAfter(*image);
     } else if (plain) {
         painter.setFont(font);
         line.Draw(painter, baseline);

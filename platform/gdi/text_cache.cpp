@@ -196,7 +196,6 @@ GlyphSelection ShapedLine::Select(QImage::Format format, const QPoint& baseline,
             run.pickedIndexes.push_back(run.indexes[i]);
             run.pickedPositions.push_back(run.positions[i]);
             selection.insideClip = selection.insideClip && reach.contains(ink);
-            selection.ink |= ink;
         }
         selection.count += int(run.pickedIndexes.size());
     }
@@ -240,9 +239,7 @@ ShapedLine& ShapeLine(const QFont& font, const QImage* device, QLatin1StringView
             if (lines.size() >= kMaxLines) lines.clear();
             // Measured on the device that will be drawn on, so that both use the same resolution.
             const QFontMetrics metrics = device ? QFontMetrics(font, device) : QFontMetrics(font);
-            static quint64 serials = 0;
             ShapedLine entry;
-            entry.serial = ++serials;
             entry.width = metrics.horizontalAdvance(key.text);
             entry.height = metrics.height();
             entry.ascent = metrics.ascent();

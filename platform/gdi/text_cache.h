@@ -28,7 +28,6 @@ struct GlyphSelection {
     bool byGlyphs = false;  // false: the line is drawn whole (ShapedLine::Draw)
     int count = 0;          // glyphs picked
     bool insideClip = true; // every picked glyph's ink lies inside the clip rectangle
-    QRect ink;              // where the picked glyphs can leave ink, from the baseline's start
 };
 
 struct ShapedLine {
@@ -47,7 +46,6 @@ struct ShapedLine {
     void DrawSelected(QPainter& painter, const QPoint& baseline);
 
     std::shared_ptr<QTextLayout> layout; // null until first drawn
-    quint64 serial = 0; // tells this line from every other one made, present or past
 
     struct Run {
         QGlyphRun glyphs; // the font and flags of the run; its glyphs are set for each draw

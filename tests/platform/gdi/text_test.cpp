@@ -336,9 +336,9 @@ TEST(DrawTextA, DrawsTheSamePixelsAsQPainterInEveryPixelFormat) {
     DeleteObject(hfont);
 }
 
-// A draw repeated over the same pixels may reuse what it made of them last time; anything that
-// differs (a pixel under the text, the colour, the clip, the place, the background) must give
-// what a painter draws now.
+// The same text drawn again and again at almost the same place, with the kept line and its
+// last pick of glyphs: anything that differs (a pixel under the text, the colour, the clip, the
+// place, the background) must give what a painter draws now.
 TEST(DrawTextA, RepeatedDrawsFollowWhatLiesUnderTheText) {
     struct Step {
         Ground ground;
