@@ -86,7 +86,6 @@ int DrawTextA(HDC hdc, const char* text, int length, Rect* rc, UINT format) {
         byGlyphs ? line.Select(image->format(), baseline, clip) : GlyphSelection{};
     if (glyphs.byGlyphs && glyphs.count == 0 && !opaque) return height;
 
-    const QRgb pen = ToQRgb(dc.textColor);
     QPainter painter(image);
     if (!glyphs.byGlyphs || !glyphs.insideClip) painter.setClipRect(clip);
     if (opaque) {
@@ -101,7 +100,7 @@ int DrawTextA(HDC hdc, const char* text, int length, Rect* rc, UINT format) {
                              QColor(ToQRgb(dc.bkColor)));
         }
     }
-    painter.setPen(QColor(pen));
+    painter.setPen(QColor(ToQRgb(dc.textColor)));
     if (glyphs.byGlyphs) {
         line.DrawSelected(painter, baseline);
     } else if (plain) {

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <tuple>
 
 namespace gdi::detail {
 
