@@ -1,4 +1,4 @@
-#include "app/vexbrindle/console/ConsoleWindow.h"
+#include "app/vexbrindle/console/TerminalForm.h"
 #include "app/vexbrindle/front_ends.h"
 
 #include "updater/UpdateForm.h"
@@ -15,12 +15,12 @@ int RunConsoleFrontEnd(int& argc, char** argv, const FrontEndOptions& options) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vexbrindle"));
 
-    ConsoleWindow::Terminal terminal;
+    TerminalForm::Terminal terminal;
     terminal.bOutIsTerminal = ::isatty(STDOUT_FILENO) != 0;
     terminal.bInIsTerminal = ::isatty(STDIN_FILENO) != 0;
     terminal.bAssumeYes = options.bAssumeYes;
 
-    ConsoleWindow window(terminal);
+    TerminalForm window(terminal);
     vex::inet::Inet inet1;
     vex::updater::UpdateForm form(window, inet1, vex::updater::UpdateSettings::FromEnvironment());
     // Ctrl+C and termination end the program the way the close label does.

@@ -1,4 +1,4 @@
-#include "app/vexbrindle/console/ConsoleWindow.h"
+#include "app/vexbrindle/console/TerminalForm.h"
 
 #include "app/vexbrindle/console/TerminalText.h"
 #include "updater/UpdateForm.h"
@@ -20,15 +20,15 @@ constexpr int kStatusTickMs = 100;
 
 } // namespace
 
-ConsoleWindow::ConsoleWindow(Terminal terminal) : terminal_(terminal) {}
+TerminalForm::TerminalForm(Terminal terminal) : terminal_(terminal) {}
 
-void ConsoleWindow::Attach(vex::updater::UpdateForm& form) {
+void TerminalForm::Attach(vex::updater::UpdateForm& form) {
     QObject::connect(&timer1_, &QTimer::timeout, [&form] { form.Timer1_Timer(); });
     QObject::connect(&timer2_, &QTimer::timeout, [&form] { form.Timer2_Timer(); });
     timer1_.start(kStatusTickMs);
 }
 
-void ConsoleWindow::SetCaption(LabelId label, const QString& text) {
+void TerminalForm::SetCaption(LabelId label, const QString& text) {
     switch (label) {
     case LabelId::Label1:
         if (!text.isEmpty()) PrintLine(text);
@@ -45,9 +45,9 @@ void ConsoleWindow::SetCaption(LabelId label, const QString& text) {
     DrawStatusLine();
 }
 
-void ConsoleWindow::SetVisible(LabelId, bool) {}
+void TerminalForm::SetVisible(LabelId, bool) {}
 
-void ConsoleWindow::SetTimerInterval(TimerId timer, int milliseconds) {
+void TerminalForm::SetTimerInterval(TimerId timer, int milliseconds) {
     if (timer != TimerId::Timer2) return; // Timer1 keeps the terminal's own rate
     if (milliseconds > 0) {
         timer2_.start(milliseconds);
@@ -56,12 +56,12 @@ void ConsoleWindow::SetTimerInterval(TimerId timer, int milliseconds) {
     }
 }
 
-void ConsoleWindow::SetBarValue(vex::Long value) {
+void TerminalForm::SetBarValue(vex::Long value) {
     barValue_ = value;
     DrawStatusLine();
 }
 
-int ConsoleWindow::MsgBox(const QString& prompt, int buttons, const QString& title) {
+int TerminalForm::MsgBox(const QString& prompt, int buttons, const QString& title) {
     const QString text =
         title == vex::updater::kAppTitle ? prompt : QStringLiteral("%1: %2").arg(title, prompt);
     if (buttons != vex::updater::vbYesNo) {
@@ -84,7 +84,7 @@ int ConsoleWindow::MsgBox(const QString& prompt, int buttons, const QString& tit
                                                                           : vex::updater::vbNo;
 }
 
-std::optional<QString> ConsoleWindow::ReadAnswer() {
+std::optional<QString> TerminalForm::ReadAnswer() {
     // The event loop runs while the user thinks, so Ctrl+C and termination end the program at
     // the question as they do anywhere else, instead of passing for the answer No.
     bAsking_ = true;
@@ -101,11 +101,11 @@ std::optional<QString> ConsoleWindow::ReadAnswer() {
     return QString::fromLocal8Bit(answer).trimmed().toLower();
 }
 
-bool ConsoleWindow::Shell(const QString& program, int windowStyle) {
+bool TerminalForm::Shell(const QString& program, int windowStyle) {
     return vex::runtime::StartProgram(program, windowStyle);
 }
 
-void ConsoleWindow::End() {
+void TerminalForm::End() {
     if (bEnded_) return;
     bEnded_ = true;
     timer1_.stop();
@@ -116,7 +116,7 @@ void ConsoleWindow::End() {
     QCoreApplication::exit(endStatus_);
 }
 
-void ConsoleWindow::ReportStopped() {
+void TerminalForm::ReportStopped() {
     const QString why =
         lastMessage_.isEmpty() ? QStringLiteral("the update page holds no version") : lastMessage_;
     PrintLine(QStringLiteral("The update stopped: %1").arg(why));
@@ -124,7 +124,7 @@ void ConsoleWindow::ReportStopped() {
     End();
 }
 
-void ConsoleWindow::PrintLine(const QString& text) {
+void TerminalForm::PrintLine(const QString& text) {
     ClearStatusLine();
     std::fputs(ForTerminal(text).toLocal8Bit().constData(), terminal_.out);
     std::fputc('\n', terminal_.out);
@@ -132,7 +132,7 @@ void ConsoleWindow::PrintLine(const QString& text) {
     std::fflush(terminal_.out);
 }
 
-QString ConsoleWindow::StatusLine() const {
+QString TerminalForm::StatusLine() const {
     QStringList parts;
     if (!label2_.isEmpty()) parts << label2_;
     if (!label3_.isEmpty()) parts << label3_;
@@ -140,12 +140,12 @@ QString ConsoleWindow::StatusLine() const {
     return QStringLiteral("[%1%] ").arg(barValue_, 3) + parts.join(QStringLiteral("  "));
 }
 
-void ConsoleWindow::Hide() {
+void TerminalForm::Hide() {
     ClearStatusLine();
     bHidden_ = true;
 }
 
-void ConsoleWindow::DrawStatusLine() {
+void TerminalForm::DrawStatusLine() {
     if (bHidden_) return;
     const QString line = ForTerminal(StatusLine());
     if (line.isEmpty()) return;
@@ -161,7 +161,7 @@ void ConsoleWindow::DrawStatusLine() {
     std::fflush(terminal_.out);
 }
 
-void ConsoleWindow::ClearStatusLine() {
+void TerminalForm::ClearStatusLine() {
     if (!bStatusOnScreen_) return;
     std::fputs("\r\033[K", terminal_.out);
     bStatusOnScreen_ = false;

@@ -12,12 +12,13 @@ namespace vex::updater {
 class UpdateForm;
 }
 
-// The updater window as lines in a terminal. Label1 and the message boxes are printed as lines;
-// the status line, the connection time and the bar's value share one line that is rewritten in
-// place on a terminal and printed anew on each change otherwise. There is no close label: the
+// The operations of the updater window, carried out as lines in a terminal. Label1 and the
+// message boxes are printed as lines; the status line, the connection time and the bar's value
+// share one line that is rewritten in place on a terminal and printed anew on each change
+// otherwise. There is no close label: the
 // front end itself ends the program when the run stops. Everything printed passes through
 // ForTerminal, since versions and failure texts come from the network.
-class ConsoleWindow : public vex::updater::FormWindow {
+class TerminalForm : public vex::updater::FormWindow {
   public:
     struct Terminal {
         std::FILE* out = stdout;
@@ -27,7 +28,7 @@ class ConsoleWindow : public vex::updater::FormWindow {
         bool bAssumeYes = false;     // answer the restart question with Yes
     };
 
-    explicit ConsoleWindow(Terminal terminal);
+    explicit TerminalForm(Terminal terminal);
 
     // Connects the timers to the form's handlers; Timer1 starts ticking.
     void Attach(vex::updater::UpdateForm& form);
