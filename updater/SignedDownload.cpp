@@ -2,6 +2,8 @@
 
 #include "updater/FormWindow.h"
 
+#include "platform/runtime/program.h"
+
 #include "platform/signature/HashingSink.h"
 #include "platform/signature/SignatureFile.h"
 #include "platform/signature/verify.h"
@@ -137,7 +139,7 @@ bool DownloadSignedFile(vex::inet::Inet& oInet, const QString& sURL, const QStri
         failure = UnmetDemand(*signature, demands, name);
     }
     if (!failure.isEmpty()) {
-        form.MsgBox(failure, vbOKOnly, kAppTitle);
+        form.MsgBox(failure, vbOKOnly, vex::runtime::kAppTitle);
         return false;
     }
     if (!signature) return false; // abandoned: the program is ending

@@ -102,7 +102,7 @@ bool UpdateForm::FetchUpdatePage() {
     // before any traffic, as after a failed fetch.
     const VendorKey vendor = FindVendorKey(settings_.publicKey, settings_.programFolder);
     if (!vendor.failure.isEmpty()) {
-        window_.MsgBox(vendor.failure, vbOKOnly, kAppTitle);
+        window_.MsgBox(vendor.failure, vbOKOnly, vex::runtime::kAppTitle);
         return false;
     }
     vendorKey_ = vendor.key;
@@ -143,7 +143,7 @@ void UpdateForm::CompareAndFinish() {
 void UpdateForm::FinishWithoutUpdate() {
     window_.SetCaption(LabelId::Label1, kNoUpdates);
     window_.SetBarValue(kBarStart);
-    window_.MsgBox(kNoUpdates, vbOKOnly, kAppTitle);
+    window_.MsgBox(kNoUpdates, vbOKOnly, vex::runtime::kAppTitle);
     if (bEnding_) return;
     StopConnectionTime();
     window_.Hide();
@@ -168,7 +168,7 @@ void UpdateForm::DownloadNewExecutable(const QString& sServerVersion) {
     window_.SetCaption(LabelId::Label1, kCompleted + sServerVersion);
     window_.SetBarValue(kBarDone);
     StopConnectionTime();
-    window_.MsgBox(kRename, vbOKOnly, kAppTitle);
+    window_.MsgBox(kRename, vbOKOnly, vex::runtime::kAppTitle);
     if (bEnding_) return;
     EndProgram();
 }

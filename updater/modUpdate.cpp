@@ -2,6 +2,8 @@
 
 #include "updater/FormWindow.h"
 
+#include "platform/runtime/program.h"
+
 #include "platform/runtime/ReplacingFile.h"
 
 #include <QDir>
@@ -68,7 +70,7 @@ bool DownloadFile(vex::inet::Inet& oInet, const QString& sURL, const QString& sF
         }
     }
     if (!failure.isEmpty()) {
-        form.MsgBox(failure, vbOKOnly, kAppTitle);
+        form.MsgBox(failure, vbOKOnly, vex::runtime::kAppTitle);
         return false;
     }
     return true;

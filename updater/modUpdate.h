@@ -10,9 +10,6 @@ namespace vex::updater {
 
 class FormWindow;
 
-// The application title: the title of a message box that names none.
-inline const QString kAppTitle = QStringLiteral("Vexbrindle");
-
 // A check of a body on its way to disk that has the last word on whether it may take the
 // target's place (the vendor's signature, for instance).
 class BodyCheck {

@@ -5,6 +5,9 @@
 
 namespace vex::runtime {
 
+// The application title: the title of a message box that names none.
+inline const QString kAppTitle = QStringLiteral("Vexbrindle");
+
 // The updater's own version number (the build's project version).
 struct ProgramVersion {
     int major;

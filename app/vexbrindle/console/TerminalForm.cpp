@@ -63,7 +63,7 @@ void TerminalForm::SetBarValue(vex::Long value) {
 
 int TerminalForm::MsgBox(const QString& prompt, int buttons, const QString& title) {
     const QString text =
-        title == vex::updater::kAppTitle ? prompt : QStringLiteral("%1: %2").arg(title, prompt);
+        title == vex::runtime::kAppTitle ? prompt : QStringLiteral("%1: %2").arg(title, prompt);
     if (buttons != vex::updater::vbYesNo) {
         lastMessage_ = prompt;
         PrintLine(text);
