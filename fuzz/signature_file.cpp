@@ -3,6 +3,7 @@
 // against the bytes without harm.
 #include "fuzz/check.h"
 
+#include "platform/signature/Blake2b.h"
 #include "platform/signature/PublicKey.h"
 #include "platform/signature/SignatureFile.h"
 #include "platform/signature/verify.h"
@@ -41,6 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                    "a trusted token holds a blank");
     if (!key) return 0;
     vex::signature::TrustedCommentIsGenuine(*signature, *key);
-    vex::signature::SignsBytes(*signature, *key, signedBytes);
+    vex::signature::Blake2b hasher;
+    hasher.Update(signedBytes.constData(), signedBytes.size());
+    const vex::signature::Blake2b512 hash = hasher.Final();
+    vex::signature::SignsHash(*signature, *key, hash);
+    vex::signature::Verifies(*signature, *key, "update.html", hash);
     return 0;
 }

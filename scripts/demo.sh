@@ -62,14 +62,14 @@ echo "Drixa Billing $server_version (demo) started"
 SH
 
 if [ -n "$signed" ]; then
-    # The vendor's side: a throw-away key pair without a password, and the two signatures; the
-    # executable's trusted comment names the version the page announces.
+    # The vendor's side: a throw-away key pair without a password, and the two signatures. Each
+    # trusted comment names its file; the executable's also names the version the page announces.
     mkdir -p "$demo/keys"
     minisign -G -W -p "$demo/keys/vexbrindle.pub" -s "$demo/keys/vexbrindle.key" >/dev/null
     minisign -S -s "$demo/keys/vexbrindle.key" -m "$demo/www/vexbrindle/update.html" \
-        -t "expires:$(date -u -d '+30 days' +%F)" >/dev/null
+        -t "file:update.html expires:$(date -u -d '+30 days' +%F)" >/dev/null
     minisign -S -s "$demo/keys/vexbrindle.key" -m "$demo/www/vexbrindle/DrixaBilling2.exe" \
-        -t "version:$server_version" >/dev/null
+        -t "file:DrixaBilling2.exe version:$server_version" >/dev/null
     # The installation holds the public key beside ver.dat.
     cp "$demo/keys/vexbrindle.pub" "$demo/app/Update/vexbrindle.pub"
     echo "Signed release: key $(head -1 "$demo/keys/vexbrindle.pub" | awk '{print $NF}'), files:"

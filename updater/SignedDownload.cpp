@@ -13,7 +13,6 @@
 
 namespace vex::updater {
 
-using vex::signature::Algorithm;
 using vex::signature::PublicKey;
 using vex::signature::SignatureFile;
 
@@ -25,29 +24,22 @@ QString DoesNotMatch(const QString& name) {
     return QStringLiteral("The signature of %1 does not match the vendor's key").arg(name);
 }
 
-// Checks the body against its signature while DownloadFile writes it: a prehashed signature
-// hashes the bytes on their way to disk; a legacy one reads the finished file through a mapping.
+// Checks the body against its signature while DownloadFile writes it: the bytes are hashed on
+// their way to disk, and the finished file is judged by the whole verdict once more.
 class SignatureCheck : public BodyCheck {
   public:
     SignatureCheck(const SignatureFile& signature, const PublicKey& key, QString name)
         : signature_(signature), key_(key), name_(std::move(name)) {}
 
     QIODevice& Sink(QIODevice& file) override {
-        if (signature_.algorithm == Algorithm::Legacy) return file;
         sink_ = std::make_unique<vex::signature::HashingSink>(file);
         return *sink_;
     }
 
-    QString Refusal(int writtenFd) override {
-        if (signature_.algorithm == Algorithm::Prehashed) {
-            const bool signs = sink_ && vex::signature::SignsHash(signature_, key_, sink_->Final());
-            return signs ? QString() : DoesNotMatch(name_);
-        }
-        QString why;
-        const std::optional<bool> signs =
-            vex::signature::SignsWrittenFile(signature_, key_, writtenFd, why);
-        if (!signs) return QStringLiteral("Cannot check the signature of %1: %2").arg(name_, why);
-        return *signs ? QString() : DoesNotMatch(name_);
+    QString Refusal(int) override {
+        const bool signs =
+            sink_ && vex::signature::Verifies(signature_, key_, name_.toLatin1(), sink_->Final());
+        return signs ? QString() : DoesNotMatch(name_);
     }
 
   private:
@@ -60,6 +52,12 @@ class SignatureCheck : public BodyCheck {
 // Why the trusted comment fails the demands, or empty.
 QString UnmetDemand(const SignatureFile& signature, const SignatureDemands& demands,
                     const QString& name) {
+    // A signature made for another of the vendor's files never stands in for this one.
+    if (!signature.NamesFile(name.toLatin1())) {
+        return QStringLiteral("The signature of %1 is not for this file: its trusted comment "
+                              "lacks \"file:%1\"")
+            .arg(name);
+    }
     const QList<QByteArray> tokens = signature.TrustedTokens();
     if (!demands.requiredToken.isEmpty() && !tokens.contains(demands.requiredToken)) {
         return QStringLiteral("The signature of %1 is not for this update: its trusted comment "

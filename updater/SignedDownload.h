@@ -27,7 +27,8 @@ struct SignatureDemands {
 QString SignatureUrlOf(const QString& sURL);
 
 // DownloadFile for a file the vendor signs. Fetches its signature first (at most 4 KiB) and
-// checks it: the vendor's key id, the trusted comment's own signature, the demands. Then fetches
+// checks it: the vendor's key id, the trusted comment's own signature, the file it names
+// ("file:NAME", NAME the last segment of sURL), the demands. Then fetches
 // the file itself through DownloadFile, hashing it as it streams in, and lets it take its
 // target's place only when the signature covers it. Every failed check is a failed fetch: one
 // message box with the reason through form, the target untouched, false. Returns false without

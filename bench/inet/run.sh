@@ -40,7 +40,7 @@ head -c "$((size_mib * 1024 * 1024))" /dev/urandom >"$file"
 bytes=$(stat -c %s "$file")
 echo "Signing it with a throw-away minisign key ..."
 minisign -G -W -p "$dir/keys/bench.pub" -s "$dir/keys/bench.key" >/dev/null
-minisign -S -s "$dir/keys/bench.key" -m "$file" -t "version:bench" >/dev/null
+minisign -S -s "$dir/keys/bench.key" -m "$file" -t "file:$(basename "$file") version:bench" >/dev/null
 
 port=$("$root/scripts/update-server.sh" start "$dir/server" "$dir/www")
 trap '"$root/scripts/update-server.sh" stop "$dir/server"; rm -rf "$dir"' EXIT

@@ -12,6 +12,7 @@ constexpr std::size_t kSignatureLineBytes = 2 + 8 + 64;
 constexpr std::size_t kGlobalSignatureBytes = 64;
 constexpr char kUntrustedComment[] = "untrusted comment:";
 constexpr char kTrustedComment[] = "trusted comment: ";
+constexpr char kFileTokenPrefix[] = "file:";
 
 } // namespace
 
@@ -49,11 +50,13 @@ std::optional<SignatureFile> SignatureFile::Parse(QByteArrayView text, QString& 
 
     SignatureFile file;
     const QByteArrayView algorithm = QByteArrayView(*signature).first(2);
-    if (algorithm == "ED") {
-        file.algorithm = Algorithm::Prehashed;
-    } else if (algorithm == "Ed") {
-        file.algorithm = Algorithm::Legacy;
-    } else {
+    if (algorithm == "Ed") {
+        why = QStringLiteral("it signs the file's bytes themselves (algorithm \"Ed\", minisign "
+                             "-l); only signatures of the file's hash (minisign's default, "
+                             "\"ED\") are accepted");
+        return std::nullopt;
+    }
+    if (algorithm != "ED") {
         why = QStringLiteral("it uses the unknown signature algorithm %1")
                   .arg(detail::AlgorithmText(algorithm));
         return std::nullopt;
@@ -71,6 +74,11 @@ QList<QByteArray> SignatureFile::TrustedTokens() const {
         if (!piece.isEmpty()) tokens.append(piece);
     }
     return tokens;
+}
+
+bool SignatureFile::NamesFile(QByteArrayView name) const {
+    return !name.isEmpty() &&
+           TrustedTokens().contains(QByteArray(kFileTokenPrefix) + name.toByteArray());
 }
 
 } // namespace vex::signature

@@ -12,18 +12,18 @@
 
 namespace vex::signature {
 
-// How the signature covers the file: "ED" signs the file's BLAKE2b-512 hash (minisign's
-// default), "Ed" signs the file's bytes themselves (minisign -l).
-enum class Algorithm { Prehashed, Legacy };
-
 // Anything larger is not a signature file; it is refused before it is parsed.
 inline constexpr qint64 kMaxSignatureFileSize = 4096;
 
 // A minisign signature file, four lines: an untrusted comment, base64 of (algorithm, key id,
 // signature), "trusted comment: " and its text, base64 of the global signature (which signs the
 // signature followed by the trusted comment's text).
+//
+// Only the algorithm "ED" is read: the signature covers the file's BLAKE2b-512 hash, as minisign
+// makes it by default. The algorithm field itself is signed by nothing, so a file that says "Ed"
+// (the bytes themselves are signed, minisign -l) could be a relabelled "ED" signature whose
+// "file" is the 64 bytes of a hash; such files are refused outright.
 struct SignatureFile {
-    Algorithm algorithm = Algorithm::Prehashed;
     KeyId keyId{};
     std::array<unsigned char, 64> signature{};
     QByteArray trustedComment;
@@ -34,6 +34,10 @@ struct SignatureFile {
 
     // The trusted comment split at blanks and tabs.
     QList<QByteArray> TrustedTokens() const;
+
+    // True when the trusted comment names the file it was made for: a token "file:NAME", as
+    // minisign writes into its default trusted comment.
+    bool NamesFile(QByteArrayView name) const;
 };
 
 } // namespace vex::signature

@@ -5,9 +5,6 @@
 #include "platform/signature/SignatureFile.h"
 
 #include <QByteArrayView>
-#include <QString>
-
-#include <optional>
 
 namespace vex::signature {
 
@@ -15,16 +12,14 @@ namespace vex::signature {
 // comment's text: the trusted comment is the signer's own.
 bool TrustedCommentIsGenuine(const SignatureFile& file, const PublicKey& key);
 
-// True when the signature, made by key, covers this hash (algorithm "ED").
+// True when the signature, made by key, covers this BLAKE2b-512 hash of a file's bytes.
 bool SignsHash(const SignatureFile& file, const PublicKey& key, const Blake2b512& hash);
 
-// True when the signature, made by key, covers these bytes (algorithm "Ed").
-bool SignsBytes(const SignatureFile& file, const PublicKey& key, QByteArrayView bytes);
-
-// SignsBytes over a file already written to disk, open at descriptor fd (for writing only, as a
-// download's temporary file is): it is mapped rather than read into memory. nullopt, with why,
-// when it cannot be mapped.
-std::optional<bool> SignsWrittenFile(const SignatureFile& file, const PublicKey& key, int fd,
-                                     QString& why);
+// The whole verdict on a file called name whose bytes hash to hash: made by key, its trusted
+// comment the signer's own and naming this file ("file:NAME"), and its signature covering these
+// bytes. A signature verifies only the bytes of the one file it was made for, in that file's
+// role: the page's signature never passes for the executable, nor the other way round.
+bool Verifies(const SignatureFile& file, const PublicKey& key, QByteArrayView name,
+              const Blake2b512& hash);
 
 } // namespace vex::signature

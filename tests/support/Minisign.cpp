@@ -1,5 +1,6 @@
 #include "tests/support/Minisign.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 
@@ -32,9 +33,10 @@ QByteArray MinisignKeys::PublicKeyLine() const {
     return PublicKeyFile().split('\n').value(1).trimmed();
 }
 
-QByteArray MinisignKeys::Sign(const QByteArray& content, const QString& trustedComment,
-                              bool legacy) const {
-    const QString path = dir_.filePath("signed.bin");
+QByteArray MinisignKeys::Sign(const QString& fileName, const QByteArray& content,
+                              const QString& trustedComment, bool legacy) const {
+    QDir(dir_.path()).mkdir("signed");
+    const QString path = dir_.filePath("signed/" + fileName);
     QFile::remove(path + ".minisig");
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return {};

@@ -20,10 +20,11 @@ class MinisignKeys {
     QByteArray PublicKeyFile() const;
     QByteArray PublicKeyLine() const;
 
-    // The .minisig file for content. An empty trustedComment keeps minisign's default one;
-    // legacy signs the bytes themselves ("Ed", minisign -l) instead of their hash ("ED").
-    QByteArray Sign(const QByteArray& content, const QString& trustedComment = {},
-                    bool legacy = false) const;
+    // The .minisig file for content saved as fileName. An empty trustedComment keeps
+    // minisign's default one (which names the file: "file:NAME"); legacy signs the bytes
+    // themselves ("Ed", minisign -l) instead of their hash ("ED").
+    QByteArray Sign(const QString& fileName, const QByteArray& content,
+                    const QString& trustedComment = {}, bool legacy = false) const;
 
     // Signs the file at path, writing path + ".minisig"; returns minisign's exit code.
     int SignFile(const QString& path, const QString& trustedComment = {},

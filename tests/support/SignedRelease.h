@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace vex::testing {
@@ -22,12 +23,20 @@ struct ServedRelease {
 };
 
 // One row of the signed-update table: what the server offers, the key file the installation
-// holds, and what the user reads; an empty message means the update goes through.
+// holds, and what the user reads; an empty message means the update goes through. A message
+// may name the program's folder as %1.
 struct SignedCase {
     const char* name; // the fault the row catches
     ServedRelease served;
     QByteArray keyFile;
     QString message;
+    // Changes the installation (its program folder given) once it is laid out: who owns what.
+    std::function<void(const QString& programFolder)> arrange{};
+    // The change gives files to another user, which only root can do.
+    bool needsRoot = false;
+
+    // The message with the program's folder filled in.
+    QString MessageFor(const QString& programFolder) const;
 };
 
 // The installed version the rows assume, and the server's.

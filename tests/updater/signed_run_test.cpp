@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -103,38 +104,51 @@ std::unique_ptr<MinisignKeys> SignedRunTest::other_;
 
 } // namespace
 
+// Runs one row of the signed-update table through the run in this process.
+void RunSignedCase(const SignedCase& c, const NginxServer& nginx) {
+    c.served.PutOn(nginx);
+    Installation app(nginx.BaseUrl(), c.keyFile);
+    if (c.arrange) c.arrange(app.folder.path());
+    app.Run();
+    if (c.message.isEmpty()) {
+        EXPECT_TRUE(app.window.events.contains("Label1=Completed Downloading Updated Version "
+                                               "1.2.0"))
+            << c.name << "\n"
+            << app.Events();
+        EXPECT_TRUE(app.Exe() == *c.served.exe) << c.name;
+        EXPECT_EQ(app.Page(), *c.served.page) << c.name;
+        EXPECT_TRUE(app.window.ended) << c.name;
+        return;
+    }
+    // A failed check is a failed fetch: one message, then the run stops with the window open.
+    EXPECT_EQ(app.window.events.filter("MsgBox").join("\n"),
+              "MsgBox(" + c.MessageFor(app.folder.path()) + "|0|Vexbrindle)")
+        << c.name << "\n"
+        << app.Events();
+    EXPECT_EQ(app.window.events.mid(app.window.events.size() - 2),
+              (QStringList{"Bar=3", "Timer2=0"}))
+        << c.name << "\n"
+        << app.Events();
+    EXPECT_FALSE(app.window.ended) << c.name;
+    EXPECT_EQ(app.Exe(), kOldExecutable) << c.name;
+    const bool pageKept = c.message.contains("update.html") || c.message.contains("key file");
+    EXPECT_EQ(app.Page(), pageKept ? kOldPage : *c.served.page) << c.name;
+    QStringList update{"update.html", "ver.dat"};
+    if (!c.keyFile.isNull()) update.append("vexbrindle.pub");
+    EXPECT_EQ(Entries(app.folder.path()), (QStringList{"DrixaBilling2.exe", "Update"})) << c.name;
+    EXPECT_EQ(Entries(app.folder.filePath("Update")), update) << c.name;
+}
+
 TEST_F(SignedRunTest, OnlyWhatTheVendorSignedIsInstalled) {
     for (const SignedCase& c : vex::testing::SignedCases(*vendor_, *other_, kToday)) {
-        c.served.PutOn(*nginx_);
-        Installation app(nginx_->BaseUrl(), c.keyFile);
-        app.Run();
-        if (c.message.isEmpty()) {
-            EXPECT_TRUE(app.window.events.contains("Label1=Completed Downloading Updated Version "
-                                                   "1.2.0"))
-                << c.name << "\n"
-                << app.Events();
-            EXPECT_TRUE(app.Exe() == *c.served.exe) << c.name;
-            EXPECT_EQ(app.Page(), *c.served.page) << c.name;
-            EXPECT_TRUE(app.window.ended) << c.name;
-            continue;
-        }
-        // A failed check is a failed fetch: one message, then the run stops with the window open.
-        EXPECT_EQ(app.window.events.filter("MsgBox").join("\n"),
-                  "MsgBox(" + c.message + "|0|Vexbrindle)")
-            << c.name << "\n"
-            << app.Events();
-        EXPECT_EQ(app.window.events.mid(app.window.events.size() - 2),
-                  (QStringList{"Bar=3", "Timer2=0"}))
-            << c.name << "\n"
-            << app.Events();
-        EXPECT_FALSE(app.window.ended) << c.name;
-        EXPECT_EQ(app.Exe(), kOldExecutable) << c.name;
-        const bool pageRefused = c.message.contains("update.html");
-        EXPECT_EQ(app.Page(), pageRefused ? kOldPage : *c.served.page) << c.name;
-        const QStringList update{"update.html", "ver.dat", "vexbrindle.pub"};
-        EXPECT_EQ(Entries(app.folder.path()), (QStringList{"DrixaBilling2.exe", "Update"}))
-            << c.name;
-        EXPECT_EQ(Entries(app.folder.filePath("Update")), update) << c.name;
+        if (!c.needsRoot) RunSignedCase(c, *nginx_);
+    }
+}
+
+TEST_F(SignedRunTest, NoKeyIsTrustedFromFilesOrFoldersOfAnotherUser) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give files to another user";
+    for (const SignedCase& c : vex::testing::SignedCases(*vendor_, *other_, kToday)) {
+        if (c.needsRoot) RunSignedCase(c, *nginx_);
     }
 }
 
@@ -201,7 +215,7 @@ TEST(SignedRunKey, UnusableKeyStopsTheRunBeforeAnyTraffic) {
          {},
          "it is not a regular file"},
         {"key file of the wrong format",
-         [&](const QString& p) { Write(p, keys.Sign("x")); },
+         [&](const QString& p) { Write(p, keys.Sign("update.html", "x")); },
          {},
          "it has 4 lines instead of 2"},
     };
@@ -236,8 +250,10 @@ TEST(SignedRunClose, ClosingDuringASignedDownloadLeavesTheOlderFileAlone) {
     const QByteArray exe = vex::testing::PatternBytes(400'000, 7);
     FaultServer server;
     server.Route("/vexbrindle/update.html", {.body = "2.0\r\n"});
-    server.Route("/vexbrindle/update.html.minisig", {.body = keys.Sign("2.0\r\n")});
-    server.Route("/vexbrindle/DrixaBilling2.exe.minisig", {.body = keys.Sign(exe, "version:2.0")});
+    server.Route("/vexbrindle/update.html.minisig", {.body = keys.Sign("update.html", "2.0\r\n")});
+    server.Route(
+        "/vexbrindle/DrixaBilling2.exe.minisig",
+        {.body = keys.Sign("DrixaBilling2.exe", exe, "file:DrixaBilling2.exe version:2.0")});
     server.Route(
         "/vexbrindle/DrixaBilling2.exe",
         {.body = exe, .sendBytes = 200'000, .after = vex::testing::CannedReply::After::Hold});

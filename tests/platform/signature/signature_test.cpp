@@ -10,15 +10,10 @@
 
 #include <QBuffer>
 #include <QEventLoop>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include <memory>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 using namespace vex::signature;
 using vex::testing::MinisignKeys;
@@ -26,6 +21,9 @@ using vex::testing::MinisignKeys;
 namespace {
 
 const QByteArray kContent = "1.2.0\r\nDrixa Billing update page\r\n";
+const QString kLegacyRefused =
+    "it signs the file's bytes themselves (algorithm \"Ed\", minisign -l); only signatures of "
+    "the file's hash (minisign's default, \"ED\") are accepted";
 
 class SignatureTest : public ::testing::Test {
   protected:
@@ -86,25 +84,38 @@ QByteArray EditSignatureLine(const QByteArray& file, const std::function<void(QB
 TEST_F(SignatureTest, ReadsWhatMinisignWrites) {
     struct Case {
         const char* name; // the fault the row catches
-        bool legacy;
         QString comment;
-        Algorithm algorithm;
-        QByteArray trustedComment;
+        QList<QByteArray> tokens;
     };
     const Case cases[] = {
-        {"prehashed signature read as legacy", false, "version:1.2.0", Algorithm::Prehashed,
-         "version:1.2.0"},
-        {"legacy signature read as prehashed", true, "version:1.2.0 expires:2030-01-01",
-         Algorithm::Legacy, "version:1.2.0 expires:2030-01-01"},
+        {"default comment of minisign not split at its tabs", {}, {"file:update.html", "hashed"}},
+        {"comment given with -t not kept as written",
+         "file:update.html version:1.2.0",
+         {"file:update.html", "version:1.2.0"}},
     };
     const PublicKey key = Key(*keys_);
     for (const Case& c : cases) {
-        const SignatureFile file = Parse(keys_->Sign(kContent, c.comment, c.legacy));
-        EXPECT_EQ(file.algorithm, c.algorithm) << c.name;
+        const SignatureFile file = Parse(keys_->Sign("update.html", kContent, c.comment));
         EXPECT_EQ(file.keyId, key.keyId) << c.name;
-        EXPECT_EQ(file.trustedComment, c.trustedComment) << c.name;
+        QList<QByteArray> tokens = file.TrustedTokens();
+        tokens.removeIf([](const QByteArray& t) { return t.startsWith("timestamp:"); });
+        EXPECT_EQ(tokens, c.tokens) << c.name;
+        EXPECT_TRUE(file.NamesFile("update.html")) << c.name;
         EXPECT_TRUE(TrustedCommentIsGenuine(file, key)) << c.name;
     }
+}
+
+TEST_F(SignatureTest, TheFileNamedIsAWholeToken) {
+    SignatureFile file;
+    file.trustedComment = "timestamp:1\tfile:update.html\thashed";
+    EXPECT_TRUE(file.NamesFile("update.html"));
+    const char* others[] = {"update.htm", "pdate.html", "update.html.minisig", "", "hashed"};
+    for (const char* name : others)
+        EXPECT_FALSE(file.NamesFile(name)) << name;
+    file.trustedComment = "file:a.exe";
+    EXPECT_FALSE(file.NamesFile("update.html"));
+    file.trustedComment = "xfile:update.html file: update.html";
+    EXPECT_FALSE(file.NamesFile("update.html"));
 }
 
 TEST_F(SignatureTest, KeyIdReadsAsMinisignPrintsIt) {
@@ -123,7 +134,7 @@ TEST_F(SignatureTest, TrustedTokensSplitAtBlanksAndTabs) {
 }
 
 TEST_F(SignatureTest, MalformedSignatureFilesAreRefusedWithAReason) {
-    const QByteArray good = keys_->Sign(kContent, "version:1.2.0");
+    const QByteArray good = keys_->Sign("update.html", kContent, "version:1.2.0");
     struct Case {
         const char* name; // the fault the row catches
         QByteArray text;
@@ -154,6 +165,10 @@ TEST_F(SignatureTest, MalformedSignatureFilesAreRefusedWithAReason) {
          "it uses the unknown signature algorithm \"XD\""},
         {"unprintable algorithm", EditSignatureLine(good, [](QByteArray& b) { b[1] = '\x1b'; }),
          "it uses the unknown signature algorithm 0x451b"},
+        {"relabelled to sign the bytes themselves",
+         EditSignatureLine(good, [](QByteArray& b) { b[1] = 'd'; }), kLegacyRefused},
+        {"legacy signature as minisign -l writes it",
+         keys_->Sign("update.html", kContent, "version:1.2.0", true), kLegacyRefused},
     };
     for (const Case& c : cases) {
         QString why;
@@ -163,7 +178,7 @@ TEST_F(SignatureTest, MalformedSignatureFilesAreRefusedWithAReason) {
 }
 
 TEST_F(SignatureTest, LineEndingsOfAWindowsServerAreAccepted) {
-    QByteArray text = keys_->Sign(kContent, "version:1.2.0");
+    QByteArray text = keys_->Sign("update.html", kContent, "version:1.2.0");
     text.replace("\n", "\r\n");
     EXPECT_EQ(Parse(text).trustedComment, "version:1.2.0");
     EXPECT_TRUE(TrustedCommentIsGenuine(Parse(text), Key(*keys_)));
@@ -192,7 +207,7 @@ TEST_F(SignatureTest, PublicKeysFromFileAndLine) {
          "its first line is not an untrusted comment"},
         {"key cut short", true, file.split('\n')[0] + "\n" + line.left(40),
          "its key is not valid base64 of 42 bytes"},
-        {"key line of a signature", false, keys_->Sign(kContent).split('\n')[1],
+        {"key line of a signature", false, keys_->Sign("update.html", kContent).split('\n')[1],
          "its key is not valid base64 of 42 bytes"},
         {"key of another algorithm", false, otherAlgorithm.toBase64(),
          "its key is for the unknown algorithm \"ED\", not Ed25519"},
@@ -215,8 +230,7 @@ TEST_F(SignatureTest, PublicKeysFromFileAndLine) {
 
 TEST_F(SignatureTest, VerificationRefusesEveryAlteration) {
     const PublicKey key = Key(*keys_);
-    const QByteArray prehashed = keys_->Sign(kContent, "version:1.2.0");
-    const QByteArray legacy = keys_->Sign(kContent, "version:1.2.0", true);
+    const QByteArray prehashed = keys_->Sign("update.html", kContent, "version:1.2.0");
     QByteArray flippedContent = kContent;
     flippedContent[3] = static_cast<char>(flippedContent[3] ^ 1);
 
@@ -235,11 +249,37 @@ TEST_F(SignatureTest, VerificationRefusesEveryAlteration) {
     EXPECT_FALSE(SignsHash(Parse(prehashed), key, Hash(flippedContent)));
     EXPECT_FALSE(SignsHash(Parse(prehashed), Key(*other_), Hash(kContent)));
     EXPECT_FALSE(TrustedCommentIsGenuine(Parse(prehashed), Key(*other_)));
-    EXPECT_FALSE(SignsBytes(Parse(prehashed), key, kContent)) << "algorithm not honoured";
+}
 
-    EXPECT_TRUE(SignsBytes(Parse(legacy), key, kContent));
-    EXPECT_FALSE(SignsBytes(Parse(legacy), key, flippedContent));
-    EXPECT_FALSE(SignsHash(Parse(legacy), key, Hash(kContent))) << "algorithm not honoured";
+TEST_F(SignatureTest, AVerdictHoldsOnlyForTheSignedBytesUnderTheNameTheyWereSignedAs) {
+    const PublicKey key = Key(*keys_);
+    const QByteArray exe = vex::testing::PatternBytes(100'000, 3);
+    const SignatureFile page = Parse(keys_->Sign("update.html", kContent));
+    const SignatureFile exeSig =
+        Parse(keys_->Sign("DrixaBilling2.exe", exe, "file:DrixaBilling2.exe version:1.2.0"));
+    const SignatureFile unnamed = Parse(keys_->Sign("update.html", kContent, "version:1.2.0"));
+    struct Case {
+        const char* name; // the fault the row catches
+        const SignatureFile& signature;
+        const char* fileName;
+        QByteArray bytes;
+        bool verifies;
+    };
+    const Case cases[] = {
+        {"the page refused", page, "update.html", kContent, true},
+        {"the executable refused", exeSig, "DrixaBilling2.exe", exe, true},
+        {"the executable's signature taken for the page", exeSig, "update.html", exe, false},
+        {"the page's signature taken for the executable", page, "DrixaBilling2.exe", kContent,
+         false},
+        {"a signature naming no file accepted", unnamed, "update.html", kContent, false},
+        {"other bytes under the right name accepted", page, "update.html", exe, false},
+        {"the hash's own bytes accepted", page, "update.html",
+         QByteArray(reinterpret_cast<const char*>(Hash(kContent).data()), 64), false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Verifies(c.signature, key, c.fileName, Hash(c.bytes)), c.verifies) << c.name;
+        EXPECT_FALSE(Verifies(c.signature, Key(*other_), c.fileName, Hash(c.bytes))) << c.name;
+    }
 }
 
 TEST_F(SignatureTest, HashingSinkHashesWhatItPassesOn) {
@@ -260,7 +300,7 @@ TEST_F(SignatureTest, HashingSinkHashesWhatItPassesOn) {
     EXPECT_TRUE(written == content);
     const Blake2b512 hash = sink.Final();
     EXPECT_EQ(hash, Hash(content));
-    EXPECT_TRUE(SignsHash(Parse(keys_->Sign(content)), Key(*keys_), hash));
+    EXPECT_TRUE(SignsHash(Parse(keys_->Sign("update.html", content)), Key(*keys_), hash));
 }
 
 TEST_F(SignatureTest, HashingSinkHashesOnlyWhatTheTargetTook) {
@@ -306,30 +346,4 @@ TEST_F(SignatureTest, Blake2bOfNothingIsTheKnownValue) {
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(hash.data()), 64).toHex(),
               "786a02f742015903c6c6fd852552d272912f4740e15847618a86e217f71f5419d25e1031afee585313"
               "896444934eb04b903a685b1448b755d56f701afe9be2ce");
-}
-
-TEST_F(SignatureTest, LegacySignatureOfAFileStillBeingWrittenIsCheckedThroughAMapping) {
-    const QByteArray content = vex::testing::PatternBytes(2 * 1024 * 1024);
-    const SignatureFile file = Parse(keys_->Sign(content, {}, true));
-    QTemporaryDir dir;
-    // The download writes through a descriptor open for writing only, to a file not yet renamed.
-    const auto writeOnly = [&](const QString& name, const QByteArray& bytes) {
-        const int fd = ::open(QFile::encodeName(dir.filePath(name)).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        EXPECT_EQ(::write(fd, bytes.constData(), bytes.size()), bytes.size());
-        return fd;
-    };
-    for (const bool flip : {false, true}) {
-        QByteArray bytes = content;
-        if (flip) bytes[1'000'000] = static_cast<char>(bytes[1'000'000] ^ 0x80);
-        const int fd = writeOnly(flip ? "flipped" : "intact", bytes);
-        QString why;
-        EXPECT_EQ(SignsWrittenFile(file, Key(*keys_), fd, why), !flip) << why.toStdString();
-        ::close(fd);
-    }
-    const int empty = writeOnly("empty", {});
-    QString why;
-    EXPECT_EQ(SignsWrittenFile(Parse(keys_->Sign({}, {}, true)), Key(*keys_), empty, why), true);
-    ::close(empty);
-    EXPECT_EQ(SignsWrittenFile(file, Key(*keys_), -1, why), std::nullopt);
 }

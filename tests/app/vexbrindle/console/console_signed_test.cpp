@@ -14,6 +14,8 @@
 
 #include <memory>
 
+#include <unistd.h>
+
 using vex::testing::FaultServer;
 using vex::testing::MinisignKeys;
 using vex::testing::NginxServer;
@@ -81,31 +83,54 @@ struct Installation {
 
 } // namespace
 
-TEST(ConsoleSigned, RefusedUpdatesPrintWhyExitOneAndKeepTheOlderExecutable) {
-    NginxServer nginx;
-    ASSERT_TRUE(nginx.Started()) << nginx.StartError().toStdString();
-    MinisignKeys vendor, other;
-    ASSERT_TRUE(vendor.Error().isEmpty()) << vendor.Error().toStdString();
-    ASSERT_TRUE(other.Error().isEmpty()) << other.Error().toStdString();
-    const QDate today = QDateTime::currentDateTimeUtc().date();
-    for (const SignedCase& c : vex::testing::SignedCases(vendor, other, today)) {
-        c.served.PutOn(nginx);
+class ConsoleSignedTable : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(nginx_.Started()) << nginx_.StartError().toStdString();
+        ASSERT_TRUE(vendor_.Error().isEmpty()) << vendor_.Error().toStdString();
+        ASSERT_TRUE(other_.Error().isEmpty()) << other_.Error().toStdString();
+    }
+
+    // Runs the rows that need root, or those that do not, through the real executable.
+    void RunCases(bool needingRoot) {
+        const QDate today = QDateTime::currentDateTimeUtc().date();
+        for (const SignedCase& c : vex::testing::SignedCases(vendor_, other_, today)) {
+            if (c.needsRoot == needingRoot) RunCase(c);
+        }
+    }
+
+  private:
+    void RunCase(const SignedCase& c) {
+        c.served.PutOn(nginx_);
         Installation app(c.keyFile);
-        const Result r = app.Run(nginx.BaseUrl());
+        if (c.arrange) c.arrange(app.folder.path());
+        const Result r = app.Run(nginx_.BaseUrl());
         if (c.message.isEmpty()) {
             EXPECT_EQ(r.exitCode, 0) << c.name << "\n" << r.out.toStdString();
             EXPECT_TRUE(app.Exe() == *c.served.exe) << c.name;
-            continue;
+            return;
         }
+        const QString message = c.MessageFor(app.folder.path());
         EXPECT_EQ(r.exitCode, 1) << c.name << "\n" << r.out.toStdString();
-        EXPECT_TRUE(r.out.split('\n').contains(c.message)) << c.name << "\n" << r.out.toStdString();
-        EXPECT_TRUE(r.out.endsWith("The update stopped: " + c.message + "\n"))
-            << c.name << "\n"
-            << r.out.toStdString();
+        EXPECT_TRUE(r.out.split('\n').contains(message)) << c.name << "\n" << r.out.toStdString();
+        EXPECT_TRUE(r.out.endsWith("The update stopped: " + message + "\n")) << c.name << "\n"
+                                                                             << r.out.toStdString();
         EXPECT_EQ(app.Exe(), kOldExecutable) << c.name;
         EXPECT_EQ(app.Entries(), (QStringList{"DrixaBilling2.exe", "Update", "vexbrindle"}))
             << c.name;
     }
+
+    NginxServer nginx_;
+    MinisignKeys vendor_, other_;
+};
+
+TEST_F(ConsoleSignedTable, RefusedUpdatesPrintWhyExitOneAndKeepTheOlderExecutable) {
+    RunCases(false);
+}
+
+TEST_F(ConsoleSignedTable, NoKeyIsTrustedFromFilesOrFoldersOfAnotherUser) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give files to another user";
+    RunCases(true);
 }
 
 TEST(ConsoleSigned, MalformedKeyFileFailsClosedWithoutTraffic) {
