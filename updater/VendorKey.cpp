@@ -1,5 +1,7 @@
 #include "updater/VendorKey.h"
 
+#include "platform/runtime/TrustedPath.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -41,6 +43,13 @@ VendorKey FindVendorKey(const QString& builtInKey, const QString& programFolder)
     }
 
     const QFileInfo info(programFolder + QStringLiteral("/Update/") + kKeyFileName);
+    // Whoever may write the key file or a folder above it decides which key is trusted, or
+    // whether there is one at all: the absence of a key proves nothing in their hands either.
+    why = vex::runtime::WhyNotTrusted(info.filePath());
+    if (!why.isEmpty()) {
+        return {std::nullopt, QStringLiteral("The vendor's key file %1 cannot be trusted: %2")
+                                  .arg(QDir::toNativeSeparators(info.absoluteFilePath()), why)};
+    }
     if (!info.exists() && !info.isSymLink()) return {};
     QByteArray text;
     why = ReadKeyFile(info, text);

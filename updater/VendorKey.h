@@ -24,8 +24,10 @@ struct VendorKey {
 };
 
 // The built-in key when there is one (it is then the only key), otherwise the key file
-// Update/vexbrindle.pub under programFolder when anything is at that path. Reads nothing from
-// the network.
+// Update/vexbrindle.pub under programFolder when anything is at that path. The key file, and the
+// folders that hold it or would hold it, must be in the hands of the user running the program
+// or of root (vex::runtime::WhyNotTrusted); otherwise that is a failure, key file or not. Reads
+// nothing from the network.
 VendorKey FindVendorKey(const QString& builtInKey, const QString& programFolder);
 
 } // namespace vex::updater
