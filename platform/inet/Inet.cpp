@@ -40,10 +40,10 @@ QString Seconds(int ms) {
 // One fetch in progress: feeds the body to the sink and records the first failure.
 class Transfer {
   public:
-    Transfer(QNetworkReply& reply, QIODevice& sink, qint64 maxBytes, Inet::Timeouts timeouts,
-             const QUrl& url, std::function<void(qint64)> onWritten)
-        : reply_(reply), sink_(sink), maxBytes_(maxBytes), timeouts_(timeouts), url_(url),
-          onWritten_(std::move(onWritten)) {}
+    Transfer(QNetworkReply& reply, QIODevice& sink, qint64 maxBytes, BodyEnd end,
+             Inet::Timeouts timeouts, const QUrl& url, std::function<void(qint64)> onWritten)
+        : reply_(reply), sink_(sink), maxBytes_(maxBytes), end_(end), timeouts_(timeouts),
+          url_(url), onWritten_(std::move(onWritten)) {}
 
     void Start(QEventLoop& loop) {
         loop_ = &loop;
@@ -62,7 +62,10 @@ class Transfer {
             Answered();
             if (!more_.isActive()) more_.start(0);
         });
-        QObject::connect(&reply_, &QNetworkReply::redirected, &reply_, [this] { Answered(); });
+        QObject::connect(&reply_, &QNetworkReply::redirected, &reply_, [this] {
+            answered_ = true;
+            Progressed();
+        });
         QObject::connect(&reply_, &QNetworkReply::sslErrors, &reply_,
                          [this](const QList<QSslError>& errors) {
                              for (const QSslError& e : errors) {
@@ -123,7 +126,9 @@ class Transfer {
                      .arg(url_.host())
                      .arg(received_)
                      .arg(*length));
+            return;
         }
+        if (end_ == BodyEnd::AnnouncedLength && !length) NoLength();
     }
 
     void Fail(InetError::Kind kind, const QString& description) {
@@ -131,17 +136,25 @@ class Transfer {
         failure_.emplace(kind, description);
         timer_.stop();
         more_.stop();
+        // A reply that has already failed is not aborted again (Qt reports a second error as an
+        // internal problem); either way the loop ends now, whether or not Qt ever finishes it.
         if (reply_.isRunning() && reply_.error() == QNetworkReply::NoError) reply_.abort();
-        QuitWhenDone();
+        if (loop_) loop_->quit();
     }
 
     const std::optional<InetError>& failure() const { return failure_; }
 
   private:
+    // The server has begun to answer; the stall time-out runs from the first answer on.
     void Answered() {
+        if (answered_) return;
         answered_ = true;
-        timer_.start(timeouts_.stallMs);
+        Progressed();
     }
+
+    // Bytes moved on: the stall time-out starts again. Nothing else restarts it, so an answer
+    // whose bytes stop coming fails after stallMs however much else happens.
+    void Progressed() { timer_.start(timeouts_.stallMs); }
 
     void OnMetaData() {
         if (failure_) return;
@@ -155,8 +168,35 @@ class Transfer {
                                             : QStringLiteral("HTTP %1 %2").arg(status).arg(reason));
             return;
         }
+        const QByteArray coding = reply_.rawHeader("Content-Encoding").trimmed().toLower();
+        if (!coding.isEmpty() && coding != "identity") {
+            Fail(InetError::Kind::Transfer,
+                 QStringLiteral("The server %1 sent %2 in the encoding \"%3\", which was not "
+                                "asked for")
+                     .arg(url_.host(), FileName(), QString::fromLatin1(coding)));
+            return;
+        }
         const std::optional<qint64> length = AnnouncedLength();
-        if (maxBytes_ >= 0 && length && *length > maxBytes_) TooLarge();
+        if (maxBytes_ >= 0 && length && *length > maxBytes_) {
+            TooLarge();
+            return;
+        }
+        // Only a success answer carries the body; a redirect's own framing does not matter.
+        if (end_ == BodyEnd::AnnouncedLength && status >= 200 && status < 300 && !length)
+            NoLength();
+    }
+
+    // The last segment of the URL's path: the file the user knows the fetch by.
+    QString FileName() const {
+        const QString name = url_.fileName();
+        return name.isEmpty() ? url_.toDisplayString() : name;
+    }
+
+    void NoLength() {
+        Fail(InetError::Kind::Transfer,
+             QStringLiteral("The server %1 sent %2 without announcing its length, so a "
+                            "connection cut short could not be told from its end")
+                 .arg(url_.host(), FileName()));
     }
 
     // The length of the body the answer announced, if it did. Qt's own reading of the header
@@ -179,7 +219,7 @@ class Transfer {
     // The sink caught up with part of what it was given: it may take more, or be done.
     void OnSinkProgress() {
         if (failure_ || !answered_) return;
-        timer_.start(timeouts_.stallMs); // no time-out while the sink makes progress
+        Progressed(); // no time-out while the sink makes progress
         if (reply_.isOpen() && reply_.bytesAvailable() > 0 && !SinkIsBehind() &&
             !more_.isActive()) {
             more_.start(0);
@@ -223,6 +263,7 @@ class Transfer {
         const qint64 n = reply_.read(buffer_, sizeof buffer_);
         if (n <= 0) return false;
         received_ += n;
+        Progressed();
         if (maxBytes_ >= 0 && received_ > maxBytes_) {
             TooLarge();
             return false;
@@ -237,7 +278,12 @@ class Transfer {
     // The loop ends once the reply has finished and its body is written and taken in full by
     // the sink (or has failed); a finished reply with body left gets its next slice.
     void QuitWhenDone() {
-        if (!finished_ || !loop_) return;
+        if (!loop_) return;
+        if (failure_) {
+            loop_->quit();
+            return;
+        }
+        if (!finished_) return;
         const bool bodyLeft = reply_.isOpen() && reply_.bytesAvailable() > 0;
         if (failure_ || (!bodyLeft && sink_.bytesToWrite() == 0)) {
             loop_->quit();
@@ -266,6 +312,7 @@ class Transfer {
     QNetworkReply& reply_;
     QIODevice& sink_;
     qint64 maxBytes_;
+    BodyEnd end_;
     Inet::Timeouts timeouts_;
     QUrl url_;
     std::function<void(qint64)> onWritten_;
@@ -291,7 +338,8 @@ Inet::~Inet() {
     Abandon();
 }
 
-void Inet::OpenURL(const QString& url, int dataType, QIODevice& sink, qint64 maxBytes) {
+void Inet::OpenURL(const QString& url, int dataType, QIODevice& sink, qint64 maxBytes,
+                   BodyEnd end) {
     if (abandoned_) throw InetError(InetError::Kind::Abandoned, QStringLiteral("Abandoned"));
     if (reply_) {
         throw InetError(InetError::Kind::Transfer, QStringLiteral("Still executing last request"));
@@ -311,6 +359,8 @@ void Inet::OpenURL(const QString& url, int dataType, QIODevice& sink, qint64 max
     request.setHeader(QNetworkRequest::UserAgentHeader,
                       QStringLiteral("Vexbrindle/") + vex::runtime::OwnVersionText());
     request.setMaximumRedirectsAllowed(kMaxRedirects);
+    // Asked for as stored: Qt would otherwise inflate compressed answers itself, unbounded.
+    request.setRawHeader("Accept-Encoding", "identity");
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply* reply = manager_->get(request);
@@ -318,7 +368,7 @@ void Inet::OpenURL(const QString& url, int dataType, QIODevice& sink, qint64 max
     reply_ = reply;
 
     QEventLoop loop;
-    Transfer transfer(*reply, sink, maxBytes, timeouts_, qurl,
+    Transfer transfer(*reply, sink, maxBytes, end, timeouts_, qurl,
                       [this](qint64 total) { emit BytesWritten(total); });
     transfer.Start(loop);
     if (!reply->isFinished()) loop.exec();
@@ -331,6 +381,8 @@ void Inet::OpenURL(const QString& url, int dataType, QIODevice& sink, qint64 max
     }
     reply_ = nullptr;
     reply->disconnect();
+    // A failure may end the loop before Qt has finished the reply; it is cut off here.
+    if (!reply->isFinished() && reply->error() == QNetworkReply::NoError) reply->abort();
     reply->deleteLater();
     if (abandoned_ && !(transfer.failure() && transfer.failure()->Abandoned())) {
         throw InetError(InetError::Kind::Abandoned, QStringLiteral("Abandoned"));

@@ -18,6 +18,16 @@ inline constexpr int icByteArray = 1;
 // No limit on the size of a body.
 inline constexpr qint64 kNoLimit = -1;
 
+// What tells the end of a body from a connection cut short.
+enum class BodyEnd {
+    // Whatever ends it: an announced length, the end of chunked coding, or the connection
+    // closing. Only the first is checked: Qt takes a chunked body cut by a reset, or retried
+    // after a cut, for a whole one, and a body without either ends wherever the connection does.
+    Any,
+    // Only an announced length, reached exactly. A success answer without a length fails at once.
+    AnnouncedLength,
+};
+
 // A sink that works behind its writes (hashing them on a thread of its own, say) says what it
 // still holds through bytesToWrite(), as a socket does. While it holds this much it is given
 // nothing more, until its bytesWritten() says it has caught up; so it must take this much plus
@@ -61,13 +71,17 @@ class Inet : public QObject {
     bool StillExecuting() const { return reply_ != nullptr; }
 
     // Fetches url and writes its body into sink as it arrives (dataType must be icByteArray).
+    // The body is asked for and taken only as it is stored ("Accept-Encoding: identity"): an
+    // answer in any content coding is refused, so every limit counts the bytes that reach the
+    // sink and a small compressed answer can never inflate into a huge one.
     // Returns when the transfer has ended and the sink has taken every byte: a sink that works
     // behind its writes and says so through bytesToWrite() and bytesWritten(), as a socket
     // does, is fed only while it keeps up and waited for with the loop turning, never blocked
     // on. Throws InetError on any failure: connection, HTTP error status (4xx, 5xx), a body cut
-    // short, a time-out, a body over maxBytes, a write error of the sink, or Abandon(). The
-    // sink may hold part of the body after a failure.
-    void OpenURL(const QString& url, int dataType, QIODevice& sink, qint64 maxBytes = kNoLimit);
+    // short, a time-out, a body over maxBytes, a body whose end cannot be told as `end` demands,
+    // a write error of the sink, or Abandon(). The sink may hold part of the body after a failure.
+    void OpenURL(const QString& url, int dataType, QIODevice& sink, qint64 maxBytes = kNoLimit,
+                 BodyEnd end = BodyEnd::Any);
 
     // The same, returning the whole body; for small resources.
     QByteArray OpenURL(const QString& url, int dataType, qint64 maxBytes = kNoLimit);
