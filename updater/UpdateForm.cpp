@@ -115,8 +115,10 @@ bool UpdateForm::FetchUpdatePage() {
 }
 
 bool UpdateForm::FetchNewExecutable(const QString& sServerVersion) {
-    const DownloadOptions options{vex::inet::kNoLimit, true};
+    DownloadOptions options{vex::inet::kNoLimit, true};
     if (!vendorKey_) {
+        // Nothing but its announced length can tell an unsigned executable from one cut short.
+        options.end = vex::inet::BodyEnd::AnnouncedLength;
         return DownloadFile(Inet1, settings_.NewExecutableUrl(), settings_.programFolder, window_,
                             options);
     }

@@ -56,7 +56,7 @@ bool DownloadFile(vex::inet::Inet& oInet, const QString& sURL, const QString& sF
     if (failure.isEmpty()) {
         try {
             QIODevice& sink = options.check ? options.check->Sink(file) : file;
-            oInet.OpenURL(sURL, vex::inet::icByteArray, sink, options.lMaxBytes);
+            oInet.OpenURL(sURL, vex::inet::icByteArray, sink, options.lMaxBytes, options.end);
             if (options.check) failure = options.check->Refusal(file.handle());
             if (!failure.isEmpty()) {
                 file.cancelWriting();

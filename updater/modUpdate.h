@@ -30,6 +30,8 @@ struct DownloadOptions {
     bool bExecutable = false;
     // Sees the body as it streams in and may refuse it before it replaces the target.
     BodyCheck* check = nullptr;
+    // What must tell the body's end from a cut: a file nothing else verifies needs its length.
+    vex::inet::BodyEnd end = vex::inet::BodyEnd::Any;
 };
 
 // The file name DownloadFile gives a URL: the text after its last "/", empty when it has none.

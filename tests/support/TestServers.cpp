@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QTcpSocket>
 
+#include <sys/socket.h>
+
 namespace vex::testing {
 
 FaultServer::FaultServer() {
@@ -26,7 +28,11 @@ QString FaultServer::BaseUrl() const {
 }
 
 void FaultServer::Route(const QByteArray& path, CannedReply reply) {
-    routes_[path] = reply;
+    routes_[path] = {reply};
+}
+
+void FaultServer::RouteSequence(const QByteArray& path, QList<CannedReply> replies) {
+    routes_[path] = replies;
 }
 
 void FaultServer::Release() {
@@ -54,9 +60,11 @@ void FaultServer::OnConnection() {
 }
 
 void FaultServer::Answer(QTcpSocket* socket, const QByteArray& path) {
-    requests_[path] += 1;
+    const int n = requests_[path]++;
     emit Requested(path);
-    CannedReply reply = routes_.value(path, CannedReply{404, "Not Found", "no such page"});
+    const QList<CannedReply> replies =
+        routes_.value(path, {CannedReply{404, "Not Found", "no such page"}});
+    CannedReply reply = replies.value(n, replies.last());
     if (reply.after == CannedReply::After::Silent) return;
 
     const qint64 toSend = reply.sendBytes < 0 ? reply.body.size() : reply.sendBytes;
@@ -65,11 +73,11 @@ void FaultServer::Answer(QTcpSocket* socket, const QByteArray& path) {
         head += name + ": " + value + "\r\n";
     if (reply.chunked) {
         head += "Transfer-Encoding: chunked\r\n";
-    } else {
+    } else if (!reply.noLength) {
         const qint64 length = reply.declaredLength < 0 ? reply.body.size() : reply.declaredLength;
         head += "Content-Length: " + QByteArray::number(length) + "\r\n";
     }
-    head += "Connection: close\r\n\r\n";
+    head += reply.keepAlive ? "\r\n" : "Connection: close\r\n\r\n";
 
     auto encode = [&](const QByteArray& part, bool last) {
         if (!reply.chunked) return part;
@@ -92,6 +100,15 @@ void FaultServer::Answer(QTcpSocket* socket, const QByteArray& path) {
         break;
     case CannedReply::After::Silent:
         break;
+    case CannedReply::After::Reset: {
+        socket->flush();
+        // A zero linger makes the close a reset, as a crashed server or a middlebox does.
+        const linger hard{1, 0};
+        ::setsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard,
+                     sizeof hard);
+        socket->abort();
+        break;
+    }
     }
 }
 

@@ -20,6 +20,7 @@ struct CannedReply {
         KeepOpen, // send nothing more and keep the connection open (a stalled server)
         Hold,     // wait for Release(), then send the rest of the body and close
         Silent,   // send nothing at all, not even the status line, and keep the connection
+        Reset,    // reset the connection (RST) after the bytes to send
     };
 
     int status = 200;
@@ -28,6 +29,8 @@ struct CannedReply {
     QList<QPair<QByteArray, QByteArray>> headers{};
     qint64 declaredLength = -1; // Content-Length to announce; -1: the body's size
     bool chunked = false;       // send the body in chunked encoding instead of a length
+    bool noLength = false;      // neither: the body ends when the connection closes
+    bool keepAlive = false;     // no "Connection: close" in the head
     qint64 sendBytes = -1;      // bytes of the body sent at first; -1: all of it
     After after = After::Close;
 };
@@ -44,6 +47,8 @@ class FaultServer : public QObject {
     QString Url(const QString& path) const { return BaseUrl() + path; }
 
     void Route(const QByteArray& path, CannedReply reply);
+    // The n-th request for path gets the n-th reply; the last one answers every later request.
+    void RouteSequence(const QByteArray& path, QList<CannedReply> replies);
     // Sends the rest of every held reply and closes those connections.
     void Release();
     int RequestCount(const QByteArray& path) const { return requests_.value(path); }
@@ -58,7 +63,7 @@ class FaultServer : public QObject {
     void Answer(QTcpSocket* socket, const QByteArray& path);
 
     QTcpServer server_;
-    QHash<QByteArray, CannedReply> routes_;
+    QHash<QByteArray, QList<CannedReply>> routes_;
     QHash<QByteArray, int> requests_;
     QHash<QByteArray, QByteArray> heads_;
     QList<QPair<QTcpSocket*, QByteArray>> held_; // socket, rest of the body
