@@ -109,6 +109,7 @@ const SignedFile& Executable() {
 
 QByteArray RelabelledEd(const QByteArray& text) {
     QList<QByteArray> lines = text.split('\n');
+    if (lines.size() < 2) return text;
     QByteArray decoded = QByteArray::fromBase64(lines.value(1));
     if (decoded.size() >= 2) decoded[1] = 'd';
     lines[1] = decoded.toBase64();
