@@ -30,12 +30,13 @@ struct Outcome {
     std::optional<InetError> error;
 };
 
-Outcome Fetch(Inet& inet, const QString& url, qint64 maxBytes = vex::inet::kNoLimit) {
+Outcome Fetch(Inet& inet, const QString& url, qint64 maxBytes = vex::inet::kNoLimit,
+              BodyEnd end = BodyEnd::Any) {
     Outcome outcome;
     QBuffer sink(&outcome.body);
     sink.open(QIODevice::WriteOnly);
     try {
-        inet.OpenURL(url, vex::inet::icByteArray, sink, maxBytes);
+        inet.OpenURL(url, vex::inet::icByteArray, sink, maxBytes, end);
     } catch (const InetError& error) {
         outcome.error = error;
     }
@@ -499,15 +500,7 @@ TEST(Inet, OnlyAnAnnouncedLengthEndsABodyWhenAskedFor) {
         FaultServer server;
         server.Route("/dir/file", c.reply);
         Inet inet;
-        Outcome outcome;
-        QBuffer sink(&outcome.body);
-        sink.open(QIODevice::WriteOnly);
-        try {
-            inet.OpenURL(server.Url("/dir/file"), vex::inet::icByteArray, sink, vex::inet::kNoLimit,
-                         c.end);
-        } catch (const InetError& error) {
-            outcome.error = error;
-        }
+        const Outcome outcome = Fetch(inet, server.Url("/dir/file"), vex::inet::kNoLimit, c.end);
         EXPECT_EQ(outcome.error ? outcome.error->Description() : QString(), c.error) << c.name;
         if (c.error.isEmpty()) {
             EXPECT_TRUE(outcome.body == body) << c.name;
@@ -531,15 +524,8 @@ TEST(Inet, NoCutOfABodyWithALengthIsEverTakenForItsEnd) {
                 "/exe", {{.body = body, .keepAlive = true, .sendBytes = at, .after = after},
                          {.body = body}});
             Inet inet;
-            Outcome outcome;
-            QBuffer sink(&outcome.body);
-            sink.open(QIODevice::WriteOnly);
-            try {
-                inet.OpenURL(server.Url("/exe"), vex::inet::icByteArray, sink, vex::inet::kNoLimit,
-                             BodyEnd::AnnouncedLength);
-            } catch (const InetError& error) {
-                outcome.error = error;
-            }
+            const Outcome outcome =
+                Fetch(inet, server.Url("/exe"), vex::inet::kNoLimit, BodyEnd::AnnouncedLength);
             EXPECT_TRUE(outcome.error || outcome.body == body)
                 << "cut at " << at << (after == After::Reset ? " by a reset" : "") << ": "
                 << outcome.body.size() << " bytes taken for the whole file";
