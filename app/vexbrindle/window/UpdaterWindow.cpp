@@ -1,7 +1,6 @@
 #include "app/vexbrindle/window/UpdaterWindow.h"
 
 #include "app/vexbrindle/window/ClickLabel.h"
-#include "app/vexbrindle/window/WindowGoneWatcher.h"
 #include "platform/runtime/errors.h"
 #include "platform/runtime/program.h"
 #include "platform/runtime/termination.h"
@@ -65,14 +64,12 @@ int RunUpdaterWindow(const updater::UpdateSettings& settings, const UpdaterWindo
     UpdaterWindow updater(settings);
     updater.SetUnattended(options.unattendedMs);
     updater.window().SetAssumeYes(options.assumeYes);
-    // Ctrl+C, termination and a window destroyed by another program do what the close label
-    // does: the program ends, abandoning a download, rather than going on without a window.
+    // Ctrl+C and termination do what the close label does, as a window taken away does
+    // (frmVexbrindle): the program ends, abandoning a download, rather than dying mid-write.
     frmVexbrindle& window = updater.window();
-    const auto close = [&window] {
+    RouteTerminationSignals(&window, [&window](int) {
         if (!window.HasEnded()) emit window.lblClose_Click();
-    };
-    RouteTerminationSignals(&window, [close](int) { close(); });
-    const WindowGoneWatcher watcher(window, close);
+    });
     updater.Start();
     return QApplication::exec();
 }

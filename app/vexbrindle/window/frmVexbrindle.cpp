@@ -108,7 +108,7 @@ frmVexbrindle::frmVexbrindle(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::WindowMinimizeButtonHint),
-      endAction_(QuitEventLoops) {
+      endAction_(QuitEventLoops), gone_(*this, [this] { TakenAway(); }) {
     BuildFromDesign();
     connect(&timer1_, &QTimer::timeout, this, [this] {
         if (!ended_) emit Timer1_Timer();
@@ -217,6 +217,10 @@ void frmVexbrindle::closeEvent(QCloseEvent* event) {
     if (ended_) event->accept();
 }
 
+void frmVexbrindle::TakenAway() {
+    if (!ended_) emit lblClose_Click();
+}
+
 QTimer& frmVexbrindle::Timer(TimerId id) {
     return id == TimerId::Timer1 ? timer1_ : timer2_;
 }
@@ -294,8 +298,18 @@ int frmVexbrindle::MsgBox(const QString& prompt, int buttons, const QString& tit
     if (autoAnswerMs_ > 0) {
         QTimer::singleShot(autoAnswerMs_, &box, [&box] { box.defaultButton()->click(); });
     }
+    // A box destroyed by another program can never be answered. The program then ends as when
+    // the window itself is taken away; should it go on all the same, the box counts as closed
+    // without an answer, which for the restart question is No.
+    bool boxGone = false;
+    const WindowGoneWatcher boxWatcher(box, [this, &box, &boxGone] {
+        boxGone = true;
+        TakenAway();
+        box.done(QMessageBox::Cancel);
+    });
     const int answer = box.exec();
     if (ended_) return 0;
+    if (boxGone) return buttons == updater::vbYesNo ? updater::vbNo : updater::vbOK;
     switch (answer) {
     case QMessageBox::Yes:
         return updater::vbYes;

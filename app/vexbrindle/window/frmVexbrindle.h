@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/vexbrindle/window/WindowGoneWatcher.h"
 #include "updater/FormWindow.h"
 
 #include <QTimer>
@@ -24,6 +25,10 @@ class ClickLabel;
 // Start() loads, shows and then activates the window: Form_Load, show, and Form_Activate once,
 // from the event loop after the window first became active or was first painted. Returning
 // from a message box never raises Form_Activate again.
+//
+// Closing the window through the window manager, or another program destroying it or one of
+// its message boxes, raises lblClose_Click: whatever window of the program goes, the program
+// does not go on without it.
 //
 // End() stops everything at once: the timers stop, the window goes away, no signal is raised
 // and every later request to the window is ignored (a message box is not shown), then the end
@@ -89,6 +94,8 @@ class frmVexbrindle : public QWidget, public updater::FormWindow {
     QLabel* Label(updater::LabelId id) const;
     QTimer& Timer(updater::TimerId id);
     void ActivateOnce();
+    // One of the program's windows has been taken away.
+    void TakenAway();
 
     QLabel* label1_ = nullptr;
     xpbar::XPProgressBar* progressBar1_ = nullptr;
@@ -105,6 +112,7 @@ class frmVexbrindle : public QWidget, public updater::FormWindow {
     bool assumeYes_ = false;
     std::function<void()> endAction_;
     std::function<bool(const QString&, int)> shellAction_;
+    WindowGoneWatcher gone_;
 };
 
 } // namespace vex::qtui
