@@ -1,6 +1,6 @@
 #include "updater/Version.h"
 
-#include <QFile>
+#include "platform/runtime/RegularFile.h"
 
 #include <algorithm>
 
@@ -59,11 +59,12 @@ std::optional<QString> FirstField(const QByteArray& bytes) {
 }
 
 std::optional<QString> ReadFirstField(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
     // Only the first field matters; a bounded read keeps a stray huge file from filling memory.
-    const QByteArray head = file.read(1024 * 1024);
-    return FirstField(head);
+    // Only a regular file is read: a FIFO planted there would hold the program before its first
+    // request.
+    const std::optional<QByteArray> head = vex::runtime::ReadRegularFile(path, 1024 * 1024);
+    if (!head) return std::nullopt;
+    return FirstField(*head);
 }
 
 QString ReadLocalVersion(const QString& programFolder, const QString& fallback) {

@@ -31,8 +31,9 @@ class VersionText {
 // skipped; a field that starts with a double quote runs to the next double quote (quotes
 // dropped), or to the end of its line when no closing quote follows at all; otherwise it runs to
 // the first comma, line end or end of file, with trailing blanks dropped. A file whose first
-// line is empty yields the empty text. Empty when the file cannot be opened or holds no
-// character at all (a byte-order mark alone included).
+// line is empty yields the empty text. Empty when the file cannot be opened, is not a regular
+// file (a FIFO is never waited for) or holds no character at all (a byte-order mark alone
+// included).
 std::optional<QString> ReadFirstField(const QString& path);
 
 // The same over bytes already in memory; nullopt for no bytes at all.

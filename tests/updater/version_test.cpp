@@ -4,6 +4,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <sys/stat.h>
+
 #include "tests/support/QtPrinters.h"
 
 using vex::updater::FirstField;
@@ -91,5 +94,38 @@ TEST(LocalVersion, FallsBackToOwnVersionWhenTheFileCannotBeRead) {
             file.write(*c.verDat);
         }
         EXPECT_EQ(vex::updater::ReadLocalVersion(dir.path(), "1.0.0"), c.expected) << c.name;
+    }
+}
+
+TEST(LocalVersion, ReadsOnlyARegularFile) {
+    struct Case {
+        const char* name; // the fault the row catches
+        std::function<void(const QDir& update)> plant;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"FIFO waited for",
+         [](const QDir& update) {
+             ASSERT_EQ(::mkfifo(QFile::encodeName(update.filePath("ver.dat")).constData(), 0600),
+                       0);
+         },
+         "1.0.0"},
+        {"folder taken for a file", [](const QDir& update) { update.mkdir("ver.dat"); }, "1.0.0"},
+        {"link to the version file not followed",
+         [](const QDir& update) {
+             QFile file(update.filePath("installed.dat"));
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+             file.write("2.0.1\r\n");
+             file.close();
+             ASSERT_TRUE(QFile::link("installed.dat", update.filePath("ver.dat")));
+         },
+         "2.0.1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        QDir(dir.path()).mkdir("Update");
+        c.plant(QDir(dir.filePath("Update")));
+        EXPECT_EQ(vex::updater::ReadLocalVersion(dir.path(), "1.0.0"), c.expected);
     }
 }
