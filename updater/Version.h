@@ -27,13 +27,14 @@ class VersionText {
     QString text_;
 };
 
-// The first field of a text file read as Latin-1: a leading UTF-8 byte-order mark and blanks
-// skipped; a field that starts with a double quote runs to the next double quote (quotes
-// dropped), or to the end of its line when no closing quote follows at all; otherwise it runs to
-// the first comma, line end or end of file, with trailing blanks dropped. A file whose first
-// line is empty yields the empty text. Empty when the file cannot be opened, is not a regular
-// file (a FIFO is never waited for) or holds no character at all (a byte-order mark alone
-// included).
+// The first field of a text file. A page that starts with a UTF-16 byte-order mark (either
+// byte order) is read as the UTF-16 text it holds; any other as Latin-1, one character per
+// byte, a leading UTF-8 byte-order mark skipped. Blanks are skipped; a field that starts with a
+// double quote runs to the next double quote (quotes dropped), or to the end of its line when
+// no closing quote follows at all; otherwise it runs to the first comma, line end or end of
+// file, with trailing blanks dropped. A file whose first line is empty yields the empty text.
+// Empty when the file cannot be opened, is not a regular file (a FIFO is never waited for) or
+// holds no character at all (a byte-order mark alone included).
 std::optional<QString> ReadFirstField(const QString& path);
 
 // The same over bytes already in memory; nullopt for no bytes at all.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string_view>
 #include <sys/stat.h>
 
 #include "tests/support/QtPrinters.h"
@@ -14,6 +15,17 @@ using vex::updater::VersionText;
 
 // The UTF-8 byte-order mark that some editors write first.
 const QByteArray kBom = "\xEF\xBB\xBF";
+
+// A text saved as UTF-16 with its byte-order mark, little- or big-endian.
+QByteArray Utf16(std::u16string_view text, bool bigEndian = false) {
+    QByteArray bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8);
+        const char low = static_cast<char>(unit & 0xFF);
+        bytes.append(bigEndian ? high : low).append(bigEndian ? low : high);
+    }
+    return bytes;
+}
 
 TEST(FirstField, ReadsTheFirstFieldOfAFile) {
     struct Case {
@@ -44,6 +56,35 @@ TEST(FirstField, ReadsTheFirstFieldOfAFile) {
         {"mark inside the field dropped", "2.0" + kBom + "\n", QString::fromLatin1("2.0" + kBom)},
         {"unclosed quote runs past its line", "\"2.0.0\r\n<html>\r\n</html>\r\n", "2.0.0"},
         {"unclosed quote runs past a bare line feed", "  \"2.0, beta\nmore", "2.0, beta"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FirstField(c.bytes), c.expected) << c.name;
+}
+
+TEST(FirstField, ReadsAUtf16PageAsTheTextItHolds) {
+    struct Case {
+        const char* name; // the fault the row catches
+        QByteArray bytes;
+        std::optional<QString> expected;
+    };
+    const Case cases[] = {
+        {"little-endian page read byte by byte", Utf16(u"2.0.0\r\n<html>"), "2.0.0"},
+        {"big-endian page read byte by byte", Utf16(u"2.0.0\r\n<html>", true), "2.0.0"},
+        {"byte order swapped", Utf16(u"1", true), "1"},
+        {"blanks and comma not found in UTF-16", Utf16(u"  1.2  ,x\n"), "1.2"},
+        {"quotes not found in UTF-16", Utf16(u"\"1,2\",x"), "1,2"},
+        {"unclosed quote runs past its line in UTF-16", Utf16(u"\"2.0\r\n<html>"), "2.0"},
+        {"characters beyond Latin-1 lost", Utf16(u"2.0\u00E9\u4E2D\n"),
+         QString::fromUtf16(u"2.0\u00E9\u4E2D")},
+        {"unpaired surrogate replaced", Utf16(u"2\xD800"), QString(QChar(u'2')) + QChar(0xD800)},
+        {"odd last byte taken for a character", Utf16(u"1.2") + "3", "1.2"},
+        {"UTF-16 mark alone read as a field", Utf16(u""), std::nullopt},
+        {"mark and half a character read as a field", Utf16(u"") + "1", std::nullopt},
+        {"second mark dropped", Utf16(u"\uFEFF1"), QString(QChar(0xFEFF)) + u'1'},
+        {"single byte 0xFF taken for a mark", QByteArray("\xFF") + "1.0\n",
+         QChar(0xFF) + QString("1.0")},
+        {"UTF-16 mark after a UTF-8 one decoded", kBom + QByteArray("\xFF\xFE") + "1",
+         QString(QChar(0xFF)) + QChar(0xFE) + "1"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(FirstField(c.bytes), c.expected) << c.name;
@@ -84,6 +125,7 @@ TEST(LocalVersion, FallsBackToOwnVersionWhenTheFileCannotBeRead) {
         {"empty first line replaced by the fallback", "\r\n", true, ""},
         {"byte-order mark kept in the version", kBom + "2.0.1\r\n", true, "2.0.1"},
         {"byte-order mark alone not replaced by the fallback", kBom, true, "1.0.0"},
+        {"UTF-16 version file read byte by byte", Utf16(u"2.0.1\r\n"), true, "2.0.1"},
     };
     for (const Case& c : cases) {
         QTemporaryDir dir;
