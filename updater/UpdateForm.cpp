@@ -71,6 +71,9 @@ void UpdateForm::Form_Load() {
     sStatus_ = QStringLiteral("Idle");
     iConnectSeconds_ = 0;
     sLocalVersion_ = ReadLocalVersion(settings_.programFolder, settings_.ownVersion);
+    // A run killed during a download left its temporary file; nothing else would remove it.
+    RemoveLeftoverDownloads(settings_.UpdatePageUrl(), settings_.programFolder + "/Update/");
+    RemoveLeftoverDownloads(settings_.NewExecutableUrl(), settings_.programFolder);
 }
 
 // The whole update run. Each step that can hand control to the event loop (a fetch, a message

@@ -34,6 +34,11 @@ QString TargetPathOf(const QString& sURL, const QString& sFolder) {
     return sFolder + separator + FileNameOf(sURL);
 }
 
+void RemoveLeftoverDownloads(const QString& sURL, const QString& sFolder) {
+    if (FileNameOf(sURL).isEmpty()) return;
+    vex::runtime::ReplacingFile::RemoveLeftovers(TargetPathOf(sURL, sFolder));
+}
+
 bool DownloadFile(vex::inet::Inet& oInet, const QString& sURL, const QString& sFolder,
                   FormWindow& form, const DownloadOptions& options) {
     if (oInet.StillExecuting()) return false;

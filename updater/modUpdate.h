@@ -41,6 +41,10 @@ QString FileNameOf(const QString& sURL);
 // a separator gets no second one.
 QString TargetPathOf(const QString& sURL, const QString& sFolder);
 
+// Removes the temporary files that DownloadFile left beside the target of sURL in sFolder when
+// the program was killed during the fetch; a file that a running fetch is writing stays.
+void RemoveLeftoverDownloads(const QString& sURL, const QString& sFolder);
+
 // Fetches sURL completely through oInet into a file named after the URL's last segment inside
 // sFolder. The body goes to a temporary file beside the target and replaces the target whole
 // only once all of it has arrived and been written, so a failed or abandoned fetch leaves

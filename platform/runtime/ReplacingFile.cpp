@@ -8,9 +8,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
 #include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -26,12 +29,63 @@ constexpr int kNameAttempts = 100;
 // caller (the window's event loop) for most of a second.
 constexpr qint64 kWritebackStep = 2 * 1024 * 1024;
 
+constexpr int kRandomDigits = 8;
+
 QByteArray TemporaryNameBeside(const QString& path) {
     const QFileInfo info(path);
-    const QString name = QStringLiteral("%1/.%2.%3.part")
-                             .arg(info.path(), info.fileName())
-                             .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+    const QString name =
+        QStringLiteral("%1/.%2.%3.part")
+            .arg(info.path(), info.fileName())
+            .arg(QRandomGenerator::global()->generate(), kRandomDigits, 16, QLatin1Char('0'));
     return QFile::encodeName(name);
+}
+
+// Whether `entry` is a temporary name ReplacingFile gives a file named `name`.
+bool IsTemporaryNameOf(const QByteArray& entry, const QByteArray& name) {
+    const QByteArray prefix = '.' + name + '.';
+    const QByteArray suffix = ".part";
+    if (entry.size() != prefix.size() + kRandomDigits + suffix.size() ||
+        !entry.startsWith(prefix) || !entry.endsWith(suffix)) {
+        return false;
+    }
+    const QByteArray digits = entry.mid(prefix.size(), kRandomDigits);
+    return std::all_of(digits.begin(), digits.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+enum class Claim { Held, TakenAway, Unlockable };
+
+// Locks a temporary file just created at tempPath for its writer. Between the creation and the
+// lock, a cleaner may have found the file unlocked and be removing it: the name is then given
+// up, and another one is tried.
+Claim ClaimNewFile(int fd, const QByteArray& tempPath) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        // On a file system without locks the cleaner cannot lock the file either and leaves it.
+        if (errno != EWOULDBLOCK) return Claim::Unlockable;
+        ::unlink(tempPath.constData());
+        return Claim::TakenAway;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_nlink == 0) return Claim::TakenAway;
+    return Claim::Held;
+}
+
+// Removes folder/entry when it is a regular file of ours that no one holds locked, checking
+// on the file it opened and locked that the name still stands for that file.
+bool RemoveIfLeftOver(int folderFd, const char* entry) {
+    const int fd =
+        ::openat(folderFd, entry, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false; // a link (ELOOP), gone meanwhile, or not ours to read
+    struct stat opened {};
+    struct stat named {};
+    const bool removed = ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
+                         opened.st_uid == ::geteuid() && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                         ::fstatat(folderFd, entry, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                         named.st_dev == opened.st_dev && named.st_ino == opened.st_ino &&
+                         ::unlinkat(folderFd, entry, 0) == 0;
+    // Unlocked only now, after the name is gone: a writer that locks it later sees no link.
+    ::close(fd);
+    return removed;
 }
 
 // Temporary files not yet committed or discarded. A library may end the program with exit()
@@ -79,6 +133,11 @@ bool ReplacingFile::open(OpenMode mode) {
         // O_EXCL never opens what is already there, a link included; the mode is reduced by
         // the umask as for any new file.
         fd_ = ::open(tempPath_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_);
+        if (fd_ >= 0 && ClaimNewFile(fd_, tempPath_) == Claim::TakenAway) {
+            ::close(fd_);
+            fd_ = -1;
+            continue;
+        }
         if (fd_ >= 0) {
             written_ = 0;
             handedToDisk_ = 0;
@@ -125,12 +184,18 @@ bool ReplacingFile::commit() {
     // Some file systems report a full disk only when the data reaches it: sync first, so the
     // old file is never replaced by one the disk did not take.
     if (::fsync(fd_) != 0) return Fail(errno);
+    // The lock stays on a second descriptor until the rename, so that no cleaner takes the
+    // closed file for a leftover.
+    const int lockFd = ::dup(fd_);
+    if (lockFd < 0) return Fail(errno);
     const int fd = fd_;
-    fd_ = -1;
+    fd_ = lockFd;
     if (::close(fd) != 0) return Fail(errno);
     if (std::rename(tempPath_.constData(), QFile::encodeName(path_).constData()) != 0) {
         return Fail(errno);
     }
+    fd_ = -1;
+    ::close(lockFd);
     Pending().Remove(tempPath_);
     tempPath_.clear();
     QIODevice::close();
@@ -142,6 +207,31 @@ void ReplacingFile::cancelWriting() {
     if (isOpen()) QIODevice::close();
 }
 
+int ReplacingFile::RemoveLeftovers(const QString& path) {
+    const QFileInfo info(path);
+    const QByteArray name = QFile::encodeName(info.fileName());
+    if (name.isEmpty()) return 0;
+    const int folderFd =
+        ::open(QFile::encodeName(info.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0) return 0;
+    const int listFd = ::dup(folderFd);
+    DIR* folder = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (folder == nullptr && listFd >= 0) ::close(listFd);
+    std::vector<QByteArray> candidates;
+    if (folder != nullptr) {
+        while (const dirent* entry = ::readdir(folder)) {
+            const QByteArray entryName(entry->d_name);
+            if (IsTemporaryNameOf(entryName, name)) candidates.push_back(entryName);
+        }
+        ::closedir(folder);
+    }
+    int removed = 0;
+    for (const QByteArray& candidate : candidates)
+        removed += RemoveIfLeftOver(folderFd, candidate.constData()) ? 1 : 0;
+    ::close(folderFd);
+    return removed;
+}
+
 bool ReplacingFile::Fail(int errorNumber) {
     failed_ = true;
     setErrorString(QStringLiteral("Cannot write %1: %2")
@@ -151,14 +241,15 @@ bool ReplacingFile::Fail(int errorNumber) {
 }
 
 void ReplacingFile::Discard() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    // The name goes before the lock, as in RemoveLeftovers().
     if (!tempPath_.isEmpty()) {
         ::unlink(tempPath_.constData());
         Pending().Remove(tempPath_);
         tempPath_.clear();
+    }
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
     }
 }
 

@@ -16,6 +16,13 @@ namespace vex::runtime {
 // temporary file; errorString() then reads "Cannot write PATH: REASON", the reason from the
 // system's error code (for example "No space left on device"). A program that ends through
 // exit() while the file is unfinished leaves no temporary file either.
+//
+// The temporary file is ".NAME.XXXXXXXX.part" beside NAME (eight lowercase hexadecimal digits).
+// A program killed while writing leaves it behind; RemoveLeftovers() takes such files away. To
+// tell them from one that another running program is writing right now, the writer holds an
+// exclusive advisory lock (flock) on its temporary file from creating it until it has been
+// renamed or removed: the lock goes with the writer's process, however it ends, and needs no
+// guess from ages or process ids.
 class ReplacingFile : public QIODevice {
   public:
     explicit ReplacingFile(QString path, mode_t mode = 0666);
@@ -30,6 +37,12 @@ class ReplacingFile : public QIODevice {
     bool commit();
     // Drops what was written and removes the temporary file; the path is left as it was.
     void cancelWriting();
+
+    // Removes the temporary files that earlier writers of `path` left behind when they were
+    // killed: regular files of this process's user named as above and locked by no one. Never
+    // anything else: not a link (nor what it points to), a folder, another name, or a file that
+    // is being written. Returns how many were removed.
+    static int RemoveLeftovers(const QString& path);
 
     // True once a system call has failed; errorString() says which and why.
     bool HasFailed() const { return failed_; }

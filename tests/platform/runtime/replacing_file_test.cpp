@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -181,4 +182,91 @@ TEST(ReplacingFile, ProgramEndedByExitLeavesNoTemporaryFile) {
         ::testing::ExitedWithCode(3), "");
     EXPECT_EQ(ReadAll(target), "old");
     EXPECT_EQ(Entries(folder.path()), QStringList{"DrixaBilling2.exe"});
+}
+
+TEST(ReplacingFile, RemoveLeftoversTakesOnlyWhatKilledWritersLeft) {
+    struct Case {
+        const char* name; // the fault the row catches
+        QString entry;    // planted beside the target
+        std::function<void(const QString& path, const QString& outside)> plant;
+        bool removed;
+    };
+    const auto file = [](const QString& path, const QString&) { Write(path, "left over", 0755); };
+    const Case cases[] = {
+        {"leftover of a killed writer kept", ".DrixaBilling2.exe.0123abcd.part", file, true},
+        {"upper-case digits taken for ours", ".DrixaBilling2.exe.0123ABCD.part", file, false},
+        {"seven digits taken for ours", ".DrixaBilling2.exe.0123abc.part", file, false},
+        {"nine digits taken for ours", ".DrixaBilling2.exe.0123abcd0.part", file, false},
+        {"letter beyond f taken for a digit", ".DrixaBilling2.exe.0123abcg.part", file, false},
+        {"name without the leading dot taken", "DrixaBilling2.exe.0123abcd.part", file, false},
+        {"longer name taken", ".DrixaBilling2.exe.0123abcd.part.keep", file, false},
+        {"another file's leftover taken", ".DrixaBilling.exe.0123abcd.part", file, false},
+        {"link removed or followed", ".DrixaBilling2.exe.0123abcd.part",
+         [](const QString& path, const QString& outside) {
+             Write(outside + "/victim", "outside", 0644);
+             QFile::link(outside + "/victim", path);
+         },
+         false},
+        {"folder removed", ".DrixaBilling2.exe.0123abcd.part",
+         [](const QString& path, const QString&) { QDir().mkdir(path); }, false},
+        {"FIFO opened and waited for", ".DrixaBilling2.exe.0123abcd.part",
+         [](const QString& path, const QString&) {
+             ::mkfifo(QFile::encodeName(path).constData(), 0600);
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir folder;
+        QTemporaryDir outside;
+        const QString target = folder.filePath("DrixaBilling2.exe");
+        Write(target, "installed");
+        c.plant(folder.filePath(c.entry), outside.path());
+        const QStringList outsideBefore = Entries(outside.path());
+
+        EXPECT_EQ(ReplacingFile::RemoveLeftovers(target), c.removed ? 1 : 0);
+
+        QStringList expected{"DrixaBilling2.exe"};
+        if (!c.removed) expected << c.entry;
+        expected.sort();
+        EXPECT_EQ(Entries(folder.path()), expected);
+        EXPECT_EQ(ReadAll(target), "installed");
+        EXPECT_EQ(Entries(outside.path()), outsideBefore);
+        EXPECT_EQ(ReadAll(outside.filePath("victim")),
+                  outsideBefore.isEmpty() ? "<missing>" : "outside");
+    }
+}
+
+TEST(ReplacingFile, RemoveLeftoversKeepsWhatIsBeingWrittenAndWhatOthersOwn) {
+    QTemporaryDir folder;
+    const QString target = folder.filePath("update.html");
+
+    // A writer killed mid-write: its temporary file stays behind.
+    EXPECT_EXIT(
+        {
+            auto* file = new ReplacingFile(target);
+            file->open(QIODevice::WriteOnly);
+            file->write("half of it");
+            std::raise(SIGKILL);
+        },
+        ::testing::KilledBySignal(SIGKILL), "");
+    ASSERT_EQ(Entries(folder.path()).size(), 1) << "the killed writer left nothing";
+    // Another user's file of the same kind, where a folder is shared.
+    const QString foreign = folder.filePath(".update.html.fedcba98.part");
+    Write(foreign, "theirs");
+    const bool chowned =
+        ::geteuid() == 0 && ::chown(QFile::encodeName(foreign).constData(), 65534, 65534) == 0;
+
+    // A writer at work right now.
+    ReplacingFile writer(target);
+    ASSERT_TRUE(writer.open(QIODevice::WriteOnly));
+    ASSERT_EQ(writer.write("fresh"), 5);
+
+    EXPECT_EQ(ReplacingFile::RemoveLeftovers(target), chowned ? 1 : 2);
+
+    const QStringList left = Entries(folder.path());
+    EXPECT_EQ(left.size(), chowned ? 2 : 1) << left.join(' ').toStdString();
+    EXPECT_EQ(left.contains(".update.html.fedcba98.part"), chowned);
+    ASSERT_TRUE(writer.commit()) << writer.errorString().toStdString();
+    EXPECT_EQ(ReadAll(target), "fresh");
 }
