@@ -3,6 +3,7 @@
 #include "app/vexbrindle/front_ends.h"
 
 #include "platform/runtime/program.h"
+#include "platform/runtime/termination.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +42,8 @@ bool DisplayAvailable() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Ctrl+C or SIGTERM during start-up, before a front end routes them, ends the program too.
+    vex::EndOnTerminationSignals();
     FrontEndOptions options;
     bool bConsole = false;
     for (int i = 1; i < argc; ++i) {
