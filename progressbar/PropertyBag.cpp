@@ -1,6 +1,7 @@
 // The property store a container keeps for a control, and its JSON file.
 #include "progressbar/PropertyBag.h"
 
+#include "platform/runtime/ReplacingFile.h"
 #include "platform/runtime/arith.h"
 #include "progressbar/StdFont.h"
 #include "progressbar/StdPicture.h"
@@ -10,7 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -258,17 +258,12 @@ PropertyBag PropertyBag::FromJson(const QByteArray& json) {
 }
 
 void PropertyBag::SaveToFile(const QString& path) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        throw PropertyError(QStringLiteral("Cannot write the property file %1: %2")
-                                .arg(path, file.errorString())
-                                .toStdString());
-    }
+    // The same way the updater writes its files: a link planted at the path is replaced, never
+    // written through, which matters when a privileged program saves into a shared folder.
+    vex::runtime::ReplacingFile file(path);
     const QByteArray json = ToJson();
-    if (file.write(json) != json.size() || !file.commit()) {
-        throw PropertyError(QStringLiteral("Cannot write the property file %1: %2")
-                                .arg(path, file.errorString())
-                                .toStdString());
+    if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size() || !file.commit()) {
+        throw PropertyError(file.errorString().toStdString());
     }
 }
 

@@ -78,8 +78,10 @@ class PropertyBag {
     // Throws PropertyError with a message saying what is wrong; nothing is returned half-read.
     static PropertyBag FromJson(const QByteArray& json);
 
-    // Writes through a temporary file that replaces the target only when complete, so a failed
-    // save leaves the previous file as it was. Throws PropertyError on failure.
+    // Writes through a temporary file that replaces whatever stands at the path only when
+    // complete (runtime::ReplacingFile): a failed save leaves the previous file as it was, a
+    // symbolic link at the path is replaced and its target left alone, and the file gets a new
+    // file's mode. Throws PropertyError naming the path and the reason on failure.
     void SaveToFile(const QString& path) const;
     // Throws PropertyError for a file that cannot be opened, is not JSON, is truncated or holds
     // an entry that cannot be decoded.

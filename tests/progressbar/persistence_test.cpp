@@ -1,14 +1,19 @@
 // Saving and restoring the control's properties: the store's rules, the keys, order, defaults
-// and conversions, a round trip through a file, and files that cannot be read.
+// and conversions, a round trip through a file, files that cannot be read, and links planted
+// where a file is saved.
 #include "progressbar/PropertyBag.h"
 #include "progressbar/StdFont.h"
 #include "progressbar/StdPicture.h"
 #include "progressbar/headless/HeadlessHost.h"
 #include "tests/progressbar/test_access.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace vex {
 namespace {
@@ -315,6 +320,53 @@ TEST(PropertyFile, SaveThatCannotWriteIsAnError) {
     QTemporaryDir dir;
     EXPECT_THROW(PropertyBag().SaveToFile(dir.filePath("no/such/folder/bar.json")), PropertyError);
     EXPECT_THROW(PropertyBag().SaveToFile(dir.path()), PropertyError) << "a folder is no file";
+}
+
+TEST(PropertyFile, SaveReplacesALinkPlantedAtThePathAndLeavesItsTarget) {
+    struct Case {
+        const char* name; // the fault the row catches
+        std::function<void(const QString& path, const QString& victim)> plant;
+        bool victimExists;
+    };
+    const Case cases[] = {
+        {"link to another's file written through",
+         [](const QString& path, const QString& victim) {
+             QFile file(victim);
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+             file.write("root's own file");
+             file.close();
+             ASSERT_TRUE(QFile::link(victim, path));
+         },
+         true},
+        {"dangling link creates its target",
+         [](const QString& path, const QString& victim) { ASSERT_TRUE(QFile::link(victim, path)); },
+         false},
+    };
+    PropertyBag bag;
+    bag.Set("Color", 49152.0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir shared;
+        QTemporaryDir elsewhere;
+        const QString path = shared.filePath("bar.json");
+        const QString victim = elsewhere.filePath("victim");
+        c.plant(path, victim);
+
+        bag.SaveToFile(path);
+
+        const QFileInfo saved(path);
+        EXPECT_TRUE(saved.isFile() && !saved.isSymLink());
+        EXPECT_EQ(NumberIn(PropertyBag::LoadFromFile(path), "Color"), 49152.0);
+        QFile target(victim);
+        EXPECT_EQ(target.exists(), c.victimExists);
+        if (c.victimExists) {
+            ASSERT_TRUE(target.open(QIODevice::ReadOnly));
+            EXPECT_EQ(target.readAll(), "root's own file");
+        }
+        EXPECT_EQ(
+            QDir(shared.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList{"bar.json"});
+    }
 }
 
 } // namespace
