@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/Files.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -37,10 +39,8 @@ class ProgramFolder {
         QFile file(filePath(name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    // What the folder holds at its top, hidden entries and folders included, sorted by name.
-    QStringList Entries() const {
-        return QDir(path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-    }
+    // What the folder holds at its top (see the free Entries).
+    QStringList Entries() const { return vex::testing::Entries(path()); }
     // The files at its top, without folders.
     QStringList Files() const { return QDir(path()).entryList(QDir::Files | QDir::NoDotAndDotDot); }
 

@@ -1,3 +1,4 @@
+#include "tests/support/Files.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TestServers.h"
 #include "tests/updater/RecordingWindow.h"
@@ -13,26 +14,19 @@
 
 using vex::inet::Inet;
 using vex::testing::CannedReply;
+using vex::testing::Entries;
 using vex::testing::FaultServer;
 using vex::testing::NginxServer;
+using vex::testing::ReadAll;
 using vex::updater::DownloadFile;
 using vex::updater::DownloadOptions;
 
 namespace {
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 void Write(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);
-}
-
-QStringList Entries(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
 class DownloadFileTest : public ::testing::Test {

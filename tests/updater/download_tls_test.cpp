@@ -1,5 +1,6 @@
 // The download routine over https: what the user gets from a trusted server, from one whose
 // certificate nobody vouches for, and from one that redirects down to http.
+#include "tests/support/Files.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TestCertificates.h"
 #include "tests/support/TestServers.h"
@@ -7,7 +8,6 @@
 
 #include "updater/modUpdate.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -16,22 +16,15 @@
 #include <optional>
 
 using vex::inet::Inet;
+using vex::testing::Entries;
 using vex::testing::FaultServer;
 using vex::testing::NginxServer;
+using vex::testing::ReadAll;
 using vex::testing::TestCertificates;
 using vex::testing::TrustedCa;
 using vex::updater::DownloadFile;
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-QStringList Entries(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
 
 class DownloadTls : public ::testing::Test {
   protected:

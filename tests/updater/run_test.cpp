@@ -1,3 +1,4 @@
+#include "tests/support/Files.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TestServers.h"
@@ -15,6 +16,7 @@ using vex::testing::CannedReply;
 using vex::testing::FaultServer;
 using vex::testing::NginxServer;
 using vex::testing::ProgramFolder;
+using vex::testing::ReadAll;
 using vex::updater::UpdateForm;
 using vex::updater::UpdateSettings;
 
@@ -23,11 +25,6 @@ namespace {
 const QString kNoUpdates = "There are no updates available at this time";
 const QString kRename = "You must rename DrixaBilling2.exe to DrixaBilling.exe now";
 const QString kRestart = "Would you like to restart the application now? ";
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 // One program folder with its Update folder, a recording window and the form, against a server.
 struct Installation {

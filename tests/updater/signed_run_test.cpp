@@ -1,3 +1,4 @@
+#include "tests/support/Files.h"
 #include "tests/support/Minisign.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/SignedRelease.h"
@@ -18,9 +19,11 @@
 #include <memory>
 
 using vex::inet::Inet;
+using vex::testing::Entries;
 using vex::testing::FaultServer;
 using vex::testing::MinisignKeys;
 using vex::testing::NginxServer;
+using vex::testing::ReadAll;
 using vex::testing::SignedCase;
 using vex::updater::UpdateForm;
 using vex::updater::UpdateSettings;
@@ -31,19 +34,10 @@ const QDate kToday(2026, 12, 10);
 const QByteArray kOldExecutable = "old DrixaBilling2.exe";
 const QByteArray kOldPage = "1.0.0\r\n";
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 void Write(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     file.open(QIODevice::WriteOnly | QIODevice::Truncate);
     file.write(bytes);
-}
-
-QStringList Entries(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
 // An installation that already holds an older DrixaBilling2.exe and an older saved page, so a

@@ -1,6 +1,7 @@
 // xpbar-render from the outside: exit statuses, its one-line errors, --state, and the images it
 // writes match what the control paints.
 #include "progressbar/headless/HeadlessHost.h"
+#include "tests/support/Files.h"
 #include "tests/support/SmallDisk.h"
 
 #include <QDir>
@@ -14,6 +15,8 @@
 #include <string>
 #include <sys/stat.h>
 #include <vector>
+
+using vex::testing::ReadAll;
 
 namespace {
 
@@ -185,11 +188,6 @@ char KindAt(const QString& path) {
     if (S_ISLNK(st.st_mode)) return 'l';
     if (S_ISFIFO(st.st_mode)) return 'p';
     return '?';
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 TEST_F(XpbarRender, HostileNamesAreNeitherWrittenThroughNorWaitedOn) {

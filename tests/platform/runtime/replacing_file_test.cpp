@@ -1,5 +1,6 @@
 #include "platform/runtime/ReplacingFile.h"
 
+#include "tests/support/Files.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/SmallDisk.h"
 
@@ -14,13 +15,10 @@
 #include <unistd.h>
 
 using vex::runtime::ReplacingFile;
+using vex::testing::Entries;
+using vex::testing::ReadAll;
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 void Write(const QString& path, const QByteArray& bytes, mode_t mode = 0644) {
     QFile file(path);
@@ -28,11 +26,6 @@ void Write(const QString& path, const QByteArray& bytes, mode_t mode = 0644) {
     file.write(bytes);
     file.close();
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
-}
-
-QStringList Entries(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot |
-                                  QDir::System);
 }
 
 // What stands at the path itself, without following a link.

@@ -1,3 +1,4 @@
+#include "tests/support/Files.h"
 #include "tests/support/Minisign.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/SignedRelease.h"
@@ -16,9 +17,11 @@
 
 #include <unistd.h>
 
+using vex::testing::Entries;
 using vex::testing::FaultServer;
 using vex::testing::MinisignKeys;
 using vex::testing::NginxServer;
+using vex::testing::ReadAll;
 using vex::testing::SignedCase;
 
 namespace {
@@ -36,11 +39,6 @@ void Write(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 // A copy of the executable beside an older DrixaBilling2.exe, with the vendor's key file when
 // one is given.
 struct Installation {
@@ -52,10 +50,6 @@ struct Installation {
         Write(folder.filePath("Update/ver.dat"), vex::testing::kSignedInstalledVersion);
         Write(folder.filePath("DrixaBilling2.exe"), kOldExecutable);
         if (!keyFile.isNull()) Write(folder.filePath("Update/vexbrindle.pub"), keyFile);
-    }
-    QStringList Entries() const {
-        return QDir(folder.path())
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
     QByteArray Exe() const { return ReadAll(folder.filePath("DrixaBilling2.exe")); }
 
@@ -116,7 +110,8 @@ class ConsoleSignedTable : public ::testing::Test {
         EXPECT_TRUE(r.out.endsWith("The update stopped: " + message + "\n")) << c.name << "\n"
                                                                              << r.out.toStdString();
         EXPECT_EQ(app.Exe(), kOldExecutable) << c.name;
-        EXPECT_EQ(app.Entries(), (QStringList{"DrixaBilling2.exe", "Update", "vexbrindle"}))
+        EXPECT_EQ(Entries(app.folder.path()),
+                  (QStringList{"DrixaBilling2.exe", "Update", "vexbrindle"}))
             << c.name;
     }
 

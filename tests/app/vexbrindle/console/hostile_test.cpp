@@ -2,6 +2,7 @@
 // files it writes, escape codes in what the server sends, a byte-order mark, a stray quote, a
 // full disk and Ctrl+C at the restart question. Each row runs the real executable, installed
 // in a folder of its own, against a server on 127.0.0.1.
+#include "tests/support/Files.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/SmallDisk.h"
 #include "tests/support/TestServers.h"
@@ -26,16 +27,13 @@
 #include <unistd.h>
 
 using vex::testing::CannedReply;
+using vex::testing::Entries;
 using vex::testing::FaultServer;
+using vex::testing::ReadAll;
 
 namespace {
 
 const QByteArray kNewExecutable = vex::testing::PatternBytes(1024 * 1024, 11);
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 void Write(const QString& path, const QByteArray& bytes, mode_t mode = 0644) {
     QFile file(path);
@@ -43,11 +41,6 @@ void Write(const QString& path, const QByteArray& bytes, mode_t mode = 0644) {
     file.write(bytes);
     file.close();
     ::chmod(QFile::encodeName(path).constData(), mode);
-}
-
-QStringList Entries(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot |
-                                  QDir::System);
 }
 
 // The mode of what stands at the path itself; nullopt unless it is a regular file.

@@ -3,6 +3,7 @@
 // boxes, or the window behind one, taken away while the box waits: the program must end, as its
 // close label does or, when its display connection is cut, with status 1, start nothing, and
 // leave no stray file and no process behind.
+#include "tests/support/Files.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TestServers.h"
 #include "tests/support/WindowProcess.h"
@@ -190,10 +191,6 @@ bool EndsByItself(QProcess& updater) {
     return ended;
 }
 
-QStringList Entries(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
-
 TEST(WindowTakenAway, DuringAStalledDownloadTheProgramEndsAndLeavesNoFile) {
     const QString display = qEnvironmentVariable("VEXBRINDLE_TEST_DISPLAY");
     if (display.isEmpty()) GTEST_SKIP() << "VEXBRINDLE_TEST_DISPLAY is not set";
@@ -245,7 +242,7 @@ TEST(WindowTakenAway, DuringAStalledDownloadTheProgramEndsAndLeavesNoFile) {
         EXPECT_TRUE(EndsByItself(updater));
         EXPECT_EQ(updater.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(updater.exitCode(), c.exitCode);
-        EXPECT_EQ(Entries(folder.path()), (QStringList{"Update", "vexbrindle"}));
+        EXPECT_EQ(vex::testing::Entries(folder.path()), (QStringList{"Update", "vexbrindle"}));
     }
 }
 
@@ -327,7 +324,7 @@ TEST(WindowTakenAway, WhileAMessageBoxWaitsTheProgramEndsAndStartsNothing) {
         EXPECT_TRUE(EndsByItself(updater));
         EXPECT_EQ(updater.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(updater.exitCode(), 0);
-        EXPECT_EQ(Entries(folder.path()),
+        EXPECT_EQ(vex::testing::Entries(folder.path()),
                   (QStringList{"DrixaBilling2.exe", "Update", "vexbrindle"}));
         EXPECT_FALSE(QFile::exists(started)) << "a program was started";
         // A download that was complete when its box showed is kept.
