@@ -103,7 +103,7 @@ inline void Release(Slot* slot) {
             const qint64 bottom =
                 std::min<qint64>(fromY < y ? y : qint64(fromY) + 1, dc->bitmapHeight);
             if (top < bottom) {
-                BatchColumn(dc->bitmapImage, x, top, bottom, ToQRgb(dc->penSlot->color));
+                BatchColumn(dc->bitmapImage, x, top, bottom, BgrColor(dc->penSlot->color).ToQRgb());
             }
             return true;
         }

@@ -67,12 +67,12 @@ void PaintWithBrush(const Pixels& px, const DcState& dc, const Slot& brush, cons
     if (s.empty()) return;
     switch (brush.brushKind) {
     case BrushKind::Solid:
-        FillSpan(px, s, ToQRgb(brush.color));
+        FillSpan(px, s, BgrColor(brush.color).ToQRgb());
         return;
     case BrushKind::Hatch: {
         const HatchMask& mask = HatchMaskFor(brush.style);
-        const QRgb fg = ToQRgb(brush.color);
-        const QRgb bg = ToQRgb(dc.bkColor);
+        const QRgb fg = BgrColor(brush.color).ToQRgb();
+        const QRgb bg = BgrColor(dc.bkColor).ToQRgb();
         if (dc.bkMode == OPAQUE) {
             // Every pixel is written, so a row is one period of eight pixels repeated.
             PaintRepeatingRows(px, s, qint64(kHatchSize), [&](qint64 y, QRgb* run, qint64 width) {
@@ -274,11 +274,12 @@ bool detail::LineToFull(HDC hdc, int x, int y) {
         // A column, end pixel excluded whichever way it runs.
         const qint64 top = std::max<qint64>(from.y < y ? from.y : qint64(y) + 1, 0);
         const qint64 bottom = std::min<qint64>(from.y < y ? y : qint64(from.y) + 1, px.height);
-        if (top < bottom) BatchColumn(dc.bitmapImage, x, top, bottom, ToQRgb(pen->color));
+        if (top < bottom)
+            BatchColumn(dc.bitmapImage, x, top, bottom, BgrColor(pen->color).ToQRgb());
         return true;
     }
     FlushColumns();
-    DrawLinePixels(px, from.x, from.y, x, y, ToQRgb(pen->color));
+    DrawLinePixels(px, from.x, from.y, x, y, BgrColor(pen->color).ToQRgb());
     return true;
 }
 
@@ -288,7 +289,7 @@ bool SetPixelV(HDC hdc, int x, int y, COLORREF color) {
     if (!t.pixels.bits || x < 0 || y < 0 || x >= t.pixels.width || y >= t.pixels.height) {
         return false;
     }
-    t.pixels.row(y)[x] = ToQRgb(color);
+    t.pixels.row(y)[x] = BgrColor(color).ToQRgb();
     return true;
 }
 
@@ -355,7 +356,7 @@ bool DrawEdge(HDC hdc, Rect* rc, UINT edge, UINT flags) {
     const UINT sides = flags & BF_RECT;
     Span ring{rc->left, rc->top, rc->right, rc->bottom};
 
-    const auto color = [](int index) { return ToQRgb(GetSysColor(index)); };
+    const auto color = [](int index) { return BgrColor(GetSysColor(index)).ToQRgb(); };
     struct RingColors {
         QRgb topLeft, bottomRight;
         bool present;

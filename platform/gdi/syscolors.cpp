@@ -93,7 +93,7 @@ COLORREF GetSysColor(int index) {
     const SysColor& entry = *kSysColors[index];
     if (entry.role && qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         const QColor color = QGuiApplication::palette().color(QPalette::Active, *entry.role);
-        return detail::ToColorRef(color.rgb());
+        return BgrColor::FromQColor(color).Value();
     }
     return entry.classic;
 }

@@ -162,14 +162,6 @@ class Table {
     HBITMAP stockBitmap_ = 0;
 };
 
-inline QRgb ToQRgb(COLORREF c) {
-    return BgrColor(c).ToQRgb();
-}
-
-inline COLORREF ToColorRef(QRgb c) {
-    return BgrColor::FromQRgb(c).Value();
-}
-
 // The pixels a DC draws into, or null when it has none (the screen DC, or an unusable image).
 inline QImage* PixelsOf(DcState& dc) {
     QImage* image = dc.kind == DcKind::Image ? dc.target : dc.bitmapImage;

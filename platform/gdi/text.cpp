@@ -97,10 +97,10 @@ int DrawTextA(HDC hdc, const char* text, int length, Rect* rc, UINT format) {
         if (cellRight > cellLeft && cellBottom > cellTop) {
             painter.fillRect(QRect(int(cellLeft), int(cellTop), int(cellRight - cellLeft),
                                    int(cellBottom - cellTop)),
-                             QColor(ToQRgb(dc.bkColor)));
+                             BgrColor(dc.bkColor).ToQColor());
         }
     }
-    painter.setPen(QColor(ToQRgb(dc.textColor)));
+    painter.setPen(BgrColor(dc.textColor).ToQColor());
     if (glyphs.byGlyphs) {
         line.DrawSelected(painter, baseline);
     } else if (plain) {

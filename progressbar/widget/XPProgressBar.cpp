@@ -27,10 +27,6 @@ namespace {
 constexpr float kTwipsPerPixel = 15.0f;
 constexpr QSize kHorizontalSizeHint{233, 17};
 
-QColor ToQColor(Long bgr) {
-    return gdi::BgrColor(bgr).ToQColor();
-}
-
 std::shared_ptr<vex::StdFont> ToStdFont(const QFont& font) {
     const double points = font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 0.75;
     auto converted = std::make_shared<vex::StdFont>(font.family(), points, font.weight());
@@ -95,7 +91,7 @@ class XPProgressBar::Host : public vex::ControlHost {
     explicit Host(XPProgressBar& widget) : widget_(widget) {
         backColor_ = InitialBackColor();
         image_ = QImage(widget.size(), QImage::Format_RGB32);
-        image_.fill(ToQColor(backColor_));
+        image_.fill(gdi::BgrColor(backColor_).ToQColor());
         hdc_ = gdi::CreateDCForImage(&image_);
         hwnd_ = gdi::RegisterWindow([this] { return widget_.size(); });
         control_ = std::make_unique<vex::XP_ProgressBar>(*this);
@@ -129,7 +125,7 @@ class XPProgressBar::Host : public vex::ControlHost {
     void NewScreen(QSize size) {
         // The DC keeps pointing at image_, so the image is replaced in place.
         image_ = QImage(size, QImage::Format_RGB32);
-        image_.fill(ToQColor(backColor_));
+        image_.fill(gdi::BgrColor(backColor_).ToQColor());
     }
 
     // ControlHost.
@@ -141,7 +137,7 @@ class XPProgressBar::Host : public vex::ControlHost {
     float ScaleTop() const override { return 0.0f; }
     void SetBackColor(Long color) override {
         backColor_ = color;
-        image_.fill(ToQColor(backColor_));
+        image_.fill(gdi::BgrColor(backColor_).ToQColor());
         widget_.update();
     }
     void SetScaleModePixels() override { scaleInPixels_ = true; }
@@ -336,7 +332,7 @@ void XPProgressBar::setBarStyle(BarStyle style) {
 }
 
 QColor XPProgressBar::color() const {
-    return ToQColor(host_->Ready().GetColor());
+    return gdi::BgrColor(host_->Ready().GetColor()).ToQColor();
 }
 
 void XPProgressBar::setColor(const QColor& color) {
