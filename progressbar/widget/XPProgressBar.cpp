@@ -3,6 +3,7 @@
 #include "progressbar/widget/XPProgressBar.h"
 
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/twips.h"
 #include "platform/runtime/errors.h"
 #include "progressbar/ControlHost.h"
 #include "progressbar/PropertyBag.h"
@@ -24,7 +25,6 @@ using vex::Long;
 
 namespace {
 
-constexpr float kTwipsPerPixel = 15.0f;
 constexpr QSize kHorizontalSizeHint{233, 17};
 
 std::shared_ptr<vex::StdFont> ToStdFont(const QFont& font) {
@@ -155,7 +155,7 @@ class XPProgressBar::Host : public vex::ControlHost {
 
   private:
     float Scaled(int pixels) const {
-        return scaleInPixels_ ? float(pixels) : float(pixels) * kTwipsPerPixel;
+        return scaleInPixels_ ? float(pixels) : float(pixels) * gdi::kTwipsPerPixel;
     }
 
     XPProgressBar& widget_;
