@@ -2,6 +2,7 @@
 
 #include "platform/gdi/gdi.h"
 #include "platform/runtime/types.h"
+#include "progressbar/ScrollingStyle.h"
 
 #include <memory>
 #include <string>
@@ -12,20 +13,6 @@ class ControlHost;
 class PropertyBag;
 class StdFont;
 class StdPicture;
-
-// Drawing styles (the Scrolling property). Any value outside 0..9 paints as XPSmooth.
-enum ScrollingStyle : Long {
-    XPBlocks = 0,
-    XPSmooth = 1,
-    XPSearching = 2,
-    Flat = 3,
-    Etched = 4,
-    Shaded = 5,
-    Dark = 6,
-    Hatch = 7,
-    Picture = 8,
-    Glass = 9,
-};
 
 // A progress bar drawn in ten styles through an off-screen surface. Errors of the Value
 // arithmetic and of coordinate overflow are thrown (OverflowError, DivisionByZeroError); a

@@ -3,6 +3,7 @@
 
 #include "app/xpbar-render/render.h"
 
+#include "progressbar/ScrollingStyle.h"
 #include "progressbar/StdPicture.h"
 #include "progressbar/XP_ProgressBar.h"
 
@@ -27,18 +28,6 @@ constexpr int kHeaderHeight = 22;
 constexpr int kGroupGap = 24;
 // The hatch style shows its diagonal cross; a new control would show horizontal lines.
 constexpr Long kGalleryHatch = 5;
-
-struct StyleName {
-    Long style;
-    const char* name;
-};
-
-constexpr StyleName kStyles[] = {
-    {vex::XPBlocks, "XPBlocks"}, {vex::XPSmooth, "XPSmooth"}, {vex::XPSearching, "XPSearching"},
-    {vex::Flat, "Flat"},         {vex::Etched, "Etched"},     {vex::Shaded, "Shaded"},
-    {vex::Dark, "Dark"},         {vex::Hatch, "Hatch"},       {vex::Picture, "Picture"},
-    {vex::Glass, "Glass"},
-};
 
 // A small two-colour tile for the picture style, so that its tiling is visible.
 std::shared_ptr<vex::StdPicture> GalleryPicture() {
@@ -71,7 +60,7 @@ QImage RenderGallery() {
     const int columnWidth = kBarWidth + kSpacing;
     const int width = 2 * kMargin + kLabelWidth + cells * columnWidth;
     const int rowHeight = kBarHeight + kSpacing;
-    const int styles = static_cast<int>(std::size(kStyles));
+    const int styles = static_cast<int>(std::size(vex::kScrollingStyles));
     const int height = 2 * kMargin + kHeaderHeight + styles * rowHeight + kGroupGap +
                        kHeaderHeight + kVerticalHeight + kSpacing;
 
@@ -93,7 +82,7 @@ QImage RenderGallery() {
     int y = kMargin;
     header(y, QStringLiteral("Scrolling"));
     y += kHeaderHeight;
-    for (const StyleName& s : kStyles) {
+    for (const vex::ScrollingStyleName& s : vex::kScrollingStyles) {
         p.drawText(QRect(kMargin, y, kLabelWidth, kBarHeight), Qt::AlignVCenter,
                    QStringLiteral("%1  %2").arg(s.style).arg(s.name));
         for (int c = 0; c < cells; ++c) {
@@ -106,19 +95,21 @@ QImage RenderGallery() {
     y += kGroupGap;
     header(y, QStringLiteral("Vertical"));
     y += kHeaderHeight;
-    // The three XP styles side by side in every cell column, in style order.
-    constexpr int kVerticalStyles = 3;
-    for (int k = 0; k < kVerticalStyles; ++k) {
-        const QString label = QStringLiteral("%1  %2").arg(kStyles[k].style).arg(kStyles[k].name);
+    // The XP styles side by side in every cell column, in style order.
+    for (int k = 0; k < vex::kVerticalStyleCount; ++k) {
+        const vex::ScrollingStyleName& s = vex::kScrollingStyles[k];
+        const QString label = QStringLiteral("%1  %2").arg(s.style).arg(s.name);
         p.drawText(QRect(kMargin, y + k * kHeaderHeight, kLabelWidth, kHeaderHeight),
                    Qt::AlignVCenter, label);
     }
-    p.drawText(QRect(kMargin, y + kVerticalStyles * kHeaderHeight, kLabelWidth, kHeaderHeight),
-               Qt::AlignVCenter, QStringLiteral("(left to right)"));
+    p.drawText(
+        QRect(kMargin, y + vex::kVerticalStyleCount * kHeaderHeight, kLabelWidth, kHeaderHeight),
+        Qt::AlignVCenter, QStringLiteral("(left to right)"));
     for (int c = 0; c < cells; ++c) {
         const int x = kMargin + kLabelWidth + c * columnWidth;
-        for (int k = 0; k < kVerticalStyles; ++k) {
-            const QImage bar = Bar(kStyles[k].style, kValues[c % kValues.size()], c >= 5, true);
+        for (int k = 0; k < vex::kVerticalStyleCount; ++k) {
+            const QImage bar =
+                Bar(vex::kScrollingStyles[k].style, kValues[c % kValues.size()], c >= 5, true);
             p.drawImage(x + k * (kVerticalWidth + kSpacing + 10), y, bar);
         }
     }

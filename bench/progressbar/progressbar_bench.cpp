@@ -5,6 +5,7 @@
 // QImage::fill of the same size as the floor. Times are CPU time per paint (steadier than wall
 // time on a shared machine). After the table: the worst ratio to the Windows style and to the
 // fill, and the cost per pixel at the small and the large size.
+#include "progressbar/ScrollingStyle.h"
 #include "progressbar/StdPicture.h"
 #include "progressbar/headless/HeadlessHost.h"
 
@@ -27,7 +28,6 @@ namespace {
 
 constexpr int kValue = 50;
 constexpr int kHatchStyle = 5;
-constexpr int kXPStyles = 3; // XPBlocks, XPSmooth, XPSearching: the ones that can stand
 
 struct Size {
     int width, height;
@@ -39,11 +39,8 @@ constexpr Size kSizes[] = {{233, 17, false, false},
                            {17, 233, true, false},
                            {40, 2000, true, true}};
 
-const char* const kStyleNames[] = {"XPBlocks", "XPSmooth", "XPSearching", "Flat",    "Etched",
-                                   "Shaded",   "Dark",     "Hatch",       "Picture", "Glass"};
-
 int StyleCount(Size s) {
-    return s.vertical ? kXPStyles : 10;
+    return s.vertical ? vex::kVerticalStyleCount : int(std::size(vex::kScrollingStyles));
 }
 std::string SizeName(Size s) {
     return std::to_string(s.width) + "x" + std::to_string(s.height);
@@ -150,7 +147,7 @@ void PrintTable(const std::map<std::string, double>& t) {
             std::printf("%-14s %-7s %10.2f\n", "Qt Windows", tn.c_str(), windows);
             std::printf("%-14s %-7s %10.2f\n", "Qt Fusion", tn.c_str(), fusion);
             for (int style = 0; style < StyleCount(size); ++style) {
-                const std::string name = kStyleNames[style];
+                const std::string name = vex::kScrollingStyles[style].name;
                 const double us = Lookup(t, "DrawProgressBar/" + name + "/" + tn + "/" + sz);
                 const double ns = us * 1000.0 / pixels;
                 std::printf("%-14s %-7s %10.2f %9.2f %9.2f %9.1f %8.3f\n", name.c_str(), tn.c_str(),
@@ -187,8 +184,9 @@ int main(int argc, char** argv) {
         const std::string sz = SizeName(size);
         for (bool text : {false, true}) {
             for (int style = 0; style < StyleCount(size); ++style) {
-                benchmark::RegisterBenchmark(("DrawProgressBar/" + std::string(kStyleNames[style]) +
-                                              "/" + TextName(text) + "/" + sz)
+                benchmark::RegisterBenchmark(("DrawProgressBar/" +
+                                              std::string(vex::kScrollingStyles[style].name) + "/" +
+                                              TextName(text) + "/" + sz)
                                                  .c_str(),
                                              DrawProgressBar, style, text, size)
                     ->Unit(benchmark::kMicrosecond);

@@ -7,6 +7,7 @@
 #include "platform/runtime/errors.h"
 #include "progressbar/ControlHost.h"
 #include "progressbar/PropertyBag.h"
+#include "progressbar/ScrollingStyle.h"
 #include "progressbar/StdFont.h"
 #include "progressbar/StdPicture.h"
 #include "progressbar/XP_ProgressBar.h"
@@ -18,12 +19,32 @@
 #include <QResizeEvent>
 
 #include <climits>
+#include <iterator>
 
 namespace xpbar {
 
 using vex::Long;
 
 namespace {
+
+// The public header speaks Qt alone, so BarStyle repeats the control's styles; these keep the
+// two lists the same.
+constexpr bool SameStyle(XPProgressBar::BarStyle barStyle, vex::ScrollingStyle style) {
+    return static_cast<Long>(barStyle) == static_cast<Long>(style);
+}
+static_assert(SameStyle(XPProgressBar::XPBlocks, vex::XPBlocks) &&
+              SameStyle(XPProgressBar::XPSmooth, vex::XPSmooth) &&
+              SameStyle(XPProgressBar::XPSearching, vex::XPSearching) &&
+              SameStyle(XPProgressBar::Flat, vex::Flat) &&
+              SameStyle(XPProgressBar::Etched, vex::Etched) &&
+              SameStyle(XPProgressBar::Shaded, vex::Shaded) &&
+              SameStyle(XPProgressBar::Dark, vex::Dark) &&
+              SameStyle(XPProgressBar::Hatch, vex::Hatch) &&
+              SameStyle(XPProgressBar::Picture, vex::Picture) &&
+              SameStyle(XPProgressBar::Glass, vex::Glass));
+static_assert(std::size(vex::kScrollingStyles) ==
+                  static_cast<std::size_t>(XPProgressBar::Glass) + 1,
+              "every style of the control has a BarStyle");
 
 constexpr QSize kHorizontalSizeHint{233, 17};
 
