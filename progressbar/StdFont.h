@@ -7,6 +7,10 @@
 
 namespace vex {
 
+// The control's default font, which every new font object starts as.
+inline constexpr char kDefaultFontName[] = "MS Sans Serif";
+inline constexpr double kDefaultFontSize = 8.25; // points
+
 // A font object: attributes a container can store, and the native font handle the text is
 // drawn with. The handle belongs to the object (made on demand, remade when an attribute
 // changed, deleted with the object); the control only selects it.
@@ -18,8 +22,8 @@ class StdFont {
     StdFont(const StdFont&) = delete;
     StdFont& operator=(const StdFont&) = delete;
 
-    QString Name = QStringLiteral("MS Sans Serif");
-    double Size = 8.25; // points
+    QString Name = QString::fromLatin1(kDefaultFontName);
+    double Size = kDefaultFontSize; // points
     int Weight = 400;
     bool Italic = false;
     bool Underline = false;

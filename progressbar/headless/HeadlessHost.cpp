@@ -59,7 +59,7 @@ void HeadlessHost::NotifyPropertyChanged(const QString& name) {
 }
 
 std::shared_ptr<StdFont> HeadlessHost::NewDefaultFont() {
-    return std::make_shared<StdFont>(QStringLiteral("MS Sans Serif"), 8.25, 400);
+    return std::make_shared<StdFont>();
 }
 
 // The own DC is remade over the new image; the old one is released only after, so the control
