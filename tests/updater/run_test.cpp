@@ -19,6 +19,8 @@ using vex::testing::ProgramFolder;
 using vex::testing::ReadAll;
 using vex::updater::UpdateForm;
 using vex::updater::UpdateSettings;
+using vex::updater::vbNo;
+using vex::updater::vbYes;
 
 namespace {
 
@@ -98,13 +100,13 @@ TEST_F(UpdateRunTest, NoNewerVersionAsksToRestartAndStartsOnlyOnYes) {
         bool started;
     };
     const Case cases[] = {
-        {"equal versions taken for an update, Yes", "1.2.0\r\n", "1.2.0\r\n", 6, true},
-        {"equal versions, No starts the program anyway", "1.2.0\r\n", "1.2.0\r\n", 7, false},
-        {"1.10 compared as a number against 1.9", "1.10\r\n", "1.9\r\n", 7, false},
-        {"older server version taken for an update", "0.9.9\r\n", "1.0.0\r\n", 7, false},
-        {"empty first line of the page taken for an update", "\r\n9.9.9\r\n", "1.0.0\r\n", 7,
+        {"equal versions taken for an update, Yes", "1.2.0\r\n", "1.2.0\r\n", vbYes, true},
+        {"equal versions, No starts the program anyway", "1.2.0\r\n", "1.2.0\r\n", vbNo, false},
+        {"1.10 compared as a number against 1.9", "1.10\r\n", "1.9\r\n", vbNo, false},
+        {"older server version taken for an update", "0.9.9\r\n", "1.0.0\r\n", vbNo, false},
+        {"empty first line of the page taken for an update", "\r\n9.9.9\r\n", "1.0.0\r\n", vbNo,
          false},
-        {"missing ver.dat not replaced by own version", "1.0.0", std::nullopt, 7, false},
+        {"missing ver.dat not replaced by own version", "1.0.0", std::nullopt, vbNo, false},
     };
     for (const Case& c : cases) {
         ServePage(c.page);
@@ -142,7 +144,7 @@ TEST_F(UpdateRunTest, MissingLocalVersionFallsBackToOwnVersion) {
 TEST_F(UpdateRunTest, FailedShellStillEndsTheProgramSilently) {
     ServePage("1.0.0\n");
     Installation app(nginx_->BaseUrl(), "1.0.0");
-    app.window.restartAnswer = 6;
+    app.window.restartAnswer = vbYes;
     app.window.shellResult = false;
     app.Run();
     ASSERT_GE(app.window.events.size(), 2);

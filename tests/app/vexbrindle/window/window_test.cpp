@@ -326,11 +326,11 @@ TEST(UpdaterWindowRequests, MessageBoxesAndTheirAnswers) {
         int expectedAnswer;
     };
     const Case cases[] = {
-        {"OK box answers 1", updater::vbOKOnly, "", QMessageBox::Ok, QMessageBox::Ok, "Vexbrindle",
-         updater::vbOK},
-        {"Yes answers 6", updater::vbYesNo, "Restart Drixa Billing", QMessageBox::Yes,
+        {"OK box answers vbOK", updater::vbOKOnly, "", QMessageBox::Ok, QMessageBox::Ok,
+         "Vexbrindle", updater::vbOK},
+        {"Yes answers vbYes", updater::vbYesNo, "Restart Drixa Billing", QMessageBox::Yes,
          QMessageBox::Yes | QMessageBox::No, "Restart Drixa Billing", updater::vbYes},
-        {"No answers 7", updater::vbYesNo, "Restart Drixa Billing", QMessageBox::No,
+        {"No answers vbNo", updater::vbYesNo, "Restart Drixa Billing", QMessageBox::No,
          QMessageBox::Yes | QMessageBox::No, "Restart Drixa Billing", updater::vbNo},
     };
     for (const Case& c : cases) {
