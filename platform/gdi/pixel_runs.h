@@ -8,7 +8,7 @@
 namespace gdi::detail {
 
 // Stores `color` into run[0, count). Uses 32-byte stores where the processor has them: a
-// cleared 2000 x 40 bar is 320 KB, and 16-byte stores take twice as long to write it.
+// cleared 2000 x 40 bar is 320 KB, so the width of each store decides how long a clear takes.
 void FillRun(QRgb* run, qint64 count, QRgb color);
 
 // The same for `rows` runs of `count` pixels, each `bytesPerLine` after the one before; narrow

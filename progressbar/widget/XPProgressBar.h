@@ -30,7 +30,7 @@ namespace xpbar {
 // Underneath, minimum and maximum are the control's Min and Max and every accepted value goes
 // through the control's Value, which stores the percentage the bar shows: value * 100 / maximum
 // + minimum. With a minimum of 0 (the common case) that is the familiar percentage; a non-zero
-// minimum is added to it, as the control has always done. The control refuses a value whose
+// minimum is added to it, by the control's own rule. The control refuses a value whose
 // percentage overflows (a value beyond about 21 million) or that divides by a maximum of 0:
 // setValue then leaves the value, the picture and the signals as they were and logs a warning.
 // Every other setter keeps its new setting even when the repaint that follows fails (the
