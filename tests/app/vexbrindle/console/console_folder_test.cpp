@@ -2,6 +2,7 @@
 // folder that is a symbolic link, the temporary files of runs that were killed, files that
 // only look like them, and the temporary file of a run that is still going. Each run is the real
 // executable, installed in a folder of its own, against a server on 127.0.0.1.
+#include "tests/support/Files.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TestServers.h"
@@ -21,6 +22,7 @@
 #include <sys/stat.h>
 
 using vex::testing::CannedReply;
+using vex::testing::Entries;
 using vex::testing::FaultServer;
 using vex::testing::ProgramFolder;
 
@@ -79,11 +81,6 @@ QStringList PartFiles(const QString& folder) {
         if (!entry.isSymLink() && temporary.match(entry.fileName()).hasMatch())
             found << entry.fileName();
     return found;
-}
-
-QStringList Entries(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot |
-                                  QDir::System);
 }
 
 void Install(const ProgramFolder& folder) {
