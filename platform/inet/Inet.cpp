@@ -26,9 +26,8 @@ namespace {
 constexpr qint64 kReadBufferSize = 1024 * 1024;
 constexpr int kMaxRedirects = 10;
 // The body is written in slices: after this long the loop gets control back (timers tick, the
-// window repaints) and the rest follows from the next turn of the loop. Writing a whole read
-// buffer in one go held the loop for as long as the disk took to take 1 MiB, which is when a
-// new file's first blocks are allocated several frames.
+// window repaints) and the rest follows from the next turn of the loop, however slowly the disk
+// takes a new file's first blocks.
 constexpr qint64 kSliceNs = 3'000'000;
 constexpr qint64 kChunkSize = kSinkWriteMax;
 

@@ -25,8 +25,8 @@ namespace {
 constexpr int kNameAttempts = 100;
 
 // Written data is handed to the disk in pieces of this size as it comes, so that the sync in
-// commit() finds little left to wait for: syncing a whole large download at the end held the
-// caller (the window's event loop) for most of a second.
+// commit() finds little left to wait for and does not hold the caller (the window's event
+// loop) while a large download reaches the disk.
 constexpr qint64 kWritebackStep = 2 * 1024 * 1024;
 
 constexpr int kRandomDigits = 8;

@@ -14,7 +14,7 @@ namespace vex::signature {
 // A write-only device that passes every byte on to another device and hashes what that device
 // accepted (BLAKE2b-512), so a download is hashed on its way to disk without a second pass over
 // the file. The hashing runs on a thread of its own, beside the transfer and the disk writes of
-// the caller's thread, which it would otherwise slow down by half. The bytes wait for it in one
+// the caller's thread, which it would otherwise slow down. The bytes wait for it in one
 // ring of kMaxPending bytes, allocated once, so memory stays bounded and unfragmented.
 //
 // Like a socket, the sink tells its writer how far behind the hasher is: bytesToWrite() is what

@@ -27,7 +27,8 @@ namespace {
 
 constexpr char kApplicationTitle[] = "Vexbrindle";
 
-QColor ToQColor(Long color) {
+// A design colour as it shows now: a system colour resolved first.
+QColor ShownColor(Long color) {
     return gdi::BgrColor(ResolveColor(color)).ToQColor();
 }
 
@@ -57,10 +58,11 @@ void ApplyLabelDesign(QLabel* label, const ControlDesign& c, const QFont& window
     label->setFont(ToQFont(c.font, windowFont));
     QPalette palette = label->palette();
     if (c.backColor != kDefaultColor) {
-        palette.setColor(QPalette::Window, ToQColor(c.backColor));
+        palette.setColor(QPalette::Window, ShownColor(c.backColor));
         label->setAutoFillBackground(true);
     }
-    if (c.foreColor != kDefaultColor) palette.setColor(QPalette::WindowText, ToQColor(c.foreColor));
+    if (c.foreColor != kDefaultColor)
+        palette.setColor(QPalette::WindowText, ShownColor(c.foreColor));
     label->setPalette(palette);
     label->setVisible(c.visible);
 }
@@ -132,7 +134,7 @@ void frmVexbrindle::BuildFromDesign() {
     // A small window of fixed size; the title bar stays so that the user can move it.
     setFixedSize(TwipsToPixels(design.clientWidth), TwipsToPixels(design.clientHeight));
     QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, ToQColor(design.backColor));
+    palette.setColor(QPalette::Window, ShownColor(design.backColor));
     setPalette(palette);
     setAutoFillBackground(true);
 

@@ -1,11 +1,12 @@
 #include "app/vexbrindle/window/frmVexbrindleDesign.h"
 
+#include "platform/gdi/twips.h"
 #include "platform/runtime/arith.h"
 
 namespace vex::qtui {
 
 int TwipsToPixels(int twips) {
-    return CLng(static_cast<double>(twips) / kTwipsPerPixel);
+    return CLng(static_cast<double>(twips) / gdi::kTwipsPerPixel);
 }
 
 namespace {

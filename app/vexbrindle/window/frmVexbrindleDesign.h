@@ -13,8 +13,6 @@
 
 namespace vex::qtui {
 
-inline constexpr int kTwipsPerPixel = 15;
-
 // Twips to pixels at 96 dots per inch, rounded half to even; Qt's device-pixel ratio scales
 // the result on high-density screens.
 int TwipsToPixels(int twips);
@@ -72,8 +70,8 @@ struct WindowDesign {
 const WindowDesign& frmVexbrindleDesign();
 
 // Timer1 follows the transfer component's state: often enough that the status line keeps up
-// without a visible delay, rarely enough that a waiting window costs next to nothing (at 20 ms
-// a window waiting at a message box took about 0.5 % of a core, at 40 ms about 0.2 %).
+// without a visible delay, rarely enough that a waiting window costs next to nothing (the
+// benchmark page has the figures).
 inline constexpr int kTimer1Interval = 40;
 
 } // namespace vex::qtui

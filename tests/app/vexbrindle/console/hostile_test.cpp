@@ -279,6 +279,7 @@ TEST(HostileConsoleRun, EndsCleanlyWithNothingWrittenOutsideOrHalfWritten) {
          "Completed Downloading Updated Version 2.0\n",
          {}},
     };
+    QStringList notRun; // rows this machine cannot run
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FaultServer server;
@@ -286,7 +287,7 @@ TEST(HostileConsoleRun, EndsCleanlyWithNothingWrittenOutsideOrHalfWritten) {
         server.Route("/vexbrindle/DrixaBilling2.exe", exe);
         Installed app(c.onSmallDisk);
         if (app.disk && !app.disk->Mounted()) {
-            std::printf("[  SKIPPED ] %s: %s\n", c.name, qPrintable(app.disk->SkipReason()));
+            notRun << QStringLiteral("%1 (%2)").arg(QLatin1String(c.name), app.disk->SkipReason());
             continue;
         }
         Outside outside;
@@ -307,4 +308,5 @@ TEST(HostileConsoleRun, EndsCleanlyWithNothingWrittenOutsideOrHalfWritten) {
         for (const QString& name : Entries(app.folder) + Entries(app.File("Update")))
             EXPECT_FALSE(name.endsWith(".part")) << name.toStdString();
     }
+    if (!notRun.isEmpty()) GTEST_SKIP() << "not run: " << notRun.join("; ").toStdString();
 }
