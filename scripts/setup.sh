@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-qpa-plugins libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     nginx curl xvfb xauth x11-utils imagemagick fonts-dejavu-core libxcb1-dev
-    libsodium-dev minisign zlib1g-dev
+    libsodium-dev minisign zlib1g-dev libzstd-dev zstd
     qt6-tools-dev lintian dpkg-dev file
     clang-format openssl clang libclang-rt-14-dev
 )

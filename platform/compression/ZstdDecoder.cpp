@@ -1,0 +1,78 @@
+#include "platform/compression/ZstdDecoder.h"
+
+#include <zstd.h>
+
+#include <vector>
+
+namespace vex::compression {
+
+struct ZstdDecoder::State {
+    ZSTD_DCtx* context = ZSTD_createDCtx();
+    std::vector<char> out = std::vector<char>(ZSTD_DStreamOutSize());
+
+    ~State() { ZSTD_freeDCtx(context); }
+};
+
+ZstdDecoder::ZstdDecoder(QIODevice& target, QByteArrayView prefix, int maxWindowLog)
+    : target_(target), state_(std::make_unique<State>()) {
+    open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    ZSTD_DCtx* context = state_->context;
+    if (!context) {
+        Fail(QStringLiteral("zstd could not make a decompression context"));
+        return;
+    }
+    size_t result = ZSTD_DCtx_setParameter(context, ZSTD_d_windowLogMax, maxWindowLog);
+    if (!ZSTD_isError(result) && !prefix.isEmpty()) {
+        result = ZSTD_DCtx_refPrefix(context, prefix.data(), static_cast<size_t>(prefix.size()));
+    }
+    if (ZSTD_isError(result)) {
+        Fail(QStringLiteral("zstd refused a setting: %1").arg(ZSTD_getErrorName(result)));
+    }
+}
+
+ZstdDecoder::~ZstdDecoder() = default;
+
+bool ZstdDecoder::Finish() {
+    if (failed_) return false;
+    if (!frameEnded_) return Fail(QStringLiteral("the compressed data ends before its frame does"));
+    return true;
+}
+
+qint64 ZstdDecoder::readData(char*, qint64) {
+    return -1;
+}
+
+qint64 ZstdDecoder::writeData(const char* data, qint64 size) {
+    if (failed_) return -1;
+    ZSTD_inBuffer in{data, static_cast<size_t>(size), 0};
+    // The output buffer may fill before the input is used up, and a frame's last block may
+    // still be held after it is: zstd runs until it has taken all input and produced no more.
+    for (;;) {
+        if (frameEnded_ && in.pos < in.size) {
+            Fail(QStringLiteral("there are bytes after the end of the compressed frame"));
+            return -1;
+        }
+        ZSTD_outBuffer out{state_->out.data(), state_->out.size(), 0};
+        const size_t result = ZSTD_decompressStream(state_->context, &out, &in);
+        if (ZSTD_isError(result)) {
+            Fail(QStringLiteral("the compressed data cannot be decoded: %1")
+                     .arg(ZSTD_getErrorName(result)));
+            return -1;
+        }
+        if (result == 0) frameEnded_ = true;
+        const qint64 produced = static_cast<qint64>(out.pos);
+        if (produced > 0 && target_.write(state_->out.data(), produced) != produced) {
+            Fail(target_.errorString());
+            return -1;
+        }
+        if (in.pos == in.size && out.pos < out.size) return size;
+    }
+}
+
+bool ZstdDecoder::Fail(const QString& why) {
+    if (!failed_) setErrorString(why);
+    failed_ = true;
+    return false;
+}
+
+} // namespace vex::compression

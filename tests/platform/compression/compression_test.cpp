@@ -1,0 +1,189 @@
+// zstd frames made and read as they stream: round trips in odd pieces, patches against a
+// prefix, and every way a frame must be refused.
+#include "platform/compression/ZstdDecoder.h"
+#include "platform/compression/ZstdEncoder.h"
+#include "platform/compression/ZstdSettings.h"
+
+#include "tests/support/TestServers.h"
+
+#include <QBuffer>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace vex::compression;
+using vex::testing::PatternBytes;
+
+namespace {
+
+// Writes bytes into a device in pieces of `piece` bytes; false when a write fails.
+bool WriteInPieces(QIODevice& device, const QByteArray& bytes, qsizetype piece) {
+    for (qsizetype at = 0; at < bytes.size(); at += piece) {
+        const QByteArray part = bytes.mid(at, piece);
+        if (device.write(part) != part.size()) return false;
+    }
+    return true;
+}
+
+QByteArray Encode(const QByteArray& content, const ZstdSettings& settings, qsizetype piece) {
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    ZstdEncoder encoder(out, settings);
+    EXPECT_TRUE(WriteInPieces(encoder, content, piece)) << encoder.errorString().toStdString();
+    EXPECT_TRUE(encoder.Finish()) << encoder.errorString().toStdString();
+    return out.data();
+}
+
+struct Decoded {
+    bool ok = false;
+    QByteArray content;
+    QString error;
+};
+
+Decoded Decode(const QByteArray& frame, QByteArrayView prefix = {},
+               int maxWindowLog = DefaultMaxWindowLog(), qsizetype piece = 7777) {
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    ZstdDecoder decoder(out, prefix, maxWindowLog);
+    const bool ok = WriteInPieces(decoder, frame, piece) && decoder.Finish();
+    return {ok, out.data(), decoder.errorString()};
+}
+
+// An old executable and a new one that differs from it here and there, as releases do.
+const QByteArray kOld = PatternBytes(3 * 1024 * 1024, 1);
+QByteArray NewFrom(const QByteArray& old) {
+    QByteArray changed = old;
+    changed.replace(1000, 16, "a changed string");
+    changed.insert(2 * 1024 * 1024, PatternBytes(4096, 2));
+    return changed.left(changed.size() - 100000) + PatternBytes(50000, 3);
+}
+const QByteArray kNew = NewFrom(kOld);
+
+ZstdSettings PatchSettings(QByteArrayView old, qint64 size) {
+    ZstdSettings settings;
+    settings.level = 3;
+    settings.longDistanceMatching = true;
+    settings.windowLog = WindowLogSpanning(old.size() + size);
+    settings.contentSize = size;
+    settings.prefix = old;
+    return settings;
+}
+
+TEST(Zstd, WhatIsEncodedInPiecesDecodesInOthers) {
+    struct Case {
+        const char* name;
+        QByteArray content;
+        ZstdSettings settings;
+        qsizetype piece;
+    };
+    ZstdSettings sized;
+    sized.contentSize = kOld.size();
+    ZstdSettings high;
+    high.level = 19;
+    high.windowLog = 27;
+    high.longDistanceMatching = true;
+    const Case cases[] = {
+        {"nothing at all", {}, {}, 1},
+        {"one byte", "x", {}, 1},
+        {"larger than zstd's buffers, in odd pieces", kOld, {}, 100003},
+        {"content size written into the frame", kOld, sized, 65536},
+        {"high level with a long window", NewFrom(QByteArray(200000, 'z')), high, 4096},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Decoded decoded = Decode(Encode(c.content, c.settings, c.piece));
+        EXPECT_TRUE(decoded.ok) << decoded.error.toStdString();
+        EXPECT_TRUE(decoded.content == c.content);
+    }
+}
+
+TEST(Zstd, APatchRefersToItsPrefixAndNeedsIt) {
+    const QByteArray patch = Encode(kNew, PatchSettings(kOld, kNew.size()), 1 << 20);
+    // The changes are a few KiB; a patch that did not use the old file would hold all 3 MiB.
+    EXPECT_LT(patch.size(), 100 * 1024) << "the old file was not used";
+    const int window = WindowLogSpanning(kOld.size() + kNew.size());
+
+    const Decoded applied = Decode(patch, kOld, window);
+    EXPECT_TRUE(applied.ok) << applied.error.toStdString();
+    EXPECT_TRUE(applied.content == kNew);
+
+    struct Case {
+        const char* name;
+        QByteArray prefix;
+    };
+    const Case wrong[] = {
+        {"without the old file", {}},
+        {"against another file", PatternBytes(kOld.size(), 9)},
+        {"against the old file with one byte changed", QByteArray(kOld).replace(5000, 1, "!")},
+    };
+    for (const Case& c : wrong) {
+        SCOPED_TRACE(c.name);
+        EXPECT_FALSE(Decode(patch, c.prefix, window).ok);
+    }
+}
+
+TEST(Zstd, DamagedOrExcessiveFramesAreRefused) {
+    ZstdSettings sized;
+    sized.contentSize = kOld.size();
+    const QByteArray frame = Encode(kOld, sized, 1 << 20);
+    ZstdSettings unsized;
+    unsized.windowLog = 16;
+    const QByteArray windowed = Encode(kOld, unsized, 1 << 20);
+    struct Case {
+        const char* name;
+        QByteArray frame;
+        int maxWindowLog;
+        const char* error; // a part of the message
+    };
+    QByteArray flipped = frame;
+    flipped[flipped.size() - 2] = static_cast<char>(flipped[flipped.size() - 2] ^ 0x01);
+    const Case cases[] = {
+        {"the checksum does not match", flipped, DefaultMaxWindowLog(), "cannot be decoded"},
+        {"the frame is cut short", frame.chopped(10), DefaultMaxWindowLog(),
+         "ends before its frame"},
+        {"only the header arrived", frame.left(6), DefaultMaxWindowLog(), "ends before its frame"},
+        {"bytes follow the frame", frame + "x", DefaultMaxWindowLog(), "after the end"},
+        {"a second frame follows", frame + frame, DefaultMaxWindowLog(), "after the end"},
+        {"the frame needs a larger window than allowed", windowed, 15, "cannot be decoded"},
+        {"not zstd at all", QByteArray("PK\x03\x04 not a frame"), DefaultMaxWindowLog(),
+         "cannot be decoded"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Decoded decoded = Decode(c.frame, {}, c.maxWindowLog);
+        EXPECT_FALSE(decoded.ok);
+        EXPECT_TRUE(decoded.error.contains(c.error)) << decoded.error.toStdString();
+    }
+}
+
+TEST(Zstd, TheEncoderFailsOnWrongSizesAndRefusedWrites) {
+    ZstdSettings promised;
+    promised.contentSize = 10;
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    ZstdEncoder wrongSize(out, promised);
+    wrongSize.write("more than ten bytes");
+    EXPECT_FALSE(wrongSize.Finish()) << "a content size that does not match";
+
+    QBuffer readOnly;
+    readOnly.open(QIODevice::ReadOnly);
+    ZstdEncoder refused(readOnly, ZstdSettings{});
+    EXPECT_FALSE(WriteInPieces(refused, kOld, 1 << 20) && refused.Finish());
+    EXPECT_TRUE(refused.HasFailed());
+    EXPECT_EQ(refused.write("x"), -1) << "a failed encoder stays failed";
+}
+
+TEST(Zstd, AWindowSpansItsBytes) {
+    struct Case {
+        qint64 bytes;
+        int log;
+    };
+    const Case cases[] = {
+        {0, 10}, {1024, 10}, {1025, 11}, {qint64{1} << 27, 27}, {(qint64{1} << 27) + 1, 28}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        EXPECT_EQ(WindowLogSpanning(c.bytes), c.log);
+    }
+}
+
+} // namespace
