@@ -21,8 +21,9 @@ declare -A expected=(
         cmake/XPProgressBar/XPProgressBarTargets.cmake pkgconfig/XPProgressBar.pc
         usr/$plugin_subdir/designer/libxpprogressbarplugin.so
         usr/share/doc/libxpprogressbar-dev/copyright"
-    [vexbrindle]="usr/bin/vexbrindle usr/bin/xpbar-render usr/share/man/man1/vexbrindle.1.gz
-        usr/share/man/man1/xpbar-render.1.gz usr/share/doc/vexbrindle/copyright"
+    [vexbrindle]="usr/bin/vexbrindle usr/bin/xpbar-render usr/bin/vexbrindle-publish
+        usr/share/man/man1/vexbrindle.1.gz usr/share/man/man1/xpbar-render.1.gz
+        usr/share/man/man1/vexbrindle-publish.1.gz usr/share/doc/vexbrindle/copyright"
 )
 # What belongs to one package must not be in another.
 declare -A foreign=(

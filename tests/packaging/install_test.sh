@@ -19,8 +19,9 @@ for f in "$libdir/libXPProgressBar.so.1" "$libdir/libXPProgressBar.so" \
          "$libdir/cmake/XPProgressBar/XPProgressBarConfig.cmake" \
          "$libdir/cmake/XPProgressBar/XPProgressBarConfigVersion.cmake" \
          "$libdir/pkgconfig/XPProgressBar.pc" \
-         bin/vexbrindle bin/xpbar-render \
+         bin/vexbrindle bin/xpbar-render bin/vexbrindle-publish \
          share/man/man1/vexbrindle.1.gz share/man/man1/xpbar-render.1.gz \
+         share/man/man1/vexbrindle-publish.1.gz \
          "$plugin_subdir/designer/libxpprogressbarplugin.so"; do
     [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
