@@ -1,3 +1,4 @@
+#include "tests/support/ConsoleRun.h"
 #include "tests/support/Files.h"
 #include "tests/support/Minisign.h"
 #include "tests/support/QtPrinters.h"
@@ -6,11 +7,8 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -27,11 +25,6 @@ using vex::testing::SignedCase;
 namespace {
 
 const QByteArray kOldExecutable = "#!/bin/sh\necho old\n";
-
-struct Result {
-    int exitCode = -1;
-    QString out;
-};
 
 void Write(const QString& path, const QByteArray& bytes) {
     QFile file(path);
@@ -53,25 +46,8 @@ struct Installation {
     }
     QByteArray Exe() const { return ReadAll(folder.filePath("DrixaBilling2.exe")); }
 
-    // Runs the terminal front end with standard input closed, keeping this process's event loop
-    // running so that a server in this process can answer.
-    Result Run(const QString& serverUrl) const {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("VEXBRINDLE_SERVER_URL", serverUrl);
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(folder.path());
-        process.setStandardInputFile(QProcess::nullDevice());
-        QEventLoop loop;
-        QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(120'000, &loop, &QEventLoop::quit); // a hang fails, never blocks
-        process.start(folder.filePath("vexbrindle"), {"--console"});
-        if (!process.waitForStarted()) return {};
-        if (process.state() != QProcess::NotRunning) loop.exec();
-        if (process.state() != QProcess::NotRunning) process.kill();
-        process.waitForFinished();
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromLocal8Bit(process.readAllStandardOutput())};
+    vex::testing::ConsoleRun Run(const QString& serverUrl) const {
+        return vex::testing::RunConsole(folder.path(), serverUrl);
     }
 };
 
@@ -98,7 +74,7 @@ class ConsoleSignedTable : public ::testing::Test {
         c.served.PutOn(nginx_);
         Installation app(c.keyFile);
         if (c.arrange) c.arrange(app.folder.path());
-        const Result r = app.Run(nginx_.BaseUrl());
+        const vex::testing::ConsoleRun r = app.Run(nginx_.BaseUrl());
         if (c.message.isEmpty()) {
             EXPECT_EQ(r.exitCode, 0) << c.name << "\n" << r.out.toStdString();
             EXPECT_TRUE(app.Exe() == *c.served.exe) << c.name;
@@ -132,7 +108,7 @@ TEST(ConsoleSigned, MalformedKeyFileFailsClosedWithoutTraffic) {
     FaultServer server;
     server.Route("/vexbrindle/update.html", {.body = "2.0\r\n"});
     Installation app("untrusted comment: minisign public key\nRWQ=\n");
-    const Result r = app.Run(server.BaseUrl());
+    const vex::testing::ConsoleRun r = app.Run(server.BaseUrl());
     const QString message =
         QStringLiteral("The vendor's key file %1 cannot be used: its key is not valid base64 of "
                        "42 bytes")

@@ -2,15 +2,13 @@
 // inflate a thousandfold, bodies cut short with or without a length, lengths that lie. Each row
 // runs the real executable, installed in a folder of its own, against a server on 127.0.0.1.
 #include "tests/support/Compressed.h"
+#include "tests/support/ConsoleRun.h"
 #include "tests/support/Minisign.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TestServers.h"
 
-#include <QEventLoop>
 #include <QFile>
-#include <QProcess>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -28,11 +26,6 @@ const QByteArray kOldExecutable = "#!/bin/sh\necho old\n";
 const QByteArray kNewExecutable = vex::testing::PatternBytes(2 * 1024 * 1024, 21);
 const QByteArray kPage = "2.0\r\n";
 
-struct Result {
-    int exitCode = -1;
-    QString out;
-};
-
 // The updater installed at 1.0.0 beside an older DrixaBilling2.exe, with the vendor's key when
 // the release is signed.
 struct Installation {
@@ -44,28 +37,8 @@ struct Installation {
         if (!keyFile.isNull()) folder.Write("Update/vexbrindle.pub", keyFile);
     }
 
-    // Runs the terminal front end with standard input closed, this process's event loop
-    // turning so that the server can answer.
-    Result Run(const QString& serverUrl) const {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        env.insert("VEXBRINDLE_SERVER_URL", serverUrl);
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(folder.path());
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        QEventLoop loop;
-        QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(120'000, &loop, &QEventLoop::quit); // a hang fails, never blocks
-        process.start(folder.filePath("vexbrindle"), {"--console"});
-        if (!process.waitForStarted()) return {};
-        if (process.state() != QProcess::NotRunning) loop.exec();
-        if (process.state() != QProcess::NotRunning) process.kill();
-        process.waitForFinished();
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromLocal8Bit(process.readAll())};
+    vex::testing::ConsoleRun Run(const QString& serverUrl) const {
+        return vex::testing::RunConsole(folder.path(), serverUrl);
     }
 };
 
@@ -105,7 +78,7 @@ class HostileBodies : public ::testing::Test {
         Release{c.signedRelease ? &keys_ : nullptr}.ServeOn(server);
         server.Route(c.path, c.reply);
         Installation app(c.signedRelease ? keys_.PublicKeyFile() : QByteArray());
-        const Result r = app.Run(server.BaseUrl());
+        const vex::testing::ConsoleRun r = app.Run(server.BaseUrl());
         if (c.message.isEmpty()) {
             EXPECT_EQ(r.exitCode, 0) << r.out.toStdString();
             EXPECT_TRUE(app.folder.Read("DrixaBilling2.exe") == kNewExecutable);
@@ -226,7 +199,7 @@ TEST_F(HostileBodies, NoChunkedCutOfASignedExecutableIsInstalled) {
                                    .after = after},
                                   {.body = kNewExecutable, .chunked = true}});
             Installation app(keys_.PublicKeyFile());
-            const Result r = app.Run(server.BaseUrl());
+            const vex::testing::ConsoleRun r = app.Run(server.BaseUrl());
             const QByteArray installed = app.folder.Read("DrixaBilling2.exe");
             EXPECT_TRUE(installed == kNewExecutable || installed == kOldExecutable)
                 << "cut at " << at << ": " << installed.size() << " bytes installed";
