@@ -95,20 +95,26 @@ bool Pump(QFile& in, QIODevice& out, Progress* progress, QString& why) {
 
 } // namespace
 
+bool OpenSourceAndTarget(const QString& from, QFile& in, vex::runtime::ReplacingFile& out,
+                         QString& why) {
+    if (!in.open(QIODevice::ReadOnly)) {
+        why = QStringLiteral("Cannot read %1: %2").arg(from, in.errorString());
+        return false;
+    }
+    if (!out.open(QIODevice::WriteOnly)) {
+        why = out.errorString();
+        return false;
+    }
+    return true;
+}
+
 bool Compress(const QString& from, const QString& to, const QString& old, Progress& progress,
               QString& why) {
     MappedFile mapped;
     if (!OpenOld(old, mapped, why)) return false;
     QFile in(from);
-    if (!in.open(QIODevice::ReadOnly)) {
-        why = QStringLiteral("Cannot read %1: %2").arg(from, in.errorString());
-        return false;
-    }
     vex::runtime::ReplacingFile out(to);
-    if (!out.open(QIODevice::WriteOnly)) {
-        why = out.errorString();
-        return false;
-    }
+    if (!OpenSourceAndTarget(from, in, out, why)) return false;
     vex::compression::ZstdEncoder encoder(out, SettingsFor(in.size(), mapped.Bytes()));
     if (!Pump(in, encoder, &progress, why)) return false;
     if (!encoder.Finish()) {

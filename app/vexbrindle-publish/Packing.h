@@ -2,6 +2,9 @@
 
 #include "app/vexbrindle-publish/Progress.h"
 
+#include "platform/runtime/ReplacingFile.h"
+
+#include <QFile>
 #include <QString>
 
 namespace vex::publish {
@@ -18,6 +21,11 @@ namespace vex::publish {
 // interruption, leaving no file at `to`.
 bool Compress(const QString& from, const QString& to, const QString& old, Progress& progress,
               QString& why);
+
+// Opens the file at `from` for reading and `out` (a new file that replaces its path on commit)
+// for writing; false with why, naming the file, when either cannot be opened.
+bool OpenSourceAndTarget(const QString& from, QFile& in, vex::runtime::ReplacingFile& out,
+                         QString& why);
 
 // True when the file at `compressed`, decoded (against `old` for a patch), gives exactly the
 // bytes of the file at `expected`; false with why otherwise.

@@ -123,15 +123,8 @@ bool PlanReleases(const Options& o, Plan& plan, QString& why) {
 
 bool CopyFile(const QString& from, const QString& to, QString& why) {
     QFile in(from);
-    if (!in.open(QIODevice::ReadOnly)) {
-        why = QStringLiteral("Cannot read %1: %2").arg(from, in.errorString());
-        return false;
-    }
     vex::runtime::ReplacingFile out(to);
-    if (!out.open(QIODevice::WriteOnly)) {
-        why = out.errorString();
-        return false;
-    }
+    if (!OpenSourceAndTarget(from, in, out, why)) return false;
     constexpr qint64 kPiece = 1024 * 1024;
     for (;;) {
         const QByteArray piece = in.read(kPiece);
