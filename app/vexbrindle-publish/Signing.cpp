@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <ctime>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -62,8 +63,12 @@ int RunWithOutputOnStderr(const std::vector<std::string>& args, QString& why) {
     }
     bool bAsked = false;
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) {
+    // The signal may be delivered to any of the tool's threads, so a blocking waitpid is not
+    // sure to return early: poll, and look at the flag between polls.
+    for (;;) {
+        const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+        if (ended == pid) break;
+        if (ended < 0 && errno != EINTR) {
             why = QStringLiteral("Lost %1: %2").arg(argv[0], qt_error_string(errno));
             return -1;
         }
@@ -73,6 +78,8 @@ int RunWithOutputOnStderr(const std::vector<std::string>& args, QString& why) {
             ::kill(pid, SIGTERM);
             bAsked = true;
         }
+        const timespec pause{0, 20'000'000};
+        ::nanosleep(&pause, nullptr);
     }
     if (Interrupted()) {
         why = QStringLiteral("Interrupted");
