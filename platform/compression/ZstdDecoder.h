@@ -40,6 +40,7 @@ class ZstdDecoder : public QIODevice {
     struct State;
 
     bool Fail(const QString& why);
+    void ReadHeader(const char* data, qint64 size, bool frameEnded);
 
     QIODevice& target_;
     std::unique_ptr<State> state_;

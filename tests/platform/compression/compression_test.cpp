@@ -134,7 +134,10 @@ TEST(Zstd, DamagedOrExcessiveFramesAreRefused) {
         QByteArray frame;
         int maxWindowLog;
         const char* error; // a part of the message
+        qsizetype piece = 7777;
     };
+    // A frame that declares 65791 bytes and holds one empty last block.
+    const QByteArray hollow = QByteArray::fromHex("28b52ffd60ffff010000");
     QByteArray flipped = frame;
     flipped[flipped.size() - 2] = static_cast<char>(flipped[flipped.size() - 2] ^ 0x01);
     const Case cases[] = {
@@ -147,10 +150,14 @@ TEST(Zstd, DamagedOrExcessiveFramesAreRefused) {
         {"the frame needs a larger window than allowed", windowed, 15, "cannot be decoded"},
         {"not zstd at all", QByteArray("PK\x03\x04 not a frame"), DefaultMaxWindowLog(),
          "cannot be decoded"},
+        {"a frame holds less than it declares", hollow, DefaultMaxWindowLog(), "cannot be decoded"},
+        // zstd itself lets this pass when the frame comes a byte at a time.
+        {"a frame holds less than it declares, arriving a byte at a time", hollow,
+         DefaultMaxWindowLog(), "declares 65791 bytes but holds 0", 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const Decoded decoded = Decode(c.frame, {}, c.maxWindowLog);
+        const Decoded decoded = Decode(c.frame, {}, c.maxWindowLog, c.piece);
         EXPECT_FALSE(decoded.ok);
         EXPECT_TRUE(decoded.error.contains(c.error)) << decoded.error.toStdString();
     }
