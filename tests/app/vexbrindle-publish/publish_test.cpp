@@ -7,6 +7,7 @@
 #include "updater/Version.h"
 
 #include <QFileInfo>
+#include <QSet>
 #include <QSocketNotifier>
 #include <gtest/gtest.h>
 
@@ -14,6 +15,10 @@
 #include <pty.h>
 #include <sys/file.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
 
 using namespace vex::testing;
 
@@ -282,6 +287,58 @@ TEST(Publish, AFullDiskLeavesTheSiteAsItWas) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("No space left on device")) << r.err.toStdString();
     EXPECT_EQ(Snapshot(site), before);
+}
+
+// A client that reads the site while releases are published, as often as it can: whenever the
+// page names a version, the executable is that release or a newer one (never an older one, never
+// absent), and the compressed file and the kept copy of that release are there.
+TEST(Publish, AClientReadingDuringPublicationNeverSeesAPageWhoseFilesAreMissing) {
+    const PublishSite site;
+    constexpr int kReleases = 5;
+    constexpr qint64 kSize = 1024 * 1024;
+    QList<QByteArray> releases;
+    for (int n = 0; n < kReleases; ++n)
+        releases << Release(n, kSize);
+    ASSERT_EQ(site.Publish({"--version", "1.0", site.Executable(releases[0])}).exitCode, 0);
+
+    std::atomic<bool> done = false;
+    std::mutex lock;
+    QStringList faults;
+    QSet<QString> versionsSeen;
+    int reads = 0;
+    std::thread client([&] {
+        while (!done) {
+            const QString version =
+                QString::fromLatin1(ReadFile(site.Path("update.html")).trimmed());
+            const int n = version.mid(2).toInt();
+            const QByteArray exe = ReadFile(site.Path(kExe));
+            QString fault;
+            if (!version.startsWith("1.") || n < 0 || n >= kReleases)
+                fault = "the page reads \"" + version + "\"";
+            else if (!releases.mid(n).contains(exe))
+                fault =
+                    "page " + version + " beside an executable that is not its release or newer";
+            else if (!QFileInfo::exists(site.Path(kExe + ".zst")))
+                fault = "page " + version + " without " + kExe + ".zst";
+            else if (!QFileInfo::exists(site.Path("releases/" + version + "/" + kExe)))
+                fault = "page " + version + " without its kept release";
+            const std::scoped_lock guard(lock);
+            ++reads;
+            versionsSeen.insert(version);
+            if (!fault.isEmpty() && faults.size() < 10) faults << fault;
+        }
+    });
+    for (int n = 1; n < kReleases; ++n) {
+        const PublishResult r =
+            site.Publish({"--keep", "2", "--version", QStringLiteral("1.%1").arg(n),
+                          site.Executable(releases[n])});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    }
+    done = true;
+    client.join();
+    EXPECT_EQ(faults, QStringList{});
+    EXPECT_GE(versionsSeen.size(), 3)
+        << "the client hardly saw the releases change (" << reads << " reads)";
 }
 
 // Runs the tool with its standard error on a pseudo-terminal; what reached the terminal.
