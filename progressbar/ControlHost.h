@@ -5,6 +5,8 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace vex {
 
@@ -33,6 +35,11 @@ class ControlHost {
     virtual void NotifyPropertyChanged(const QString& name) = 0;
 
     virtual std::shared_ptr<StdFont> NewDefaultFont() = 0;
+
+    // The text the overlay shows in place of its own (the percentage or "Searching.."), in the
+    // DC's single-byte encoding; drawn with the overlay's colours and placement. A host that
+    // gives none keeps the control's own text.
+    virtual std::optional<std::string> BarText() const { return std::nullopt; }
 
     // A control's background before it sets its own: the desktop's button face, as for any
     // control. Every host starts with it, so a control looks the same in each of them.

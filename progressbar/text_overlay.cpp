@@ -1,12 +1,14 @@
-// The text over the bar: the percentage (or "Searching.."), centred, and in the Dark and Glass
-// styles drawn a second time in another colour where it lies over the fill.
+// The text over the bar: the percentage (or "Searching..", or the host's own text), centred, and in
+// the Dark and Glass styles drawn a second time in another colour where it lies over the fill.
 #include "platform/gdi/selected_object.h"
 #include "platform/runtime/arith.h"
 #include "platform/runtime/errors.h"
+#include "progressbar/ControlHost.h"
 #include "progressbar/StdFont.h"
 #include "progressbar/XP_ProgressBar.h"
 #include "progressbar/primitives.h"
 
+#include <optional>
 #include <string>
 
 namespace vex {
@@ -38,9 +40,11 @@ void DrawSingleLine(gdi::HDC hdc, const std::string& text, gdi::Rect* rc) {
 
 void XP_ProgressBar::DrawBarText() {
     const bool twoTone = Scrolling == Dark || Scrolling == Glass;
-    const std::string text = Scrolling == XPSearching ? std::string(kSearchingText)
-                                                      : std::to_string(lPercent) + kPercentSuffix;
     if (!IsTrue(ShowText)) return;
+    const std::optional<std::string> hostText = host_.BarText();
+    const std::string text = hostText                   ? *hostText
+                             : Scrolling == XPSearching ? std::string(kSearchingText)
+                                                        : std::to_string(lPercent) + kPercentSuffix;
 
     fntText = Font;
     {

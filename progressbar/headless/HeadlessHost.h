@@ -8,6 +8,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace vex {
 
@@ -48,6 +50,8 @@ class HeadlessHost : public ControlHost {
     // Runs on every notification after it is recorded; tests make it throw to see what a
     // failing container does to a setter.
     std::function<void(const QString&)> onNotify;
+    // The text the overlay shows in place of the control's own; none keeps the control's.
+    std::optional<std::string> barText;
 
     // ControlHost
     gdi::HWND Window() const override { return hwnd_; }
@@ -60,6 +64,7 @@ class HeadlessHost : public ControlHost {
     void SetScaleModePixels() override { scalePixels_ = true; }
     void NotifyPropertyChanged(const QString& name) override;
     std::shared_ptr<StdFont> NewDefaultFont() override;
+    std::optional<std::string> BarText() const override { return barText; }
 
   private:
     void AllocateScreen();

@@ -4,6 +4,7 @@
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/twips.h"
+#include "platform/runtime/arith.h"
 #include "platform/runtime/errors.h"
 #include "progressbar/ControlHost.h"
 #include "progressbar/PropertyBag.h"
@@ -11,14 +12,19 @@
 #include "progressbar/StdFont.h"
 #include "progressbar/StdPicture.h"
 #include "progressbar/XP_ProgressBar.h"
+#include "progressbar/widget/BarFrames.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QStyle>
+#include <QStyleOptionProgressBar>
+#include <QTimer>
 
 #include <climits>
+#include <cmath>
 #include <iterator>
 
 namespace xpbar {
@@ -46,7 +52,10 @@ static_assert(std::size(vex::kScrollingStyles) ==
                   static_cast<std::size_t>(XPProgressBar::Glass) + 1,
               "every style of the control has a BarStyle");
 
-constexpr QSize kHorizontalSizeHint{233, 17};
+const QString kDefaultFormat = QStringLiteral("%p%");
+constexpr int kBusyFrameMs = 50;
+constexpr vex::Long kControlMin = 0; // the control works on its own percentage scale
+constexpr vex::Long kControlMax = 100;
 
 std::shared_ptr<vex::StdFont> ToStdFont(const QFont& font) {
     const double points = font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 0.75;
@@ -57,8 +66,18 @@ std::shared_ptr<vex::StdFont> ToStdFont(const QFont& font) {
     return converted;
 }
 
-// The bar as assistive technology sees it: a progress bar whose value is the percentage the
-// control shows.
+// The looks that can stand; the others always draw lying down.
+bool CanStand(vex::Long scrolling) {
+    return scrolling < vex::Flat || scrolling > vex::Glass;
+}
+
+// The looks of the XP family, whose busy state is a moving band of fill.
+bool IsXPLook(vex::Long scrolling) {
+    return CanStand(scrolling);
+}
+
+// The bar as assistive technology sees it, as it sees a QProgressBar: the value interface in the
+// widget's units, the value as its text, and no name of its own.
 class XPBarAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
   public:
     explicit XPBarAccessible(XPProgressBar* bar)
@@ -71,18 +90,21 @@ class XPBarAccessible : public QAccessibleWidget, public QAccessibleValueInterfa
     }
 
     QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Value) return QStringLiteral("%1%").arg(percent());
+        if (t == QAccessible::Value) return QString::number(bar()->value());
         return QAccessibleWidget::text(t);
     }
 
-    QVariant currentValue() const override { return percent(); }
+    QVariant currentValue() const override { return bar()->value(); }
     void setCurrentValue(const QVariant&) override {} // read-only for assistive technology
-    QVariant maximumValue() const override { return 100; }
-    QVariant minimumValue() const override { return 0; }
-    QVariant minimumStepSize() const override { return 1; }
+    QVariant maximumValue() const override { return bar()->maximum(); }
+    QVariant minimumValue() const override { return bar()->minimum(); }
+    // A hundredth of the range, as QProgressBar reports it.
+    QVariant minimumStepSize() const override {
+        return (qint64(bar()->maximum()) - bar()->minimum()) / 100.0;
+    }
 
   private:
-    int percent() const { return static_cast<XPProgressBar*>(widget())->control().StoredPercent(); }
+    XPProgressBar* bar() const { return static_cast<XPProgressBar*>(widget()); }
 };
 
 QAccessibleInterface* XPBarAccessibleFactory(const QString&, QObject* object) {
@@ -105,8 +127,8 @@ void Warn(const char* what, const vex::RuntimeError& e) {
 } // namespace
 
 // The control's host: an image the size of the widget is the control's own DC, and the widget
-// is its window. Also keeps the QProgressBar-style range and value, which the control does not
-// store (it keeps only the percentage).
+// is its window. Also keeps QProgressBar's range, value and text settings, which the control
+// does not store (it keeps only the percentage it paints).
 class XPProgressBar::Host : public vex::ControlHost {
   public:
     explicit Host(XPProgressBar& widget) : widget_(widget) {
@@ -116,6 +138,12 @@ class XPProgressBar::Host : public vex::ControlHost {
         hdc_ = gdi::CreateDCForImage(&image_);
         hwnd_ = gdi::RegisterWindow([this] { return widget_.size(); });
         control_ = std::make_unique<vex::XP_ProgressBar>(*this);
+        busyTimer.setObjectName(QStringLiteral("busyAnimation"));
+        busyTimer.setInterval(kBusyFrameMs);
+        QObject::connect(&busyTimer, &QTimer::timeout, &widget_, [this] {
+            ++busyFrame;
+            widget_.update();
+        });
     }
 
     ~Host() override {
@@ -128,25 +156,99 @@ class XPProgressBar::Host : public vex::ControlHost {
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
 
+    // Keeps the widget's own settings of the control from reaching the container.
+    class Quiet {
+      public:
+        explicit Quiet(Host& host) : host_(host) { ++host_.quiet_; }
+        ~Quiet() { --host_.quiet_; }
+        Quiet(const Quiet&) = delete;
+        Quiet& operator=(const Quiet&) = delete;
+
+      private:
+        Host& host_;
+    };
+
     vex::XP_ProgressBar& Control() { return *control_; }
     // The control, initialised first if it was not yet.
     vex::XP_ProgressBar& Ready() {
         Initialize();
         return *control_;
     }
+    // The control's defaults, then what the widget adds to them: the text shown, the palette's
+    // colour and the widget's font. None of it is a change a container needs to hear about.
     void Initialize() {
         if (initialized_) return;
         initialized_ = true;
+        const Quiet quiet(*this);
         control_->InitializeControl();
+        try {
+            control_->SetShowText(vex::kTrue);
+            FollowPalette();
+        } catch (const vex::RuntimeError& e) {
+            Warn("repaint failed", e);
+        }
         widget_.update();
     }
     bool Initialized() const { return initialized_; }
+
+    // The bar colour follows the palette's Highlight until one is set.
+    void FollowPalette() {
+        if (explicitColor) return;
+        const QColor highlight = widget_.palette().color(QPalette::Active, QPalette::Highlight);
+        control_->SetColor(gdi::BgrColor::FromQColor(highlight).Value());
+    }
+
+    // The percentage of the bar that is filled, as QProgressBar counts it for its text.
+    vex::Long Percent() const {
+        if (Busy() || value < minimum) return 0;
+        const qint64 steps = qint64(maximum) - minimum;
+        if (steps == 0) return 100; // one step, and the bar is on it
+        return static_cast<vex::Long>((qint64(value) - minimum) * 100 / steps);
+    }
+    bool Busy() const { return minimum == 0 && maximum == 0; }
+
+    // Hands the percentage to the control, which keeps the range 0..100 so that it never refuses
+    // one. A repaint that fails keeps the previous picture.
+    void ShowPercent() {
+        try {
+            vex::XP_ProgressBar& c = Ready();
+            if (c.GetMin() != kControlMin || c.GetMax() != kControlMax) {
+                const Quiet quiet(*this);
+                c.SetMin(kControlMin);
+                c.SetMax(kControlMax);
+            }
+            c.SetValue(Percent());
+        } catch (const vex::RuntimeError& e) {
+            Warn("repaint failed", e);
+        }
+    }
 
     QImage& Screen() { return image_; }
     void NewScreen(QSize size) {
         // The DC keeps pointing at image_, so the image is replaced in place.
         image_ = QImage(size, QImage::Format_RGB32);
         image_.fill(gdi::BgrColor(backColor_).ToQColor());
+    }
+
+    // The picture to show: the control's, put together with others of its pictures where the
+    // fill runs the other way or the bar is busy, and greyed when the widget is disabled.
+    QImage Frame() {
+        vex::XP_ProgressBar& c = *control_;
+        const vex::Long style = c.GetScrolling();
+        const FillAxis axis =
+            c.GetOrientation() != 0 && CanStand(style) ? FillAxis::Vertical : FillAxis::Horizontal;
+        const bool rightToLeft = widget_.layoutDirection() == Qt::RightToLeft;
+        const bool mirrored = axis == FillAxis::Horizontal ? inverted != rightToLeft : inverted;
+        QImage picture;
+        if (Busy())
+            picture = BusyFrame(axis, mirrored, IsXPLook(style));
+        else if (mirrored)
+            picture = MirroredFrame(axis);
+        else {
+            c.PaintControl();
+            picture = image_;
+        }
+        return widget_.isEnabled() ? picture : Greyed(picture);
     }
 
     // ControlHost.
@@ -162,10 +264,13 @@ class XPProgressBar::Host : public vex::ControlHost {
         widget_.update();
     }
     void SetScaleModePixels() override { scaleInPixels_ = true; }
-    void NotifyPropertyChanged(const QString& name) override { emit widget_.propertyChanged(name); }
-    std::shared_ptr<vex::StdFont> NewDefaultFont() override {
-        if (widget_.testAttribute(Qt::WA_SetFont)) return ToStdFont(widget_.font());
-        return std::make_shared<vex::StdFont>();
+    void NotifyPropertyChanged(const QString& name) override {
+        if (quiet_ == 0) emit widget_.propertyChanged(name);
+    }
+    std::shared_ptr<vex::StdFont> NewDefaultFont() override { return ToStdFont(widget_.font()); }
+    std::optional<std::string> BarText() const override {
+        if (withoutText_) return std::string();
+        return widget_.text().toLatin1().toStdString();
     }
 
     int minimum = 0;
@@ -173,10 +278,63 @@ class XPProgressBar::Host : public vex::ControlHost {
     int value = -1; // QProgressBar's "nothing done yet"
     int brushStyle = 0;
     bool followingControlFont = false;
+    bool explicitColor = false;
+    bool inverted = false;
+    Qt::Alignment alignment = Qt::AlignLeft;
+    Direction textDirection = TopToBottom;
+    QString format = kDefaultFormat;
+    QTimer busyTimer;
+    int busyFrame = 0;
 
   private:
     float Scaled(int pixels) const {
         return scaleInPixels_ ? float(pixels) : float(pixels) * gdi::kTwipsPerPixel;
+    }
+
+    // The control's picture at a percentage, with or without its text.
+    QImage PaintedAt(vex::Long percent, bool text) {
+        withoutText_ = !text;
+        control_->SetValue(percent);
+        withoutText_ = false;
+        return image_;
+    }
+
+    // The XP looks show a band of fill moving over the empty bar, the others a lighter band
+    // moving over the full bar. The control ends on the percentage it holds when busy (0).
+    QImage BusyFrame(FillAxis axis, bool mirrored, bool band) {
+        const int extent = axis == FillAxis::Horizontal ? image_.width() : image_.height();
+        const QRect area = SpanRect(image_.size(), axis, BusyBand(busyFrame, extent), mirrored);
+        const QImage full = PaintedAt(100, false);
+        if (!band) {
+            const QImage lit = WithHighlight(full, area);
+            PaintedAt(0, false);
+            return lit;
+        }
+        return WithBand(PaintedAt(0, false), full, area);
+    }
+
+    // The fill runs from the other end, the text stays readable: the bar without its text is
+    // turned end for end, and the text is laid over it as the control draws it, in the colours
+    // it has over the fill where the turned fill lies and in the others elsewhere.
+    QImage MirroredFrame(FillAxis axis) {
+        const vex::Long percent = Percent();
+        const bool text = vex::IsTrue(control_->GetShowText()) && !widget_.text().isEmpty();
+        QImage emptyWith, emptyWithout, fullWith, fullWithout;
+        if (text) {
+            emptyWith = PaintedAt(0, true);
+            emptyWithout = PaintedAt(0, false);
+            fullWith = PaintedAt(100, true);
+            fullWithout = PaintedAt(100, false);
+        }
+        QImage picture = MirroredAlong(PaintedAt(percent, false), axis);
+        if (!text) return picture;
+        const QSize size = image_.size();
+        const int extent = axis == FillAxis::Horizontal ? size.width() : size.height();
+        const int filled = std::clamp<int>(vex::CLng(percent / 100.0 * extent), 0, extent);
+        CopyTextPixels(picture, emptyWith, emptyWithout,
+                       SpanRect(size, axis, {filled, extent - filled}, true));
+        CopyTextPixels(picture, fullWith, fullWithout, SpanRect(size, axis, {0, filled}, true));
+        return picture;
     }
 
     XPProgressBar& widget_;
@@ -186,6 +344,8 @@ class XPProgressBar::Host : public vex::ControlHost {
     Long backColor_ = 0;
     bool scaleInPixels_ = false;
     bool initialized_ = false;
+    bool withoutText_ = false;
+    int quiet_ = 0;
     std::unique_ptr<vex::XP_ProgressBar> control_;
 };
 
@@ -204,7 +364,9 @@ struct XPProgressBar::Snapshot {
 XPProgressBar::XPProgressBar(QWidget* parent) : QWidget(parent) {
     InstallAccessibilityOnce();
     setAttribute(Qt::WA_OpaquePaintEvent); // the image covers every pixel
-    setAccessibleName(tr("Progress"));
+    QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setSizePolicy(policy);
+    setAttribute(Qt::WA_WState_OwnSizePolicy, false);
     host_ = std::make_unique<Host>(*this);
 }
 
@@ -256,17 +418,13 @@ void XPProgressBar::setValue(int value) {
     if (value == h.value ||
         ((value > h.maximum || value < h.minimum) && (h.maximum != 0 || h.minimum != 0)))
         return;
-    try {
-        h.Ready().SetValue(value);
-    } catch (const vex::RuntimeError& e) {
-        Warn("value refused", e);
-        return;
-    }
     h.value = value;
     emit valueChanged(value);
-    QAccessibleValueChangeEvent event(this, control().StoredPercent());
-    QAccessible::updateAccessibility(&event);
-    update();
+    if (isVisible()) {
+        QAccessibleValueChangeEvent event(this, value);
+        QAccessible::updateAccessibility(&event);
+    }
+    ShowValue();
 }
 
 void XPProgressBar::setRange(int minimum, int maximum) {
@@ -276,33 +434,88 @@ void XPProgressBar::setRange(int minimum, int maximum) {
     const int oldMaximum = h.maximum;
     h.minimum = minimum;
     h.maximum = qMax(minimum, maximum);
-    vex::XP_ProgressBar& c = h.Ready();
-    c.SetMin(h.minimum);
-    c.SetMax(h.maximum);
-    if (h.minimum != oldMinimum) emit minimumChanged(h.minimum);
-    if (h.maximum != oldMaximum) emit maximumChanged(h.maximum);
+    if (h.minimum != oldMinimum) {
+        emit minimumChanged(h.minimum);
+        emit propertyChanged(QStringLiteral("Min"));
+    }
+    if (h.maximum != oldMaximum) {
+        emit maximumChanged(h.maximum);
+        emit propertyChanged(QStringLiteral("Max"));
+    }
+    FollowBusyState();
     if (h.value < qint64(h.minimum) - 1 || h.value > h.maximum)
         reset();
     else
-        ShowValue(h.value); // the same value is a different percentage in the new range
+        ShowValue(); // the same value is a different percentage in the new range
 }
 
 void XPProgressBar::reset() {
     Host& h = *host_;
     h.value = h.minimum == INT_MIN ? INT_MIN : h.minimum - 1;
-    ShowValue(h.value);
+    ShowValue();
 }
 
-// Shows a value the widget already holds; below the range (after reset) the bar shows its
-// minimum. A refusal keeps the previous picture.
-void XPProgressBar::ShowValue(int value) {
-    try {
-        host_->Ready().SetValue(qMax(value, host_->minimum));
-    } catch (const vex::RuntimeError& e) {
-        Warn("value refused", e);
-    }
-    QAccessibleValueChangeEvent event(this, control().StoredPercent());
-    QAccessible::updateAccessibility(&event);
+void XPProgressBar::ShowValue() {
+    host_->ShowPercent();
+    update();
+}
+
+QString XPProgressBar::text() const {
+    const Host& h = *host_;
+    if (h.Busy() || h.value < h.minimum || (h.value == INT_MIN && h.minimum == INT_MIN))
+        return QString();
+    const qint64 steps = qint64(h.maximum) - h.minimum;
+    // Numbers without group separators, as QProgressBar writes them.
+    QLocale locale = this->locale();
+    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+    QString result = h.format;
+    result.replace(QLatin1String("%m"), locale.toString(steps));
+    result.replace(QLatin1String("%v"), locale.toString(h.value));
+    result.replace(QLatin1String("%p"), locale.toString(h.Percent()));
+    return result;
+}
+
+QString XPProgressBar::format() const {
+    return host_->format;
+}
+
+void XPProgressBar::setFormat(const QString& format) {
+    if (format == host_->format) return;
+    host_->format = format;
+    update();
+}
+
+void XPProgressBar::resetFormat() {
+    setFormat(kDefaultFormat);
+}
+
+Qt::Alignment XPProgressBar::alignment() const {
+    return host_->alignment;
+}
+
+void XPProgressBar::setAlignment(Qt::Alignment alignment) {
+    if (alignment == host_->alignment) return;
+    host_->alignment = alignment;
+    update();
+}
+
+bool XPProgressBar::invertedAppearance() const {
+    return host_->inverted;
+}
+
+void XPProgressBar::setInvertedAppearance(bool invert) {
+    if (invert == host_->inverted) return;
+    host_->inverted = invert;
+    update();
+}
+
+XPProgressBar::Direction XPProgressBar::textDirection() const {
+    return host_->textDirection;
+}
+
+void XPProgressBar::setTextDirection(Direction textDirection) {
+    if (textDirection == host_->textDirection) return;
+    host_->textDirection = textDirection;
     update();
 }
 
@@ -331,6 +544,13 @@ void XPProgressBar::setOrientation(Qt::Orientation orientation) {
         host_->Ready().SetOrientation(orientation == Qt::Horizontal ? 0 : 1);
     } catch (const vex::RuntimeError& e) {
         Warn("repaint failed", e);
+    }
+    // As QProgressBar: the policy turns with the bar, and stays the widget's default.
+    if (!testAttribute(Qt::WA_WState_OwnSizePolicy)) {
+        QSizePolicy policy = sizePolicy();
+        policy.transpose();
+        setSizePolicy(policy);
+        setAttribute(Qt::WA_WState_OwnSizePolicy, false);
     }
     emit orientationChanged(orientation);
     updateGeometry();
@@ -367,6 +587,7 @@ uint XPProgressBar::colorCode() const {
 
 void XPProgressBar::setColorCode(uint code) {
     const uint before = colorCode();
+    host_->explicitColor = true;
     try {
         host_->Ready().SetColor(static_cast<Long>(code));
     } catch (const vex::RuntimeError& e) {
@@ -434,49 +655,68 @@ void XPProgressBar::EmitChangesSince(const Snapshot& before) {
     if (now.font != before.font) emit fontChanged(now.font);
 }
 
-// After a restore the widget's range and value follow the control. The control keeps only the
-// percentage, so the value is what its Value getter gives back, or "nothing done yet" when that
-// lies outside the range or cannot be computed.
-void XPProgressBar::ReadBackFromControl() {
+// After a restore the widget's range follows what the control restored, and the value is the
+// stored one when the restore got that far and it lies in the range ("nothing done yet"
+// otherwise). The control goes back to its own 0..100 scale.
+void XPProgressBar::ReadBackFromControl(const vex::PropertyBag& store, bool complete) {
     Host& h = *host_;
     vex::XP_ProgressBar& c = h.Control();
     h.minimum = c.GetMin();
     h.maximum = qMax(h.minimum, int(c.GetMax()));
+    const int kept = h.value;
     h.value = h.minimum == INT_MIN ? INT_MIN : h.minimum - 1;
-    try {
-        const Long v = c.GetValue();
-        if (v >= h.minimum && v <= h.maximum) h.value = v;
-    } catch (const vex::RuntimeError&) {
-        // Keeps "nothing done yet": the picture still shows the restored percentage.
-    }
+    const int stored =
+        complete ? vex::ToLong(QStringLiteral("Value"), store.Read(QStringLiteral("Value"), 0.0))
+                 : kept;
+    if ((stored >= h.minimum && stored <= h.maximum) || h.Busy()) h.value = stored;
     // A restore sets BrushStyle, which the control does not give back: its stored entry says
     // what it is (no entry: the default a restore gives).
-    vex::PropertyBag stored;
-    c.SaveProperties(stored);
+    vex::PropertyBag saved;
+    c.SaveProperties(saved);
     h.brushStyle =
-        vex::ToLong(QStringLiteral("BrushStyle"), stored.Read(QStringLiteral("BrushStyle"), 4.0));
+        vex::ToLong(QStringLiteral("BrushStyle"), saved.Read(QStringLiteral("BrushStyle"), 4.0));
+    // A restored colour is the bar's own; without one the bar goes on following the palette.
+    h.explicitColor = h.explicitColor || (complete && store.Contains(QStringLiteral("Color")));
+    if (!h.explicitColor) h.FollowPalette();
     if (const auto font = c.GetFont()) {
         h.followingControlFont = true;
         setFont(font->ToQFont());
         h.followingControlFont = false;
     }
-    update();
+    FollowBusyState();
+    ShowValue();
 }
 
 void XPProgressBar::saveProperties(vex::PropertyBag& store) const {
     host_->Ready().SaveProperties(store);
+    // The range and the value are the widget's; the control keeps its own 0..100 scale.
+    store.Write(QStringLiteral("Max"), double(maximum()), 100.0);
+    store.Write(QStringLiteral("Min"), double(minimum()), 0.0);
+    store.Write(QStringLiteral("Value"), double(value()), 0.0);
 }
 
 bool XPProgressBar::loadProperties(const vex::PropertyBag& store, QString* error) {
     const Snapshot before = Take();
+    Host& h = *host_;
     bool done = true;
     try {
-        host_->Ready().LoadProperties(store);
+        // The range the bar has now stands where the restore does not reach; the value is the
+        // widget's to apply, in the widget's units, so the control never sees it.
+        vex::PropertyBag withoutValue = store;
+        withoutValue.Remove(QStringLiteral("Value"));
+        vex::XP_ProgressBar& c = h.Ready();
+        {
+            const Host::Quiet quiet(h);
+            c.SetMin(h.minimum);
+            c.SetMax(h.maximum);
+        }
+        c.LoadProperties(withoutValue);
+        ReadBackFromControl(store, true);
     } catch (const vex::RuntimeError& e) {
         if (error) *error = QString::fromUtf8(e.what());
         done = false;
+        ReadBackFromControl(store, false);
     }
-    ReadBackFromControl();
     EmitChangesSince(before);
     return done;
 }
@@ -504,23 +744,88 @@ bool XPProgressBar::loadProperties(const QString& path, QString* error) {
     return loadProperties(store, error);
 }
 
+void XPProgressBar::initStyleOption(QStyleOptionProgressBar* option) const {
+    if (!option) return;
+    option->initFrom(this);
+    if (orientation() == Qt::Horizontal) option->state |= QStyle::State_Horizontal;
+    option->minimum = minimum();
+    option->maximum = maximum();
+    option->progress = value();
+    option->textAlignment = alignment();
+    option->textVisible = isTextVisible();
+    option->text = text();
+    option->invertedAppearance = invertedAppearance();
+    option->bottomToTop = textDirection() == BottomToTop;
+}
+
 QSize XPProgressBar::sizeHint() const {
-    return orientation() == Qt::Horizontal ? kHorizontalSizeHint : kHorizontalSizeHint.transposed();
+    ensurePolished();
+    const QFontMetrics metrics = fontMetrics();
+    QStyleOptionProgressBar option;
+    initStyleOption(&option);
+    const int chunk = style()->pixelMetric(QStyle::PM_ProgressBarChunkWidth, &option, this);
+    QSize size(qMax(9, chunk) * 7 + metrics.horizontalAdvance(QLatin1Char('0')) * 4,
+               metrics.height() + 8);
+    if (orientation() == Qt::Vertical) size.transpose();
+    return style()->sizeFromContents(QStyle::CT_ProgressBar, &option, size, this);
+}
+
+QSize XPProgressBar::minimumSizeHint() const {
+    const int line = fontMetrics().height() + 2;
+    return orientation() == Qt::Horizontal ? QSize(sizeHint().width(), line)
+                                           : QSize(line, sizeHint().height());
+}
+
+// The busy animation runs only while someone can see it.
+void XPProgressBar::FollowBusyState() {
+    QTimer& timer = host_->busyTimer;
+    const bool run = host_->Busy() && isVisible();
+    if (run && !timer.isActive()) timer.start();
+    if (!run) timer.stop();
 }
 
 void XPProgressBar::showEvent(QShowEvent* event) {
     host_->Initialize();
     QWidget::showEvent(event);
+    FollowBusyState();
+}
+
+void XPProgressBar::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    host_->busyTimer.stop();
 }
 
 void XPProgressBar::changeEvent(QEvent* event) {
-    // Only a font set on the bar itself is the text's font; one inherited from the parent is not.
-    if (event->type() == QEvent::FontChange && !host_->followingControlFont &&
-        testAttribute(Qt::WA_SetFont)) {
-        host_->Ready().SetFont(ToStdFont(font()));
-        emit fontChanged(font());
-        update();
+    switch (event->type()) {
+    case QEvent::FontChange:
+        // The text follows the widget's font, inherited or set; a restored font is already the
+        // control's.
+        // A font set on a bar not yet initialised initialises it; an inherited one waits.
+        if (!host_->followingControlFont &&
+            (host_->Initialized() || testAttribute(Qt::WA_SetFont))) {
+            host_->Ready().SetFont(ToStdFont(font()));
+            emit fontChanged(font());
+        }
+        updateGeometry();
+        break;
+    case QEvent::PaletteChange:
+        if (host_->Initialized() && !host_->explicitColor) {
+            const uint before = colorCode();
+            try {
+                host_->FollowPalette();
+            } catch (const vex::RuntimeError& e) {
+                Warn("repaint failed", e);
+            }
+            if (colorCode() != before) {
+                emit colorChanged(color());
+                emit colorCodeChanged(colorCode());
+            }
+        }
+        break;
+    default:
+        break;
     }
+    update();
     QWidget::changeEvent(event);
 }
 
@@ -537,17 +842,21 @@ void XPProgressBar::resizeEvent(QResizeEvent* event) {
 }
 
 void XPProgressBar::paintEvent(QPaintEvent* event) {
-    if (host_->Initialized()) {
-        // The host is the control's caller here: an error stops this paint, and the widget
-        // shows whatever the control had drawn before it.
-        try {
-            control().PaintControl();
-        } catch (const vex::RuntimeError& e) {
-            Warn("paint failed", e);
-        }
-    }
     QPainter painter(this);
-    painter.drawImage(event->rect(), host_->Screen(), event->rect());
+    if (!host_->Initialized()) {
+        painter.drawImage(event->rect(), host_->Screen(), event->rect());
+        return;
+    }
+    // The host is the control's caller here: an error stops this paint, and the widget shows
+    // whatever the control had drawn before it.
+    QImage frame;
+    try {
+        frame = host_->Frame();
+    } catch (const vex::RuntimeError& e) {
+        Warn("paint failed", e);
+        frame = host_->Screen();
+    }
+    painter.drawImage(event->rect(), frame, event->rect());
 }
 
 } // namespace xpbar

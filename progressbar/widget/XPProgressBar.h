@@ -10,6 +10,8 @@
 
 #include <memory>
 
+class QStyleOptionProgressBar;
+
 namespace vex {
 class ControlHost;
 class PropertyBag;
@@ -18,40 +20,53 @@ class XP_ProgressBar;
 
 namespace xpbar {
 
-// A progress bar drawn in ten looks, with the interface of QProgressBar for the common calls:
-// replacing a QProgressBar by an XPProgressBar is a change of class name for code that uses
-// value, minimum, maximum, setRange, reset, textVisible, orientation and valueChanged.
-//
-// value, minimum and maximum follow QProgressBar's rules exactly: setValue ignores a value
-// outside the range (unless the range is 0 to 0), setRange with minimum > maximum makes the
-// maximum equal the minimum, a range that excludes the value resets it, and reset() sets the
-// value to minimum - 1 (the "nothing done yet" state, shown as the bar at its minimum).
-//
-// Underneath, minimum and maximum are the control's Min and Max and every accepted value goes
-// through the control's Value, which stores the percentage the bar shows: value * 100 / maximum
-// + minimum. With a minimum of 0 (the common case) that is the familiar percentage; a non-zero
-// minimum is added to it, by the control's own rule. The control refuses a value whose
-// percentage overflows (a value beyond about 21 million) or that divides by a maximum of 0:
-// setValue then leaves the value, the picture and the signals as they were and logs a warning.
-// Every other setter keeps its new setting even when the repaint that follows fails (the
-// control's coordinate overflow on an enormous widget): the widget logs a warning and shows what
-// the control drew before. Nothing the setters are given crashes or throws.
-//
-// Differences from QProgressBar: textVisible is false until set (the control's default), the
-// text is always the percentage, and the looks come from barStyle, not from the QStyle.
-//
-// The control is initialised the first time the widget is shown, a property is set or read, or
-// initializeControl() is called, at the widget's size at that moment. The text is drawn in the
-// font set on the widget with setFont; until one is set, in the control's default font.
+/**
+ * @brief A progress bar drawn in ten looks, with the whole interface of QProgressBar.
+ *
+ * Replacing a QProgressBar by an XPProgressBar is a change of class name and include: every
+ * member, property, signal and slot of QProgressBar is here with the same signature and the
+ * same results. minimum, maximum and value take the whole `int` range and follow
+ * QProgressBar's rules: setValue ignores a value outside the range (unless the range is 0 to
+ * 0), setRange with minimum > maximum makes the maximum equal the minimum, a range that
+ * excludes the value resets it, and reset() sets the value to minimum - 1 (the "nothing done
+ * yet" state: an empty bar without text). The range 0 to 0 is the busy state: the bar shows a
+ * moving band (the XP looks) or a moving highlight (the others) while it is visible.
+ *
+ * The bar fills (value - minimum) * 100 / (maximum - minimum) percent of its length, counted
+ * in 64-bit integers, as QProgressBar's text counts it; no value is ever refused.
+ *
+ * The default format is QProgressBar's "%p%" ("25%"), and the text is visible by default.
+ * format() knows %p (percent), %v (value) and %m (steps, maximum - minimum), exactly as
+ * QProgressBar does: "%%" is not an escape there and is not one here either. The text is drawn
+ * centred by the look's own rule (two colours over the Dark and Glass fills).
+ *
+ * Defaults that stay the control's own: the looks' colours (only the bar colour follows the
+ * palette's Highlight, until color or colorCode is set) and the look, barStyle XPBlocks.
+ *
+ * Where the control cannot follow QProgressBar:
+ * - alignment is stored and reported; the look always centres its text.
+ * - the text is drawn horizontally on a standing bar; textDirection is stored and reported.
+ * - only the XP looks (XPBlocks, XPSmooth, XPSearching) stand; the others draw horizontally.
+ * - the text is drawn in Latin-1; characters beyond it show as "?".
+ *
+ * The control is initialised the first time the widget is shown, a property is set or read, or
+ * initializeControl() is called, at the widget's size at that moment. The text is drawn in the
+ * widget's font, live, until a font is restored with loadProperties.
+ */
 class XPProgressBar : public QWidget {
     Q_OBJECT
     Q_PROPERTY(int minimum READ minimum WRITE setMinimum NOTIFY minimumChanged DESIGNABLE true)
     Q_PROPERTY(int maximum READ maximum WRITE setMaximum NOTIFY maximumChanged DESIGNABLE true)
+    Q_PROPERTY(QString text READ text)
     Q_PROPERTY(int value READ value WRITE setValue NOTIFY valueChanged DESIGNABLE true)
+    Q_PROPERTY(Qt::Alignment alignment READ alignment WRITE setAlignment)
     Q_PROPERTY(bool textVisible READ isTextVisible WRITE setTextVisible NOTIFY textVisibleChanged
                    DESIGNABLE true)
     Q_PROPERTY(Qt::Orientation orientation READ orientation WRITE setOrientation NOTIFY
                    orientationChanged DESIGNABLE true)
+    Q_PROPERTY(bool invertedAppearance READ invertedAppearance WRITE setInvertedAppearance)
+    Q_PROPERTY(Direction textDirection READ textDirection WRITE setTextDirection)
+    Q_PROPERTY(QString format READ format WRITE setFormat RESET resetFormat)
     Q_PROPERTY(
         BarStyle barStyle READ barStyle WRITE setBarStyle NOTIFY barStyleChanged DESIGNABLE true)
     Q_PROPERTY(QColor color READ color WRITE setColor NOTIFY colorChanged DESIGNABLE true)
@@ -63,110 +78,188 @@ class XPProgressBar : public QWidget {
     Q_PROPERTY(QFont font READ font WRITE setFont NOTIFY fontChanged DESIGNABLE true)
 
   public:
-    // The ten looks. A style number outside this list (through the control's own interface)
-    // paints as XPSmooth.
+    /// The ten looks. A style number outside this list (through the control's own interface)
+    /// paints as XPSmooth.
     enum BarStyle {
-        XPBlocks = 0,
-        XPSmooth = 1,
-        XPSearching = 2,
-        Flat = 3,
-        Etched = 4,
-        Shaded = 5,
-        Dark = 6,
-        Hatch = 7,
-        Picture = 8,
-        Glass = 9,
+        XPBlocks = 0,    ///< The XP bar cut into blocks.
+        XPSmooth = 1,    ///< The XP bar in one smooth band.
+        XPSearching = 2, ///< The XP bar without blocks, as the XP search animation shows it.
+        Flat = 3,        ///< A flat fill in a plain frame.
+        Etched = 4,      ///< A fill in an etched frame.
+        Shaded = 5,      ///< A shaded gradient fill.
+        Dark = 6,        ///< A fill on a black background.
+        Hatch = 7,       ///< A hatch pattern (brushStyle) in the bar colour.
+        Picture = 8,     ///< The image, tiled.
+        Glass = 9,       ///< A glassy gradient in the XP border.
     };
     Q_ENUM(BarStyle)
 
+    /// Which way a standing bar's text reads, as QProgressBar::Direction.
+    enum Direction {
+        TopToBottom, ///< Turned clockwise.
+        BottomToTop, ///< Turned counter-clockwise.
+    };
+    Q_ENUM(Direction)
+
+    /// A horizontal bar at 0 to 100, value "nothing done yet" (-1), text visible.
     explicit XPProgressBar(QWidget* parent = nullptr);
     ~XPProgressBar() override;
 
+    /// The lower end of the range (0 by default).
     int minimum() const;
+    /// The upper end of the range (100 by default).
     int maximum() const;
+    /// The current value; minimum - 1 after reset() (INT_MIN when the minimum is INT_MIN).
     int value() const;
-    // As QProgressBar::setMinimum / setMaximum: the other end moves when it would cross.
-    void setMinimum(int minimum);
-    void setMaximum(int maximum);
 
+    /// The text the bar shows: format() with its placeholders replaced; empty in the busy state
+    /// and after reset(). A subclass may override it to show its own text.
+    virtual QString text() const;
+
+    /// Whether the text is shown (true by default).
     bool isTextVisible() const;
+    /// Shows or hides the text.
+    void setTextVisible(bool visible);
+
+    /// The text's alignment as set (Qt::AlignLeft by default); the look centres the text.
+    Qt::Alignment alignment() const;
+    /// Stores the text's alignment, for code that reads it back.
+    void setAlignment(Qt::Alignment alignment);
+
+    /// Whether the bar is horizontal (the default) or standing.
     Qt::Orientation orientation() const;
 
-    // Any number is stored; a number outside the ten looks paints as XPSmooth and reads back
-    // as itself.
+    /// Whether the bar fills the other way (right to left, or top to bottom when standing).
+    bool invertedAppearance() const;
+    /// Fills the bar the other way; a right-to-left layout turns the direction once more.
+    void setInvertedAppearance(bool invert);
+
+    /// Which way a standing bar's text reads (TopToBottom by default).
+    Direction textDirection() const;
+    /// Stores which way a standing bar's text reads.
+    void setTextDirection(Direction textDirection);
+
+    /// The text's format: "%p%" by default; %p, %v and %m are replaced.
+    QString format() const;
+    /// Sets the text's format.
+    void setFormat(const QString& format);
+    /// Sets the format back to "%p%".
+    void resetFormat();
+
+    /// The look. Any number is stored; a number outside the ten looks paints as XPSmooth and
+    /// reads back as itself.
     BarStyle barStyle() const;
+    /// Sets the look.
     void setBarStyle(BarStyle style);
 
-    // The bar colour as an RGB colour; its alpha is ignored and an invalid colour is ignored.
+    /// The bar colour as an RGB colour: the palette's Highlight until one is set.
     QColor color() const;
+    /// Sets the bar colour (from then on it no longer follows the palette); its alpha is
+    /// ignored and an invalid colour is ignored.
     void setColor(const QColor& color);
-    // The bar colour as a 0x00BBGGRR code. A code with the top bit set names a system colour
-    // (0x8000000D is the highlight colour) and is stored as the RGB it has now, so the getter
-    // always returns a plain RGB code.
+    /// The bar colour as a 0x00BBGGRR code.
     uint colorCode() const;
+    /// Sets the bar colour as a 0x00BBGGRR code. A code with the top bit set names a system
+    /// colour (0x8000000D is the highlight colour) and is stored as the RGB it has now, so the
+    /// getter always returns a plain RGB code.
     void setColorCode(uint code);
 
-    // The hatch pattern of the Hatch look: 0 horizontal, 1 vertical, 2 falling diagonal,
-    // 3 rising diagonal, 4 cross, 5 diagonal cross. Other numbers are stored and paint as the
-    // 2-D layer draws an unknown hatch.
+    /// The hatch pattern of the Hatch look: 0 horizontal, 1 vertical, 2 falling diagonal,
+    /// 3 rising diagonal, 4 cross, 5 diagonal cross.
     int brushStyle() const;
+    /// Sets the hatch pattern; other numbers are stored and paint as the 2-D layer draws an
+    /// unknown hatch.
     void setBrushStyle(int style);
 
-    // The picture the Picture look tiles; a null image removes it.
+    /// The picture the Picture look tiles.
     QImage image() const;
+    /// Sets the picture the Picture look tiles; a null image removes it.
     void setImage(const QImage& image);
 
-    // Saves the bar's stored properties to a file, or restores them from one written by
-    // saveProperties. On failure both return false and say why in `error` (when given). A failed
-    // save leaves the previous file as it was; a file that cannot be read leaves the bar as it
-    // was, and an entry that cannot be applied stops the restore there, the entries before it
-    // applied. The widget's properties and signals follow what was restored.
+    /// Saves the bar's stored properties to a file. On failure returns false, says why in
+    /// `error` (when given) and leaves the previous file as it was.
     bool saveProperties(const QString& path, QString* error = nullptr) const;
+    /// Restores the stored properties from a file written by saveProperties. On failure returns
+    /// false and says why in `error`: a file that cannot be read leaves the bar as it was, and
+    /// an entry that cannot be applied stops the restore there, the entries before it applied.
+    /// The widget's properties and signals follow what was restored.
     bool loadProperties(const QString& path, QString* error = nullptr);
-    // The same with a store the container keeps (its own entries may sit beside the bar's).
+    /// Saves the stored properties into a store the container keeps.
     void saveProperties(vex::PropertyBag& store) const;
+    /// Restores the stored properties from a store the container keeps.
     bool loadProperties(const vex::PropertyBag& store, QString* error = nullptr);
 
-    // Initialises the control at the widget's current size; later calls do nothing.
+    /// Initialises the control at the widget's current size; later calls do nothing.
     void initializeControl();
 
-    // The control's own interface, for hosts inside this project (its header is not installed).
+    /// The control's own interface, for hosts inside this project.
     vex::XP_ProgressBar& control();
+    /// The control's own interface, for hosts inside this project.
     const vex::XP_ProgressBar& control() const;
+    /// The control's host, for hosts inside this project.
     vex::ControlHost& host();
-    // What the widget shows: the control's own device context.
+    /// What the widget shows: the control's own device context.
     const QImage& shownImage() const;
 
-    // 233 x 17 pixels, turned for a vertical bar.
+    /// As QProgressBar's: from the font and the style's chunk width; transposed when standing.
     QSize sizeHint() const override;
+    /// As QProgressBar's: one line of text high (wide when standing).
+    QSize minimumSizeHint() const override;
 
-  public slots:
+  public Q_SLOTS:
+    /// Sets the value; a value outside the range is ignored unless the range is 0 to 0.
     void setValue(int value);
+    /// Sets the range; a maximum below the minimum becomes the minimum, and a value outside the
+    /// new range is reset.
     void setRange(int minimum, int maximum);
+    /// Sets the minimum; the maximum follows when it would be smaller.
+    void setMinimum(int minimum);
+    /// Sets the maximum; the minimum follows when it would be larger.
+    void setMaximum(int maximum);
+    /// Sets the value to "nothing done yet": the bar empty, no text.
     void reset();
-    void setTextVisible(bool visible);
+    /// Lays the bar horizontally or stands it; the size policy is transposed.
     void setOrientation(Qt::Orientation orientation);
 
-  signals:
+  Q_SIGNALS:
+    /// The value changed.
     void valueChanged(int value);
+    /// The minimum changed.
     void minimumChanged(int minimum);
+    /// The maximum changed.
     void maximumChanged(int maximum);
+    /// The text was shown or hidden.
     void textVisibleChanged(bool visible);
+    /// The bar was laid down or stood up.
     void orientationChanged(Qt::Orientation orientation);
+    /// The look changed.
     void barStyleChanged(xpbar::XPProgressBar::BarStyle style);
+    /// The bar colour changed.
     void colorChanged(const QColor& color);
+    /// The bar colour changed (as a code).
     void colorCodeChanged(uint code);
+    /// The hatch pattern changed.
     void brushStyleChanged(int style);
+    /// The tiled picture changed.
     void imageChanged(const QImage& image);
+    /// The text's font changed.
     void fontChanged(const QFont& font);
-    // A stored property of the control changed, by its stored name ("Max", "ShowText", ...):
-    // a container that keeps the properties in a document marks it modified.
+    /// A stored property of the control changed, by its stored name ("Max", "ShowText", ...):
+    /// a container that keeps the properties in a document marks it modified.
     void propertyChanged(const QString& name);
 
   protected:
+    /// Fills a QStyleOptionProgressBar with the bar's state, as QProgressBar does.
+    virtual void initStyleOption(QStyleOptionProgressBar* option) const;
+    /// Paints the look.
     void paintEvent(QPaintEvent* event) override;
+    /// Makes the picture the new size.
     void resizeEvent(QResizeEvent* event) override;
+    /// Initialises the control and starts the busy animation where it runs.
     void showEvent(QShowEvent* event) override;
+    /// Stops the busy animation.
+    void hideEvent(QHideEvent* event) override;
+    /// Follows the font, the palette, the enabled state and the layout direction.
     void changeEvent(QEvent* event) override;
 
   private:
@@ -174,8 +267,9 @@ class XPProgressBar : public QWidget {
     struct Snapshot;
     Snapshot Take() const;
     void EmitChangesSince(const Snapshot& before);
-    void ShowValue(int value);
-    void ReadBackFromControl();
+    void ShowValue();
+    void ReadBackFromControl(const vex::PropertyBag& store, bool complete);
+    void FollowBusyState();
 
     std::unique_ptr<Host> host_;
 };

@@ -146,6 +146,59 @@ TEST(TextOverlay, GlassAndDarkRedrawThePartOverTheFill) {
     }
 }
 
+// A host's own text takes the place of the percentage and keeps the overlay's placement and
+// colour rule; an empty one draws nothing.
+TEST(TextOverlay, AHostsTextTakesThePlaceOfTheControlsOwn) {
+    const Long overDark = LightenColor(kBarColor, 80);
+    struct Case {
+        const char* name;
+        Long style;
+        Long value;
+        std::string hostText;
+        std::set<Long> left, right; // text colours each side of the fill end
+    };
+    const Case cases[] = {
+        {"glass splits a host text at the fill end",
+         Glass,
+         50,
+         "Copying files",
+         {kWhite},
+         {kBlack}},
+        {"dark splits a host text at the fill end",
+         Dark,
+         50,
+         "Copying files",
+         {overDark},
+         {0xC0C0C0}},
+        {"a host text replaces the searching word", XPSearching, 45, "45%", {kBlack}, {kBlack}},
+        {"an empty host text draws nothing", Glass, 50, "", {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PaintedBar with({100, 20, c.style, c.value, 0, true});
+        with.Host().barText = c.hostText;
+        with.Host().Paint();
+        const PaintedBar without({100, 20, c.style, c.value, 0, false});
+        const std::vector<Changed> text = Differences(with.Screen(), without.Screen());
+        const Split split = SplitAt(text, c.value);
+        EXPECT_EQ(split.left, c.left);
+        EXPECT_EQ(split.right, c.right);
+        if (!c.hostText.empty()) {
+            const gdi::Rect size = Measure(with, c.hostText);
+            EXPECT_EQ(with.Access().rcText().left,
+                      static_cast<Long>(std::nearbyint(50 - size.width() / 2.0)))
+                << "centred as the control's own text";
+        }
+    }
+
+    // The same text from the host and from the control: the same pixels.
+    PaintedBar own({100, 20, Glass, 50, 0, true});
+    PaintedBar hosted({100, 20, Glass, 50, 0, true});
+    hosted.Host().barText = "50 %";
+    hosted.Host().Paint();
+    EXPECT_EQ(hosted.Screen(), own.Screen());
+}
+
 // The comparisons at the text's edges: a fill that ends exactly on the left edge counts as
 // reaching the text, and one that ends exactly on the right edge lets the first draw happen.
 TEST(TextOverlay, FillEndOnTheTextEdges) {

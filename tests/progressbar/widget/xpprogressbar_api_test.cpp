@@ -7,6 +7,7 @@
 #include "progressbar/XP_ProgressBar.h"
 #include "progressbar/headless/HeadlessHost.h"
 
+#include <QAccessible>
 #include <QMetaProperty>
 #include <QProgressBar>
 #include <QSignalSpy>
@@ -14,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <sstream>
+#include <type_traits>
 
 #include <climits>
 #include <functional>
@@ -72,7 +75,7 @@ TEST_P(XPProgressBarProperty, SetterGetterAndNotifySignal) {
 INSTANTIATE_TEST_SUITE_P(
     Properties, XPProgressBarProperty,
     ::testing::Values(PropertyCase{"value", 40, 40}, PropertyCase{"minimum", 10, 10},
-                      PropertyCase{"maximum", 50, 50}, PropertyCase{"textVisible", true, true},
+                      PropertyCase{"maximum", 50, 50}, PropertyCase{"textVisible", false, false},
                       PropertyCase{"orientation", QVariant::fromValue(Qt::Vertical),
                                    QVariant::fromValue(Qt::Vertical)},
                       PropertyCase{"barStyle", QVariant::fromValue(XPProgressBar::Glass),
@@ -149,6 +152,17 @@ Step Reset() {
     };
 }
 
+// Any call both classes have, written once: STEP(setFormat("%v")) applies to either bar.
+template <typename F> Step Do(F f) {
+    return [f](QObject* o) {
+        if (auto* b = qobject_cast<XPProgressBar*>(o)) return f(b);
+        f(static_cast<QProgressBar*>(o));
+    };
+}
+#define STEP(call) Do([](auto* bar) { bar->call; })
+// The class's own enumerator, so that one step names QProgressBar's or ours.
+#define OWN(bar, name) std::remove_pointer_t<decltype(bar)>::name
+
 struct CompatCase {
     const char* name; // the rule the row checks
     std::vector<Step> steps;
@@ -158,22 +172,60 @@ void PrintTo(const CompatCase& c, std::ostream* os) {
     *os << c.name;
 }
 
+// Everything a program can read back from a bar, as one comparable line.
+std::string Observed(QWidget* w) {
+    std::ostringstream out;
+    const auto state = [&](auto* bar) {
+        out << "value " << bar->value() << ", range " << bar->minimum() << ".." << bar->maximum()
+            << ", text \"" << bar->text().toStdString() << "\", format \""
+            << bar->format().toStdString() << "\", textVisible " << bar->isTextVisible()
+            << ", alignment " << int(bar->alignment()) << ", orientation "
+            << int(bar->orientation()) << ", inverted " << bar->invertedAppearance()
+            << ", textDirection " << int(bar->textDirection());
+    };
+    if (auto* ours = qobject_cast<XPProgressBar*>(w))
+        state(ours);
+    else
+        state(static_cast<QProgressBar*>(w));
+    const QSize hint = w->sizeHint();
+    const QSize minimum = w->minimumSizeHint();
+    out << ", sizeHint " << hint.width() << "x" << hint.height() << ", minimumSizeHint "
+        << minimum.width() << "x" << minimum.height() << ", sizePolicy "
+        << int(w->sizePolicy().horizontalPolicy()) << "/" << int(w->sizePolicy().verticalPolicy());
+    QAccessibleInterface* a11y = QAccessible::queryAccessibleInterface(w);
+    out << ", accessible role " << (a11y ? int(a11y->role()) : -1);
+    if (a11y && a11y->valueInterface()) {
+        QAccessibleValueInterface* v = a11y->valueInterface();
+        out << ", current " << v->currentValue().toString().toStdString() << ", minimum "
+            << v->minimumValue().toString().toStdString() << ", maximum "
+            << v->maximumValue().toString().toStdString();
+        // QProgressBar counts the step in int, which wraps for a range wider than INT_MAX (a
+        // negative step); ours counts it in 64 bits, checked in its own test below.
+        const qint64 width = v->maximumValue().toLongLong() - v->minimumValue().toLongLong();
+        if (width <= INT_MAX) out << ", step " << v->minimumStepSize().toString().toStdString();
+        out << ", value text \"" << a11y->text(QAccessible::Value).toStdString() << "\", name \""
+            << a11y->text(QAccessible::Name).toStdString() << "\"";
+    }
+    return out.str();
+}
+
 class XPProgressBarLikeQProgressBar : public ::testing::TestWithParam<CompatCase> {};
 
-TEST_P(XPProgressBarLikeQProgressBar, SameValueRangeAndSignals) {
+// After every step both bars must read back the same: value, range, text and its settings,
+// size hints and policy, what assistive technology sees, and the valueChanged signals sent.
+TEST_P(XPProgressBarLikeQProgressBar, SameStateAfterEveryStep) {
     const CompatCase& c = GetParam();
     XPProgressBar ours;
     QProgressBar theirs;
     ours.resize(120, 17);
+    theirs.resize(120, 17);
     QSignalSpy oursChanged(&ours, &XPProgressBar::valueChanged);
     QSignalSpy theirsChanged(&theirs, &QProgressBar::valueChanged);
-    EXPECT_EQ(ours.value(), theirs.value()) << c.name << ": a new bar";
+    EXPECT_EQ(Observed(&ours), Observed(&theirs)) << c.name << ": a new bar";
     for (size_t i = 0; i < c.steps.size(); ++i) {
         c.steps[i](&ours);
         c.steps[i](&theirs);
-        EXPECT_EQ(ours.value(), theirs.value()) << c.name << ", step " << i;
-        EXPECT_EQ(ours.minimum(), theirs.minimum()) << c.name << ", step " << i;
-        EXPECT_EQ(ours.maximum(), theirs.maximum()) << c.name << ", step " << i;
+        EXPECT_EQ(Observed(&ours), Observed(&theirs)) << c.name << ", step " << i;
         ASSERT_EQ(oursChanged.count(), theirsChanged.count()) << c.name << ", step " << i;
     }
     for (int i = 0; i < oursChanged.count(); ++i)
@@ -199,42 +251,54 @@ INSTANTIATE_TEST_SUITE_P(
                    {SetRange(10, 20), SetMaximum(5)}},
         CompatCase{"reset gives minimum - 1", {SetRange(5, 60), SetValue(30), Reset()}},
         CompatCase{"reset at INT_MIN stays at INT_MIN", {SetRange(INT_MIN, 100), Reset()}},
-        CompatCase{"a negative range", {SetRange(-100, -1), SetValue(-50), SetValue(0)}}),
+        CompatCase{"a negative range", {SetRange(-100, -1), SetValue(-50), SetValue(0)}},
+        CompatCase{"a byte count beyond 21 million is taken",
+                   {SetRange(0, 30'000'000), SetValue(22'000'000), SetValue(30'000'000)}},
+        CompatCase{"a non-zero minimum counts from the minimum",
+                   {SetRange(50, 150), SetValue(100), SetValue(150), SetValue(50)}},
+        CompatCase{"a range across zero", {SetRange(-100, 100), SetValue(0), SetValue(-99)}},
+        CompatCase{"a range below zero ending at zero",
+                   {SetRange(-100, 0), SetValue(-50), SetValue(0)}},
+        CompatCase{"the whole int range",
+                   {SetRange(INT_MIN, INT_MAX), SetValue(0), SetValue(INT_MAX), SetValue(INT_MIN),
+                    SetValue(INT_MIN + 1), Reset()}},
+        CompatCase{
+            "the top of the int range",
+            {SetRange(INT_MAX - 10, INT_MAX), SetValue(INT_MAX - 3), Reset(), SetValue(INT_MAX)}},
+        CompatCase{
+            "0..0 is busy and takes any value",
+            {SetValue(40), SetRange(0, 0), SetValue(5), SetValue(-7), Reset(), SetRange(0, 10)}},
+        CompatCase{"a one-step range shows 100%", {SetRange(5, 5), SetValue(5), SetValue(6)}},
+        CompatCase{"the format's placeholders",
+                   {SetRange(-20, 180), SetValue(30), STEP(setFormat("%v of %m (%p%)")),
+                    STEP(setFormat("%p%%")), STEP(setFormat("%%p %x %")), STEP(setFormat("")),
+                    STEP(resetFormat())}},
+        CompatCase{"no text after reset and when busy",
+                   {SetValue(10), STEP(setFormat("%v")), Reset(), SetRange(0, 0)}},
+        CompatCase{"the text settings",
+                   {SetValue(25), STEP(setTextVisible(false)), STEP(setTextVisible(true)),
+                    STEP(setAlignment(Qt::AlignCenter)), STEP(setAlignment(Qt::AlignRight)),
+                    STEP(setInvertedAppearance(true)),
+                    STEP(setTextDirection(OWN(bar, BottomToTop)))}},
+        CompatCase{"standing turns the size hints and the policy",
+                   {STEP(setOrientation(Qt::Vertical)), SetValue(60),
+                    STEP(setOrientation(Qt::Horizontal)), STEP(setOrientation(Qt::Vertical))}},
+        CompatCase{"a font changes the size hints",
+                   {SetValue(60), STEP(setFont(QFont(QStringLiteral("DejaVu Sans"), 16))),
+                    STEP(setOrientation(Qt::Vertical))}},
+        CompatCase{"an own size policy stays when standing",
+                   {STEP(setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred)),
+                    STEP(setOrientation(Qt::Vertical))}}),
     [](const auto& info) { return std::to_string(info.index); });
 
-// Where the control refuses a value QProgressBar would take: no crash, no exception, and the
-// value, the picture and the signals stay as they were.
-struct RefusalCase {
-    const char* name;
-    int minimum, maximum, value;
-};
-// Names the row in test output (the bytes of the struct otherwise).
-void PrintTo(const RefusalCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class XPProgressBarRefusesValue : public ::testing::TestWithParam<RefusalCase> {};
-
-TEST_P(XPProgressBarRefusesValue, KeepsTheValueAndThePicture) {
-    const RefusalCase& c = GetParam();
+// A range wider than an int: the step stays a positive hundredth of it.
+TEST(XPProgressBarAccessibility, TheStepOfARangeWiderThanAnIntIsAHundredthOfIt) {
     XPProgressBar bar;
-    bar.resize(120, 17);
-    bar.setRange(c.minimum, c.maximum);
-    const int before = bar.value();
-    const QImage picture = Shown(bar);
-    QSignalSpy changed(&bar, &XPProgressBar::valueChanged);
-    bar.setValue(c.value);
-    EXPECT_EQ(bar.value(), before) << c.name;
-    EXPECT_EQ(changed.count(), 0) << c.name;
-    EXPECT_EQ(Shown(bar), picture) << c.name;
+    bar.setRange(INT_MIN, INT_MAX);
+    QAccessibleInterface* a11y = QAccessible::queryAccessibleInterface(&bar);
+    ASSERT_NE(a11y, nullptr);
+    EXPECT_DOUBLE_EQ(a11y->valueInterface()->minimumStepSize().toDouble(), 4294967295 / 100.0);
 }
-
-INSTANTIATE_TEST_SUITE_P(Refusals, XPProgressBarRefusesValue,
-                         ::testing::Values(RefusalCase{"percentage overflows", 0, INT_MAX,
-                                                       30'000'000},
-                                           RefusalCase{"range 0 to 0 divides by zero", 0, 0, 5},
-                                           RefusalCase{"maximum 0 divides by zero", -10, 0, -3}),
-                         [](const auto& info) { return std::to_string(info.index); });
 
 // Set through the widget's interface, the bar must show exactly what the control paints when
 // its own properties are set to the same things.
@@ -259,6 +323,9 @@ TEST_P(XPProgressBarPicture, GrabEqualsTheControlsOwnPicture) {
     const int height = c.orientation == Qt::Horizontal ? 20 : 120;
     XPProgressBar bar;
     bar.resize(width, height);
+    // The control's own text and font, set as the updater's window sets what it needs.
+    bar.setFormat(QStringLiteral("%p %"));
+    bar.setFont(vex::StdFont().ToQFont());
     bar.setBarStyle(c.style);
     bar.setColorCode(c.color);
     bar.setOrientation(c.orientation);

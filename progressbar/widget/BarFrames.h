@@ -1,0 +1,46 @@
+#pragma once
+
+// What the widget shows beyond one picture of the control: the fill running the other way, the
+// busy band, the disabled look. Each is put together from pictures the control painted, so the
+// looks stay the control's own.
+
+#include <QImage>
+#include <QRect>
+
+namespace xpbar {
+
+// The direction in which the control's picture fills.
+enum class FillAxis { Horizontal, Vertical };
+
+// A span along the fill axis: from `start` (pixels from where the fill begins), `length` long.
+struct BandSpan {
+    int start = 0;
+    int length = 0;
+};
+
+// The picture turned end for end along `axis` (left-right or top-bottom).
+QImage MirroredAlong(const QImage& picture, FillAxis axis);
+
+// Copies into `target` the pixels inside `area` where `with` and `without` differ: the text that
+// one picture has and the other has not, on its own background.
+void CopyTextPixels(QImage& target, const QImage& with, const QImage& without, const QRect& area);
+
+// The rectangle of a picture of `size` that a span covers, counted from the start of the fill:
+// from the left when lying, from the bottom when standing; `mirrored` counts from the other end.
+QRect SpanRect(QSize size, FillAxis axis, BandSpan span, bool mirrored);
+
+// Where the busy band stands in animation frame `frame` on a bar `extent` pixels long: a quarter
+// of the length, entering at the start and leaving at the end, then again.
+BandSpan BusyBand(int frame, int extent);
+// How many frames one pass of the band takes on a bar `extent` pixels long.
+int BusyPeriod(int extent);
+
+// `background` with the pixels of `area` taken from `band`.
+QImage WithBand(const QImage& background, const QImage& band, const QRect& area);
+// `picture` with `area` lightened half-way to white.
+QImage WithHighlight(const QImage& picture, const QRect& area);
+
+// The disabled look: grey, and faded half-way to white so that it reads as inactive.
+QImage Greyed(const QImage& picture);
+
+} // namespace xpbar
