@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -298,6 +299,24 @@ TEST(XPProgressBarAccessibility, TheStepOfARangeWiderThanAnIntIsAHundredthOfIt) 
     QAccessibleInterface* a11y = QAccessible::queryAccessibleInterface(&bar);
     ASSERT_NE(a11y, nullptr);
     EXPECT_DOUBLE_EQ(a11y->valueInterface()->minimumStepSize().toDouble(), 4294967295 / 100.0);
+}
+
+// In a vertical layout the bar keeps QProgressBar's height however tall the window is.
+TEST(XPProgressBarLayout, KeepsQProgressBarsHeightAtEveryWindowSize) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* ours = new XPProgressBar;
+    auto* theirs = new QProgressBar;
+    layout->addWidget(ours);
+    layout->addWidget(theirs);
+    window.show();
+    for (const QSize size : {QSize(300, 60), QSize(300, 300), QSize(300, 30), QSize(120, 600)}) {
+        window.resize(size);
+        layout->activate();
+        EXPECT_EQ(ours->height(), theirs->height()) << size.width() << "x" << size.height();
+        EXPECT_EQ(ours->height(), ours->sizeHint().height());
+        EXPECT_EQ(ours->width(), theirs->width());
+    }
 }
 
 // Set through the widget's interface, the bar must show exactly what the control paints when
