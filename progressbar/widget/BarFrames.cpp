@@ -10,6 +10,9 @@ namespace {
 // A band a quarter of the bar long moves by about a twenty-fourth of the bar per frame.
 constexpr int kBandFraction = 4;
 constexpr int kStepFraction = 24;
+// The searching blocks move 4 percent a frame; past 100 they stand at the end for a frame.
+constexpr int kPercentStep = 4;
+constexpr int kPercentPeriod = 104;
 
 int StepOf(int extent) {
     return std::max(1, extent / kStepFraction);
@@ -29,7 +32,33 @@ QImage MirroredAlong(const QImage& picture, FillAxis axis) {
     return picture.mirrored(axis == FillAxis::Horizontal, axis == FillAxis::Vertical);
 }
 
-void CopyTextPixels(QImage& target, const QImage& with, const QImage& without, const QRect& area) {
+QImage MirroredWithin(const QImage& picture, const QRect& area, FillAxis axis) {
+    QImage out = picture.copy();
+    const QRect r = area & out.rect();
+    if (r.isEmpty()) return out;
+    const QImage turned = MirroredAlong(picture.copy(r), axis);
+    for (int y = 0; y < r.height(); ++y) {
+        const auto* src = reinterpret_cast<const QRgb*>(turned.constScanLine(y));
+        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(r.top() + y));
+        std::copy(src, src + r.width(), dst + r.left());
+    }
+    return out;
+}
+
+QRect ChangedArea(const QImage& a, const QImage& b) {
+    QRect area;
+    const QRect r = a.rect() & b.rect();
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        const auto* pa = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const auto* pb = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (pa[x] != pb[x]) area |= QRect(x, y, 1, 1);
+    }
+    return area;
+}
+
+void CopyChangedPixels(QImage& target, const QImage& with, const QImage& without,
+                       const QRect& area) {
     const QRect r = area & target.rect() & with.rect() & without.rect();
     for (int y = r.top(); y <= r.bottom(); ++y) {
         auto* out = reinterpret_cast<QRgb*>(target.scanLine(y));
@@ -54,21 +83,14 @@ int BusyPeriod(int extent) {
     return std::max(1, (std::max(extent, 0) + BandLengthOf(extent) + step - 1) / step);
 }
 
+int BusyPercent(int frame) {
+    return (frame % (kPercentPeriod / kPercentStep + 1)) * kPercentStep;
+}
+
 BandSpan BusyBand(int frame, int extent) {
     const int length = BandLengthOf(extent);
     const int along = (frame % BusyPeriod(extent)) * StepOf(extent) - length;
     return {along, length};
-}
-
-QImage WithBand(const QImage& background, const QImage& band, const QRect& area) {
-    QImage out = background;
-    const QRect r = area & out.rect() & band.rect();
-    for (int y = r.top(); y <= r.bottom(); ++y) {
-        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
-        const auto* src = reinterpret_cast<const QRgb*>(band.constScanLine(y));
-        std::copy(src + r.left(), src + r.right() + 1, dst + r.left());
-    }
-    return out;
 }
 
 QImage WithHighlight(const QImage& picture, const QRect& area) {

@@ -20,10 +20,15 @@ struct BandSpan {
 
 // The picture turned end for end along `axis` (left-right or top-bottom).
 QImage MirroredAlong(const QImage& picture, FillAxis axis);
+// The picture with only `area` turned end for end along `axis`.
+QImage MirroredWithin(const QImage& picture, const QRect& area, FillAxis axis);
+// The smallest rectangle holding every pixel in which two pictures of one size differ.
+QRect ChangedArea(const QImage& a, const QImage& b);
 
-// Copies into `target` the pixels inside `area` where `with` and `without` differ: the text that
-// one picture has and the other has not, on its own background.
-void CopyTextPixels(QImage& target, const QImage& with, const QImage& without, const QRect& area);
+// Copies into `target` the pixels inside `area` where `with` and `without` differ: what one
+// picture has and the other has not (a text, a fill), on its own background.
+void CopyChangedPixels(QImage& target, const QImage& with, const QImage& without,
+                       const QRect& area);
 
 // The rectangle of a picture of `size` that a span covers, counted from the start of the fill:
 // from the left when lying, from the bottom when standing; `mirrored` counts from the other end.
@@ -34,9 +39,9 @@ QRect SpanRect(QSize size, FillAxis axis, BandSpan span, bool mirrored);
 BandSpan BusyBand(int frame, int extent);
 // How many frames one pass of the band takes on a bar `extent` pixels long.
 int BusyPeriod(int extent);
-
-// `background` with the pixels of `area` taken from `band`.
-QImage WithBand(const QImage& background, const QImage& band, const QRect& area);
+// The percentage at which the XP searching look shows animation frame `frame`: its blocks run
+// from the start to the end in 26 frames, then again.
+int BusyPercent(int frame);
 // `picture` with `area` lightened half-way to white.
 QImage WithHighlight(const QImage& picture, const QRect& area);
 

@@ -138,6 +138,7 @@ class XPProgressBar::Host : public vex::ControlHost {
         hdc_ = gdi::CreateDCForImage(&image_);
         hwnd_ = gdi::RegisterWindow([this] { return widget_.size(); });
         control_ = std::make_unique<vex::XP_ProgressBar>(*this);
+        busyTimer.setParent(&widget);
         busyTimer.setObjectName(QStringLiteral("busyAnimation"));
         busyTimer.setInterval(kBusyFrameMs);
         QObject::connect(&busyTimer, &QTimer::timeout, &widget_, [this] {
@@ -246,7 +247,7 @@ class XPProgressBar::Host : public vex::ControlHost {
             picture = MirroredFrame(axis);
         else {
             c.PaintControl();
-            picture = image_;
+            picture = image_.copy();
         }
         return widget_.isEnabled() ? picture : Greyed(picture);
     }
@@ -291,49 +292,76 @@ class XPProgressBar::Host : public vex::ControlHost {
         return scaleInPixels_ ? float(pixels) : float(pixels) * gdi::kTwipsPerPixel;
     }
 
-    // The control's picture at a percentage, with or without its text.
+    // The control's picture at a percentage, with or without its text. A copy: the control's DC
+    // goes on drawing into image_.
     QImage PaintedAt(vex::Long percent, bool text) {
         withoutText_ = !text;
         control_->SetValue(percent);
         withoutText_ = false;
-        return image_;
+        return image_.copy();
     }
 
-    // The XP looks show a band of fill moving over the empty bar, the others a lighter band
-    // moving over the full bar. The control ends on the percentage it holds when busy (0).
-    QImage BusyFrame(FillAxis axis, bool mirrored, bool band) {
+    // The control's picture, without text, in another look at a percentage; the bar's own look
+    // is put back.
+    QImage PaintedInLook(vex::Long look, vex::Long percent) {
+        const Quiet quiet(*this);
+        const vex::Long own = control_->GetScrolling();
+        struct LookBack {
+            vex::XP_ProgressBar& control;
+            vex::Long look;
+            ~LookBack() {
+                try {
+                    control.SetScrolling(look);
+                } catch (const vex::RuntimeError& e) {
+                    Warn("repaint failed", e);
+                }
+            }
+        } lookBack{*control_, own};
+        control_->SetScrolling(look);
+        return PaintedAt(percent, false);
+    }
+
+    // The bar with no fill at all. The XP looks draw a stub of fill at 0 %; their searching
+    // look at 100 % has its blocks past the end, and so shows the empty bar.
+    QImage Bare(vex::Long look) {
+        return IsXPLook(look) ? PaintedInLook(vex::XPSearching, 100) : PaintedAt(0, false);
+    }
+
+    // The XP looks run their own searching blocks across the bar; the others move a lighter
+    // band over the full bar.
+    QImage BusyFrame(FillAxis axis, bool mirrored, bool xpLook) {
+        if (xpLook) {
+            const int percent = BusyPercent(busyFrame);
+            return PaintedInLook(vex::XPSearching, mirrored ? 100 - percent : percent);
+        }
         const int extent = axis == FillAxis::Horizontal ? image_.width() : image_.height();
         const QRect area = SpanRect(image_.size(), axis, BusyBand(busyFrame, extent), mirrored);
-        const QImage full = PaintedAt(100, false);
-        if (!band) {
-            const QImage lit = WithHighlight(full, area);
-            PaintedAt(0, false);
-            return lit;
-        }
-        return WithBand(PaintedAt(0, false), full, area);
+        return WithHighlight(PaintedAt(100, false), area);
     }
 
-    // The fill runs from the other end, the text stays readable: the bar without its text is
-    // turned end for end, and the text is laid over it as the control draws it, in the colours
-    // it has over the fill where the turned fill lies and in the others elsewhere.
+    // The fill runs from the other end while the frame and the text stay as they are: the area
+    // a full bar fills is turned end for end, and the text is laid over it as the control draws
+    // it, in its colours over the fill where the turned fill lies and in the others elsewhere.
     QImage MirroredFrame(FillAxis axis) {
         const vex::Long percent = Percent();
         const bool text = vex::IsTrue(control_->GetShowText()) && !widget_.text().isEmpty();
-        QImage emptyWith, emptyWithout, fullWith, fullWithout;
+        const QImage bare = Bare(control_->GetScrolling());
+        const QImage fullWithout = PaintedAt(100, false);
+        const QRect fillable = ChangedArea(fullWithout, bare);
+        QImage emptyWith, emptyWithout, fullWith;
         if (text) {
             emptyWith = PaintedAt(0, true);
             emptyWithout = PaintedAt(0, false);
             fullWith = PaintedAt(100, true);
-            fullWithout = PaintedAt(100, false);
         }
-        QImage picture = MirroredAlong(PaintedAt(percent, false), axis);
+        QImage picture = MirroredWithin(PaintedAt(percent, false), fillable, axis);
         if (!text) return picture;
         const QSize size = image_.size();
         const int extent = axis == FillAxis::Horizontal ? size.width() : size.height();
-        const int filled = std::clamp<int>(vex::CLng(percent / 100.0 * extent), 0, extent);
-        CopyTextPixels(picture, emptyWith, emptyWithout,
-                       SpanRect(size, axis, {filled, extent - filled}, true));
-        CopyTextPixels(picture, fullWith, fullWithout, SpanRect(size, axis, {0, filled}, true));
+        const int fillEnd = std::clamp<int>(vex::CLng(percent / 100.0 * extent), 0, extent);
+        CopyChangedPixels(picture, emptyWith, emptyWithout,
+                          SpanRect(size, axis, {fillEnd, extent - fillEnd}, true));
+        CopyChangedPixels(picture, fullWith, fullWithout, SpanRect(size, axis, {0, fillEnd}, true));
         return picture;
     }
 

@@ -1,0 +1,336 @@
+// What the widget shows beyond one picture of the control: the busy animation, the disabled
+// look, the fill running right to left or inverted, and the palette and font it follows.
+#include "progressbar/widget/XPProgressBar.h"
+
+#include "progressbar/StdFont.h"
+#include "progressbar/XP_ProgressBar.h"
+#include "tests/progressbar/paint_fixture.h"
+
+#include <QGuiApplication>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest/QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+#include <utility>
+
+namespace xpbar {
+namespace {
+
+// Glyphs drawn without smoothing have only the text colour, whatever lies beneath them.
+class CrispText : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        QFont font = QGuiApplication::font();
+        font.setStyleStrategy(QFont::NoAntialias);
+        QGuiApplication::setFont(font);
+    }
+};
+const auto* const kCrispText = ::testing::AddGlobalTestEnvironment(new CrispText);
+
+using vex::test::AsciiPicture;
+using vex::test::kBarColor;
+using vex::test::Legend;
+using vex::test::PictureOf;
+using vex::test::Tint;
+
+QImage Shown(XPProgressBar& bar) {
+    return bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// Flat: a tint-100 frame round a tint-180 fill, on white.
+Legend FlatLegend() {
+    Legend l;
+    l.Exact('.', vex::test::kWhite)
+        .Exact('#', vex::test::kBlack)
+        .Exact('f', Tint(100))
+        .Exact('F', Tint(180));
+    return l;
+}
+
+// The XP border's greys, the white inside, and any tint of the bar colour as fill.
+Legend XPLegend() {
+    Legend l = vex::test::BorderLegend();
+    l.Between('x', kBarColor, 0xFEFEFE);
+    return l;
+}
+
+std::unique_ptr<XPProgressBar> Bar(XPProgressBar::BarStyle style, int width, int height) {
+    auto bar = std::make_unique<XPProgressBar>();
+    bar->resize(width, height);
+    bar->setBarStyle(style);
+    bar->setColorCode(kBarColor);
+    bar->setTextVisible(false);
+    return bar;
+}
+
+vex::Long HalfwayToWhite(vex::Long color) {
+    const gdi::BgrColor c(color);
+    return gdi::RGB((c.Red() + 255) / 2, (c.Green() + 255) / 2, (c.Blue() + 255) / 2);
+}
+
+QTimer* BusyTimer(XPProgressBar& bar) {
+    return bar.findChild<QTimer*>(QStringLiteral("busyAnimation"));
+}
+
+// One tick of the animation, as its timer gives it.
+void Tick(XPProgressBar& bar, int times = 1) {
+    for (int i = 0; i < times; ++i)
+        QMetaObject::invokeMethod(BusyTimer(bar), "timeout");
+}
+
+TEST(XPProgressBarBusy, TheAnimationRunsOnlyWhileVisibleAndBusy) {
+    XPProgressBar bar;
+    QTimer* timer = BusyTimer(bar);
+    ASSERT_NE(timer, nullptr);
+    bar.setRange(0, 0);
+    EXPECT_FALSE(timer->isActive()) << "not shown yet";
+    bar.show();
+    EXPECT_TRUE(timer->isActive());
+    bar.hide();
+    EXPECT_FALSE(timer->isActive());
+    bar.show();
+    EXPECT_TRUE(timer->isActive());
+    bar.setRange(0, 10);
+    EXPECT_FALSE(timer->isActive()) << "no longer busy";
+    bar.setMaximum(0);
+    EXPECT_TRUE(timer->isActive());
+}
+
+TEST(XPProgressBarBusy, XPLooksRunTheirSearchingBlocksAcrossTheBar) {
+    auto bar = Bar(XPProgressBar::XPSmooth, 24, 9);
+    bar->setRange(0, 0);
+    const Legend legend = XPLegend();
+    const QImage first = Shown(*bar);
+    EXPECT_EQ(PictureOf(first, legend), R"(
+WAdFFFFFFFFFFFFFFFFFFFFW
+amssssssssssssssssssssFs
+dsslllllllllllllllllllsd
+FslWWWWWWWWWWWWWWWWWWWlF
+FslWWWWWWWWWWWWWWWWWWWlF
+FslWWWWWWWWWWWWWWWWWWWlF
+dslWWWWWWWWWWWWWWWWWWWld
+Amllllllllllllllllllllms
+WadFFFFFFFFFFFFFFFFFFdsW)")
+        << "the blocks have not entered yet";
+    Tick(*bar, 4);
+    EXPECT_EQ(PictureOf(Shown(*bar), legend), R"(
+WAdFFFFFFFFFFFFFFFFFFFFW
+amssssssssssssssssssssFs
+dsslllllllllllllllllllsd
+FslxxxxxWWWWWWWWWWWWWWlF
+FslxxxxxWWWWWWWWWWWWWWlF
+FslxxxxxWWWWWWWWWWWWWWlF
+dslxxxxxWWWWWWWWWWWWWWld
+Amllllllllllllllllllllms
+WadFFFFFFFFFFFFFFFFFFdsW)")
+        << "entering at the start";
+    Tick(*bar, 10);
+    EXPECT_EQ(PictureOf(Shown(*bar), legend), R"(
+WAdFFFFFFFFFFFFFFFFFFFFW
+amssssssssssssssssssssFs
+dsslllllllllllllllllllsd
+FslxxWWxxxxxxxxxxWWxxxlF
+FslxxWWxxxxxxxxxxWWxxxlF
+FslxxWWxxxxxxxxxxWWxxxlF
+dslxxWWxxxxxxxxxxWWxxxld
+Amllllllllllllllllllllms
+WadFFFFFFFFFFFFFFFFFFdsW)")
+        << "three blocks half-way";
+    Tick(*bar, 13);
+    EXPECT_EQ(Shown(*bar), first) << "after 27 frames the pass starts again";
+}
+
+TEST(XPProgressBarBusy, OtherLooksMoveAHighlightAcrossTheFullBar) {
+    auto bar = Bar(XPProgressBar::Flat, 24, 4);
+    bar->setRange(0, 0);
+    Legend legend = FlatLegend();
+    // Half-way to white, over the frame and over the fill.
+    legend.Exact('h', HalfwayToWhite(Tint(100))).Exact('H', HalfwayToWhite(Tint(180)));
+    EXPECT_EQ(PictureOf(Shown(*bar), legend), R"(
+ffffffffffffffffffffffff
+fFFFFFFFFFFFFFFFFFFFFFFF
+fFFFFFFFFFFFFFFFFFFFFFFF
+ffffffffffffffffffffffff)")
+        << "the band has not entered yet";
+    Tick(*bar, 10);
+    EXPECT_EQ(PictureOf(Shown(*bar), legend), R"(
+ffffhhhhhhffffffffffffff
+fFFFHHHHHHFFFFFFFFFFFFFF
+fFFFHHHHHHFFFFFFFFFFFFFF
+ffffhhhhhhffffffffffffff)");
+    bar->setLayoutDirection(Qt::RightToLeft);
+    EXPECT_EQ(PictureOf(Shown(*bar), legend), R"(
+ffffffffffffffhhhhhhffff
+fFFFFFFFFFFFFFHHHHHHFFFF
+fFFFFFFFFFFFFFHHHHHHFFFF
+ffffffffffffffhhhhhhffff)")
+        << "right to left, the band runs from the right";
+}
+
+TEST(XPProgressBarDirection, RightToLeftAndInvertedFillFromTheOtherEnd) {
+    const Legend legend = FlatLegend();
+    const std::string fromLeft = R"(
+ffffffffffffffff
+fFFF...........f
+fFFF...........f
+ffffffffffffffff)";
+    const std::string fromRight = R"(
+ffffffffffffffff
+ff...........FFF
+ff...........FFF
+ffffffffffffffff)";
+    struct Case {
+        const char* name;
+        Qt::LayoutDirection direction;
+        bool inverted;
+        const std::string& picture;
+    };
+    const Case cases[] = {
+        {"left to right", Qt::LeftToRight, false, fromLeft},
+        {"right to left fills from the right", Qt::RightToLeft, false, fromRight},
+        {"inverted fills from the right", Qt::LeftToRight, true, fromRight},
+        {"inverted right to left fills from the left", Qt::RightToLeft, true, fromLeft},
+    };
+    for (const Case& c : cases) {
+        auto bar = Bar(XPProgressBar::Flat, 16, 4);
+        bar->setValue(25);
+        bar->setLayoutDirection(c.direction);
+        bar->setInvertedAppearance(c.inverted);
+        EXPECT_EQ(PictureOf(Shown(*bar), legend), c.picture) << c.name;
+    }
+}
+
+TEST(XPProgressBarDirection, AStandingInvertedBarFillsFromTheTop) {
+    auto bar = Bar(XPProgressBar::XPSmooth, 9, 16);
+    bar->setOrientation(Qt::Vertical);
+    bar->setValue(40);
+    bar->setInvertedAppearance(true);
+    bar->setLayoutDirection(Qt::RightToLeft); // does not turn a standing bar
+    EXPECT_EQ(PictureOf(Shown(*bar), XPLegend()), R"(
+WAdFFFFFW
+amsssssFs
+dssllllsd
+FslxxxxlF
+FslxxxxlF
+FslxxxxlF
+FslxxxxlF
+FslWWWWlF
+FslWWWWlF
+FslWWWWlF
+FslWWWWlF
+FslWWWWlF
+FslWWWWlF
+dslWWWWld
+Amlllllms
+WadFFFdsW)");
+}
+
+// The black pixels of a text drawn without smoothing.
+std::set<std::pair<int, int>> SolidText(const QImage& image) {
+    std::set<std::pair<int, int>> pixels;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if ((image.pixel(x, y) & 0xFFFFFF) == 0) pixels.insert({x, y});
+    return pixels;
+}
+
+// Mirrored, the fill changes ends but the text stays readable where it was.
+TEST(XPProgressBarDirection, TheTextStaysReadableWhenTheFillRunsFromTheRight) {
+    for (const XPProgressBar::BarStyle style : {XPProgressBar::XPSmooth, XPProgressBar::Glass}) {
+        auto bar = Bar(style, 120, 20);
+        bar->setTextVisible(true);
+        bar->setValue(50);
+        const QImage leftToRight = Shown(*bar);
+        bar->setLayoutDirection(Qt::RightToLeft);
+        const QImage rightToLeft = Shown(*bar);
+        const auto ltrText = SolidText(leftToRight);
+        const auto rtlText = SolidText(rightToLeft);
+        if (style == XPProgressBar::XPSmooth) {
+            ASSERT_FALSE(ltrText.empty());
+            EXPECT_EQ(rtlText, ltrText) << "black text, in the same place";
+        } else {
+            // Glass draws the text white over the fill: right to left the fill lies right of
+            // the middle, so the black part of the text is the left one.
+            ASSERT_FALSE(rtlText.empty());
+            for (const auto& [x, y] : rtlText)
+                EXPECT_LT(x, 60) << "black text over the turned fill at " << x << "," << y;
+            for (const auto& [x, y] : ltrText)
+                EXPECT_GE(x, 60) << "black text over the fill at " << x << "," << y;
+        }
+    }
+}
+
+// Disabled: the same look, grey and faded; enabled again, the picture comes back.
+TEST(XPProgressBarState, ADisabledBarIsGreyedAndFaded) {
+    auto bar = Bar(XPProgressBar::Glass, 60, 14);
+    bar->setTextVisible(true);
+    bar->setValue(40);
+    const QImage enabled = Shown(*bar);
+    bar->setEnabled(false);
+    const QImage disabled = Shown(*bar);
+    for (int y = 0; y < disabled.height(); ++y)
+        for (int x = 0; x < disabled.width(); ++x) {
+            const QRgb p = disabled.pixel(x, y);
+            ASSERT_TRUE(qRed(p) == qGreen(p) && qGreen(p) == qBlue(p)) << x << "," << y;
+            ASSERT_GE(qRed(p), 127) << "faded at " << x << "," << y;
+            // The look stays: darker where it was darker.
+            EXPECT_EQ(qRed(p), (qGray(enabled.pixel(x, y)) + 255) / 2) << x << "," << y;
+        }
+    bar->setEnabled(true);
+    EXPECT_EQ(Shown(*bar), enabled);
+}
+
+// Without a colour of its own the fill follows the palette's Highlight, also when the palette
+// changes later; once one is set it stays.
+TEST(XPProgressBarState, TheFillFollowsThePalettesHighlightUntilAColourIsSet) {
+    XPProgressBar bar;
+    bar.resize(40, 8);
+    bar.setBarStyle(XPProgressBar::Flat);
+    bar.setValue(100);
+    QSignalSpy changed(&bar, &XPProgressBar::colorChanged);
+    QPalette palette = bar.palette();
+    palette.setColor(QPalette::Highlight, QColor(200, 10, 20));
+    bar.setPalette(palette);
+    EXPECT_EQ(bar.color(), QColor(200, 10, 20));
+    EXPECT_EQ(changed.count(), 1);
+
+    XPProgressBar reference;
+    reference.resize(40, 8);
+    reference.setBarStyle(XPProgressBar::Flat);
+    reference.setValue(100);
+    reference.setColor(QColor(200, 10, 20));
+    EXPECT_EQ(Shown(bar), Shown(reference));
+
+    bar.setColor(QColor(0, 128, 0));
+    palette.setColor(QPalette::Highlight, QColor(0, 0, 255));
+    bar.setPalette(palette);
+    EXPECT_EQ(bar.color(), QColor(0, 128, 0)) << "a colour set stays";
+}
+
+// Without a font of its own the text is drawn in the font the bar inherits, also when it
+// changes later.
+TEST(XPProgressBarState, TheTextFollowsTheInheritedFont) {
+    QWidget parent;
+    auto* bar = new XPProgressBar(&parent);
+    bar->resize(120, 30);
+    bar->setValue(50);
+    const QImage before = Shown(*bar);
+    const QFont big(QStringLiteral("DejaVu Sans"), 16, QFont::Bold);
+    parent.setFont(big);
+    ASSERT_NE(bar->control().GetFont(), nullptr);
+    EXPECT_EQ(bar->control().GetFont()->Size, 16.0);
+    EXPECT_EQ(bar->control().GetFont()->Weight, 700);
+
+    XPProgressBar reference;
+    reference.resize(120, 30);
+    reference.setValue(50);
+    reference.setFont(big);
+    EXPECT_EQ(Shown(*bar), Shown(reference));
+    EXPECT_NE(Shown(*bar), before);
+}
+
+} // namespace
+} // namespace xpbar
