@@ -91,8 +91,7 @@ int main(int argc, char** argv) {
 
     const QSize hint = bar->sizeHint();
     std::printf("sizeHint %dx%d policy %d/%d\n", hint.width(), hint.height(),
-                int(bar->sizePolicy().horizontalPolicy()),
-                int(bar->sizePolicy().verticalPolicy()));
+                int(bar->sizePolicy().horizontalPolicy()), int(bar->sizePolicy().verticalPolicy()));
     for (const QSize size : {QSize(300, 60), QSize(300, 300), QSize(300, 40)}) {
         window.resize(size);
         window.show();
@@ -102,8 +101,7 @@ int main(int argc, char** argv) {
     QMetaObject::invokeMethod(bar, "setOrientation", Q_ARG(Qt::Orientation, Qt::Vertical));
     const QSize standing = bar->sizeHint();
     std::printf("standing sizeHint %dx%d policy %d/%d\n", standing.width(), standing.height(),
-                int(bar->sizePolicy().horizontalPolicy()),
-                int(bar->sizePolicy().verticalPolicy()));
+                int(bar->sizePolicy().horizontalPolicy()), int(bar->sizePolicy().verticalPolicy()));
     std::printf("valueChanged %d times\n", changes);
     return 0;
 }
