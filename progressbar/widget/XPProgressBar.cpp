@@ -17,6 +17,7 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QPaintEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QStyle>
@@ -136,7 +137,7 @@ class XPProgressBar::Host : public vex::ControlHost {
         image_ = QImage(widget.size(), QImage::Format_RGB32);
         image_.fill(gdi::BgrColor(backColor_).ToQColor());
         hdc_ = gdi::CreateDCForImage(&image_);
-        hwnd_ = gdi::RegisterWindow([this] { return widget_.size(); });
+        hwnd_ = gdi::RegisterWindow([this] { return widget_.size() * renderScale_; });
         control_ = std::make_unique<vex::XP_ProgressBar>(*this);
         busyTimer.setParent(&widget);
         busyTimer.setObjectName(QStringLiteral("busyAnimation"));
@@ -231,23 +232,32 @@ class XPProgressBar::Host : public vex::ControlHost {
         image_.fill(gdi::BgrColor(backColor_).ToQColor());
     }
 
-    // The picture to show: the control's, put together with others of its pictures where the
-    // fill runs the other way or the bar is busy, and greyed when the widget is disabled.
-    QImage Frame() {
+    // The picture to show at a whole device pixel ratio: the control's, put together with others
+    // of its pictures where the fill runs the other way or the bar is busy, and greyed when the
+    // widget is disabled. Above 1 the picture is the 1x one with every pixel doubled (so lines,
+    // blocks and gaps keep their proportions) and the text drawn afresh at device resolution.
+    QImage Frame(int scale) {
         vex::XP_ProgressBar& c = *control_;
         const vex::Long style = c.GetScrolling();
         const FillAxis axis =
             c.GetOrientation() != 0 && CanStand(style) ? FillAxis::Vertical : FillAxis::Horizontal;
         const bool rightToLeft = widget_.layoutDirection() == Qt::RightToLeft;
         const bool mirrored = axis == FillAxis::Horizontal ? inverted != rightToLeft : inverted;
+        const bool text = vex::IsTrue(c.GetShowText()) && !widget_.text().isEmpty();
         QImage picture;
-        if (Busy())
+        if (Busy()) {
             picture = BusyFrame(axis, mirrored, IsXPLook(style));
-        else if (mirrored)
-            picture = MirroredFrame(axis);
-        else {
+            if (scale > 1) picture = Doubled(picture, scale);
+        } else if (scale == 1 && !mirrored) {
             c.PaintControl();
             picture = image_.copy();
+        } else {
+            picture = mirrored ? MirroredFill(axis) : PaintedAt(Percent(), false);
+            if (scale > 1) picture = Doubled(picture, scale);
+            if (text) {
+                const AtScale atScale(*this, scale);
+                LayText(picture, axis, mirrored);
+            }
         }
         return widget_.isEnabled() ? picture : Greyed(picture);
     }
@@ -255,8 +265,8 @@ class XPProgressBar::Host : public vex::ControlHost {
     // ControlHost.
     gdi::HWND Window() const override { return hwnd_; }
     gdi::HDC OwnDC() const override { return hdc_; }
-    float ScaleWidth() const override { return Scaled(widget_.width()); }
-    float ScaleHeight() const override { return Scaled(widget_.height()); }
+    float ScaleWidth() const override { return Scaled(widget_.width() * renderScale_); }
+    float ScaleHeight() const override { return Scaled(widget_.height() * renderScale_); }
     float ScaleLeft() const override { return 0.0f; }
     float ScaleTop() const override { return 0.0f; }
     void SetBackColor(Long color) override {
@@ -339,31 +349,79 @@ class XPProgressBar::Host : public vex::ControlHost {
         return WithHighlight(PaintedAt(100, false), area);
     }
 
-    // The fill runs from the other end while the frame and the text stay as they are: the area
-    // a full bar fills is turned end for end, and the text is laid over it as the control draws
-    // it, in its colours over the fill where the turned fill lies and in the others elsewhere.
-    QImage MirroredFrame(FillAxis axis) {
-        const vex::Long percent = Percent();
-        const bool text = vex::IsTrue(control_->GetShowText()) && !widget_.text().isEmpty();
+    // The fill runs from the other end while the frame stays as it is: the area a full bar
+    // fills is turned end for end.
+    QImage MirroredFill(FillAxis axis) {
         const QImage bare = Bare(control_->GetScrolling());
-        const QImage fullWithout = PaintedAt(100, false);
-        const QRect fillable = ChangedArea(fullWithout, bare);
-        QImage emptyWith, emptyWithout, fullWith;
-        if (text) {
-            emptyWith = PaintedAt(0, true);
-            emptyWithout = PaintedAt(0, false);
-            fullWith = PaintedAt(100, true);
+        const QRect fillable = ChangedArea(PaintedAt(100, false), bare);
+        return MirroredWithin(PaintedAt(Percent(), false), fillable, axis);
+    }
+
+    // Lays the text over a picture the size of the control's: as the control draws it, and
+    // where the fill runs the other way, in its colours over the fill where the turned fill
+    // lies and in the others elsewhere, so that it stays readable.
+    void LayText(QImage& picture, FillAxis axis, bool mirrored) {
+        const vex::Long percent = Percent();
+        if (!mirrored) {
+            const QImage with = PaintedAt(percent, true);
+            CopyChangedPixels(picture, with, PaintedAt(percent, false), picture.rect());
+            return;
         }
-        QImage picture = MirroredWithin(PaintedAt(percent, false), fillable, axis);
-        if (!text) return picture;
         const QSize size = image_.size();
         const int extent = axis == FillAxis::Horizontal ? size.width() : size.height();
         const int fillEnd = std::clamp<int>(vex::CLng(percent / 100.0 * extent), 0, extent);
-        CopyChangedPixels(picture, emptyWith, emptyWithout,
+        const QImage emptyWith = PaintedAt(0, true);
+        CopyChangedPixels(picture, emptyWith, PaintedAt(0, false),
                           SpanRect(size, axis, {fillEnd, extent - fillEnd}, true));
-        CopyChangedPixels(picture, fullWith, fullWithout, SpanRect(size, axis, {0, fillEnd}, true));
-        return picture;
+        const QImage fullWith = PaintedAt(100, true);
+        CopyChangedPixels(picture, fullWith, PaintedAt(100, false),
+                          SpanRect(size, axis, {0, fillEnd}, true));
+        PaintedAt(percent, false); // the control ends on the bar's own percentage
     }
+
+    static QImage Doubled(const QImage& picture, int scale) {
+        return picture.scaled(picture.size() * scale, Qt::IgnoreAspectRatio,
+                              Qt::FastTransformation);
+    }
+
+    // The control painting at a whole multiple of the widget's size, its text's font enlarged
+    // to match; the widget's size and font come back at the end.
+    class AtScale {
+      public:
+        AtScale(Host& host, int scale) : host_(host), font_(host.control_->GetFont()) {
+            if (scale == 1) return;
+            host_.renderScale_ = scale;
+            host_.NewScreen(host_.widget_.size() * scale);
+            if (font_) {
+                auto large = std::make_shared<vex::StdFont>(font_->Name, font_->Size * scale,
+                                                            font_->Weight);
+                large->Italic = font_->Italic;
+                large->Underline = font_->Underline;
+                large->Strikethrough = font_->Strikethrough;
+                host_.control_->SetFont(large);
+            }
+            try {
+                host_.control_->ResizeControl();
+            } catch (...) {
+                Restore();
+                throw;
+            }
+        }
+        ~AtScale() { Restore(); }
+        AtScale(const AtScale&) = delete;
+        AtScale& operator=(const AtScale&) = delete;
+
+      private:
+        void Restore() {
+            if (host_.renderScale_ == 1) return;
+            host_.renderScale_ = 1;
+            host_.control_->SetFont(font_);
+            host_.NewScreen(host_.widget_.size());
+        }
+
+        Host& host_;
+        std::shared_ptr<vex::StdFont> font_;
+    };
 
     XPProgressBar& widget_;
     QImage image_;
@@ -374,6 +432,7 @@ class XPProgressBar::Host : public vex::ControlHost {
     bool initialized_ = false;
     bool withoutText_ = false;
     int quiet_ = 0;
+    int renderScale_ = 1;
     std::unique_ptr<vex::XP_ProgressBar> control_;
 };
 
@@ -875,16 +934,25 @@ void XPProgressBar::paintEvent(QPaintEvent* event) {
         painter.drawImage(event->rect(), host_->Screen(), event->rect());
         return;
     }
+    // A fractional ratio is drawn at the next whole one and scaled down smoothly, so that the
+    // gaps between blocks stay even.
+    const qreal ratio = painter.paintEngine()->paintDevice()->devicePixelRatio();
+    const int scale = std::max(1, int(std::ceil(ratio - 1e-6)));
     // The host is the control's caller here: an error stops this paint, and the widget shows
     // whatever the control had drawn before it.
     QImage frame;
     try {
-        frame = host_->Frame();
+        frame = host_->Frame(scale);
     } catch (const vex::RuntimeError& e) {
         Warn("paint failed", e);
         frame = host_->Screen();
     }
-    painter.drawImage(event->rect(), frame, event->rect());
+    if (scale == 1 || frame.size() != size() * scale) {
+        painter.drawImage(event->rect(), frame, event->rect());
+        return;
+    }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, ratio != scale);
+    painter.drawImage(QRectF(rect()), frame, QRectF(frame.rect()));
 }
 
 } // namespace xpbar

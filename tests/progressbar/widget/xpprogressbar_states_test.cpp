@@ -7,11 +7,14 @@
 #include "tests/progressbar/paint_fixture.h"
 
 #include <QGuiApplication>
+#include <QtMath>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <set>
 #include <utility>
@@ -330,6 +333,97 @@ TEST(XPProgressBarState, TheTextFollowsTheInheritedFont) {
     reference.setFont(big);
     EXPECT_EQ(Shown(*bar), Shown(reference));
     EXPECT_NE(Shown(*bar), before);
+}
+
+// What the bar draws on a device of the given pixel ratio.
+QImage RenderedAt(XPProgressBar& bar, qreal ratio) {
+    QImage target(QSize(qCeil(bar.width() * ratio), qCeil(bar.height() * ratio)),
+                  QImage::Format_RGB32);
+    target.setDevicePixelRatio(ratio);
+    target.fill(Qt::magenta);
+    bar.render(&target);
+    target.setDevicePixelRatio(1);
+    return target;
+}
+
+// The smallest rectangle holding every pixel in which two pictures differ.
+QRect ChangedBox(const QImage& a, const QImage& b) {
+    QRect box;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y)) box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+QImage Doubled(const QImage& image) {
+    return image.scaled(image.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+}
+
+struct ScaleCase {
+    const char* name;
+    XPProgressBar::BarStyle style;
+    int value;
+    Qt::Orientation orientation;
+    Qt::LayoutDirection direction;
+};
+
+// At a ratio of 2 the picture is the 1x one with every pixel doubled: lines two device pixels
+// wide, blocks and gaps twice as long.
+TEST(XPProgressBarScale, AtRatioTwoEveryStepIsDoubled) {
+    const ScaleCase cases[] = {
+        {"blocks", XPProgressBar::XPBlocks, 45, Qt::Horizontal, Qt::LeftToRight},
+        {"glass", XPProgressBar::Glass, 60, Qt::Horizontal, Qt::LeftToRight},
+        {"flat right to left", XPProgressBar::Flat, 30, Qt::Horizontal, Qt::RightToLeft},
+        {"standing blocks", XPProgressBar::XPBlocks, 70, Qt::Vertical, Qt::LeftToRight},
+    };
+    for (const ScaleCase& c : cases) {
+        const bool lying = c.orientation == Qt::Horizontal;
+        auto bar = Bar(c.style, lying ? 80 : 20, lying ? 18 : 80);
+        bar->setOrientation(c.orientation);
+        bar->setLayoutDirection(c.direction);
+        bar->setValue(c.value);
+        const QImage once = RenderedAt(*bar, 1);
+        EXPECT_EQ(once, Shown(*bar)) << c.name << ": at 1 the picture is the one shown today";
+        EXPECT_EQ(RenderedAt(*bar, 2), Doubled(once)) << c.name;
+    }
+}
+
+// The text is drawn at device resolution: outside it the picture is the doubled one, inside it
+// is finer than any doubled picture.
+TEST(XPProgressBarScale, AtRatioTwoTheTextIsDrawnAtDeviceResolution) {
+    auto bar = Bar(XPProgressBar::XPSmooth, 80, 18);
+    bar->setValue(30);
+    const QImage bare = Doubled(RenderedAt(*bar, 1));
+    bar->setTextVisible(true);
+    const QImage twice = RenderedAt(*bar, 2);
+    const QRect text = ChangedBox(twice, bare);
+    ASSERT_FALSE(text.isEmpty());
+    EXPECT_LE(text.right(), 2 * 80 * 3 / 4) << "the text stays in the middle";
+    EXPECT_GE(text.left(), 2 * 80 / 4);
+    bool finer = false;
+    for (int y = text.top(); y < text.bottom(); y += 2)
+        for (int x = text.left() & ~1; x < text.right(); x += 2)
+            finer = finer || twice.pixel(x, y) != twice.pixel(x + 1, y) ||
+                    twice.pixel(x, y) != twice.pixel(x, y + 1);
+    EXPECT_TRUE(finer) << "the text is not the 1x text doubled";
+}
+
+// A fractional ratio is the whole ratio above it, scaled down smoothly.
+TEST(XPProgressBarScale, AFractionalRatioIsTheNextWholeOneScaledDown) {
+    auto bar = Bar(XPProgressBar::XPBlocks, 80, 18);
+    bar->setValue(55);
+    const QImage twice = RenderedAt(*bar, 2);
+    const QImage fraction = RenderedAt(*bar, 1.5);
+    const QImage expected =
+        twice.scaled(fraction.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    int worst = 0;
+    for (int y = 0; y < fraction.height(); ++y)
+        for (int x = 0; x < fraction.width(); ++x) {
+            const QRgb a = fraction.pixel(x, y), b = expected.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                              std::abs(qBlue(a) - qBlue(b))});
+        }
+    EXPECT_LE(worst, 24);
 }
 
 } // namespace
