@@ -6,6 +6,7 @@
 #include "progressbar/ScrollingStyle.h"
 #include "progressbar/StdPicture.h"
 #include "progressbar/XP_ProgressBar.h"
+#include "progressbar/widget/BarFrames.h"
 
 #include <QDir>
 #include <QPainter>
@@ -41,7 +42,7 @@ std::shared_ptr<vex::StdPicture> GalleryPicture() {
     return std::make_shared<vex::StdPicture>(tile);
 }
 
-QImage Bar(Long style, Long value, bool text, bool vertical) {
+QImage Bar(Long style, Long value, bool text, bool vertical, bool disabled) {
     Options o;
     o.width = vertical ? kVerticalWidth : kBarWidth;
     o.height = vertical ? kVerticalHeight : kBarHeight;
@@ -50,12 +51,13 @@ QImage Bar(Long style, Long value, bool text, bool vertical) {
     o.text = text;
     if (vertical) o.orientation = 1;
     if (style == vex::Hatch) o.brushStyle = kGalleryHatch;
-    return RenderBar(o, style == vex::Picture ? GalleryPicture() : nullptr).screen;
+    const QImage bar = RenderBar(o, style == vex::Picture ? GalleryPicture() : nullptr).screen;
+    return disabled ? Greyed(bar) : bar;
 }
 
 } // namespace
 
-QImage RenderGallery() {
+QImage RenderGallery(bool disabled) {
     const int cells = 2 * static_cast<int>(kValues.size());
     const int columnWidth = kBarWidth + kSpacing;
     const int width = 2 * kMargin + kLabelWidth + cells * columnWidth;
@@ -87,7 +89,7 @@ QImage RenderGallery() {
                    QStringLiteral("%1  %2").arg(s.style).arg(s.name));
         for (int c = 0; c < cells; ++c) {
             const int x = kMargin + kLabelWidth + c * columnWidth;
-            p.drawImage(x, y, Bar(s.style, kValues[c % kValues.size()], c >= 5, false));
+            p.drawImage(x, y, Bar(s.style, kValues[c % kValues.size()], c >= 5, false, disabled));
         }
         y += rowHeight;
     }
@@ -108,8 +110,8 @@ QImage RenderGallery() {
     for (int c = 0; c < cells; ++c) {
         const int x = kMargin + kLabelWidth + c * columnWidth;
         for (int k = 0; k < vex::kVerticalStyleCount; ++k) {
-            const QImage bar =
-                Bar(vex::kScrollingStyles[k].style, kValues[c % kValues.size()], c >= 5, true);
+            const QImage bar = Bar(vex::kScrollingStyles[k].style, kValues[c % kValues.size()],
+                                   c >= 5, true, disabled);
             p.drawImage(x + k * (kVerticalWidth + kSpacing + 10), y, bar);
         }
     }
@@ -120,7 +122,10 @@ QImage RenderGallery() {
 QString WriteGallery(const QString& dir, QString* written) {
     if (!QDir().mkpath(dir)) return QStringLiteral("cannot create the folder '%1'").arg(dir);
     const QString file = QDir(dir).filePath(QStringLiteral("gallery.png"));
-    const QString error = SaveImage(RenderGallery(), file);
+    QString error = SaveImage(RenderGallery(), file);
+    if (error.isEmpty())
+        error = SaveImage(RenderGallery(true),
+                          QDir(dir).filePath(QStringLiteral("gallery-disabled.png")));
     if (error.isEmpty() && written != nullptr) *written = file;
     return error;
 }

@@ -16,8 +16,8 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QPaintEvent>
 #include <QPaintEngine>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QStyle>
@@ -250,7 +250,7 @@ class XPProgressBar::Host : public vex::ControlHost {
             if (scale > 1) picture = Doubled(picture, scale);
         } else if (scale == 1 && !mirrored) {
             c.PaintControl();
-            picture = image_.copy();
+            picture = image_; // shared only while it is shown, before the control draws again
         } else {
             picture = mirrored ? MirroredFill(axis) : PaintedAt(Percent(), false);
             if (scale > 1) picture = Doubled(picture, scale);
@@ -393,8 +393,8 @@ class XPProgressBar::Host : public vex::ControlHost {
             host_.renderScale_ = scale;
             host_.NewScreen(host_.widget_.size() * scale);
             if (font_) {
-                auto large = std::make_shared<vex::StdFont>(font_->Name, font_->Size * scale,
-                                                            font_->Weight);
+                auto large =
+                    std::make_shared<vex::StdFont>(font_->Name, font_->Size * scale, font_->Weight);
                 large->Italic = font_->Italic;
                 large->Underline = font_->Underline;
                 large->Strikethrough = font_->Strikethrough;

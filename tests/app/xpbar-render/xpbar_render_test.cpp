@@ -177,6 +177,16 @@ TEST_F(XpbarRender, GalleryWritesOneContactSheet) {
     // Ten rows of ten bars plus the vertical section need room.
     EXPECT_GT(sheet.width(), 10 * 120);
     EXPECT_GT(sheet.height(), 10 * 20 + 100);
+
+    // Beside it the same sheet as disabled bars show it: grey, and not the sheet itself.
+    const QImage disabled(dir + "/gallery-disabled.png");
+    ASSERT_EQ(disabled.size(), sheet.size());
+    EXPECT_NE(disabled, sheet);
+    for (int y = 0; y < disabled.height(); ++y)
+        for (int x = 0; x < disabled.width(); ++x) {
+            const QRgb p = disabled.pixel(x, y);
+            ASSERT_TRUE(qRed(p) == qGreen(p) && qGreen(p) == qBlue(p)) << x << "," << y;
+        }
 }
 
 // What stands at the path itself, without following a link: 'f' regular file, 'l' link,

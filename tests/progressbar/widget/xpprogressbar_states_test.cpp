@@ -7,9 +7,9 @@
 #include "tests/progressbar/paint_fixture.h"
 
 #include <QGuiApplication>
-#include <QtMath>
 #include <QSignalSpy>
 #include <QTimer>
+#include <QtMath>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
