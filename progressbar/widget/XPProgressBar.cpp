@@ -23,6 +23,7 @@
 #include <QStyle>
 #include <QStyleOptionProgressBar>
 #include <QTimer>
+#include <QTransform>
 
 #include <climits>
 #include <cmath>
@@ -137,7 +138,7 @@ class XPProgressBar::Host : public vex::ControlHost {
         image_ = QImage(widget.size(), QImage::Format_RGB32);
         image_.fill(gdi::BgrColor(backColor_).ToQColor());
         hdc_ = gdi::CreateDCForImage(&image_);
-        hwnd_ = gdi::RegisterWindow([this] { return widget_.size() * renderScale_; });
+        hwnd_ = gdi::RegisterWindow([this] { return ClientSize(); });
         control_ = std::make_unique<vex::XP_ProgressBar>(*this);
         busyTimer.setParent(&widget);
         busyTimer.setObjectName(QStringLiteral("busyAnimation"));
@@ -244,18 +245,21 @@ class XPProgressBar::Host : public vex::ControlHost {
         const bool rightToLeft = widget_.layoutDirection() == Qt::RightToLeft;
         const bool mirrored = axis == FillAxis::Horizontal ? inverted != rightToLeft : inverted;
         const bool text = vex::IsTrue(c.GetShowText()) && !widget_.text().isEmpty();
+        const bool standing = axis == FillAxis::Vertical;
         QImage picture;
         if (Busy()) {
             picture = BusyFrame(axis, mirrored, IsXPLook(style));
             if (scale > 1) picture = Doubled(picture, scale);
-        } else if (scale == 1 && !mirrored) {
+        } else if (scale == 1 && !mirrored && !(standing && text)) {
             c.PaintControl();
             picture = image_; // shared only while it is shown, before the control draws again
         } else {
             picture = mirrored ? MirroredFill(axis) : PaintedAt(Percent(), false);
             if (scale > 1) picture = Doubled(picture, scale);
-            if (text) {
-                const AtScale atScale(*this, scale);
+            if (text && standing) {
+                LayStandingText(picture, scale);
+            } else if (text) {
+                const Rendering atScale(*this, widget_.size() * scale, scale);
                 LayText(picture, axis, mirrored);
             }
         }
@@ -265,8 +269,8 @@ class XPProgressBar::Host : public vex::ControlHost {
     // ControlHost.
     gdi::HWND Window() const override { return hwnd_; }
     gdi::HDC OwnDC() const override { return hdc_; }
-    float ScaleWidth() const override { return Scaled(widget_.width() * renderScale_); }
-    float ScaleHeight() const override { return Scaled(widget_.height() * renderScale_); }
+    float ScaleWidth() const override { return Scaled(ClientSize().width()); }
+    float ScaleHeight() const override { return Scaled(ClientSize().height()); }
     float ScaleLeft() const override { return 0.0f; }
     float ScaleTop() const override { return 0.0f; }
     void SetBackColor(Long color) override {
@@ -384,17 +388,17 @@ class XPProgressBar::Host : public vex::ControlHost {
                               Qt::FastTransformation);
     }
 
-    // The control painting at a whole multiple of the widget's size, its text's font enlarged
-    // to match; the widget's size and font come back at the end.
-    class AtScale {
+    // The control painting at another size than the widget's (a multiple of it, or turned), its
+    // text's font enlarged `fontScale` times; the widget's size and font come back at the end.
+    class Rendering {
       public:
-        AtScale(Host& host, int scale) : host_(host), font_(host.control_->GetFont()) {
-            if (scale == 1) return;
-            host_.renderScale_ = scale;
-            host_.NewScreen(host_.widget_.size() * scale);
-            if (font_) {
-                auto large =
-                    std::make_shared<vex::StdFont>(font_->Name, font_->Size * scale, font_->Weight);
+        Rendering(Host& host, QSize size, int fontScale)
+            : host_(host), font_(host.control_->GetFont()) {
+            host_.renderSize_ = size;
+            host_.NewScreen(size);
+            if (font_ && fontScale != 1) {
+                auto large = std::make_shared<vex::StdFont>(font_->Name, font_->Size * fontScale,
+                                                            font_->Weight);
                 large->Italic = font_->Italic;
                 large->Underline = font_->Underline;
                 large->Strikethrough = font_->Strikethrough;
@@ -407,14 +411,14 @@ class XPProgressBar::Host : public vex::ControlHost {
                 throw;
             }
         }
-        ~AtScale() { Restore(); }
-        AtScale(const AtScale&) = delete;
-        AtScale& operator=(const AtScale&) = delete;
+        ~Rendering() { Restore(); }
+        Rendering(const Rendering&) = delete;
+        Rendering& operator=(const Rendering&) = delete;
 
       private:
         void Restore() {
-            if (host_.renderScale_ == 1) return;
-            host_.renderScale_ = 1;
+            if (!host_.renderSize_.isValid()) return;
+            host_.renderSize_ = QSize();
             host_.control_->SetFont(font_);
             host_.NewScreen(host_.widget_.size());
         }
@@ -422,6 +426,29 @@ class XPProgressBar::Host : public vex::ControlHost {
         Host& host_;
         std::shared_ptr<vex::StdFont> font_;
     };
+
+    QSize ClientSize() const { return renderSize_.isValid() ? renderSize_ : widget_.size(); }
+
+    // A standing bar's text reads along the bar, as textDirection says: drawn by the control
+    // on the bar laid down, and turned.
+    void LayStandingText(QImage& picture, int scale) {
+        const Quiet quiet(*this);
+        const vex::Long percent = Percent();
+        QImage with, without;
+        {
+            const Rendering lying(*this, widget_.size().transposed() * scale, scale);
+            const vex::Long own = control_->GetOrientation();
+            control_->SetOrientation(0);
+            with = PaintedAt(percent, true);
+            without = PaintedAt(percent, false);
+            control_->SetOrientation(own);
+        }
+        QTransform turn;
+        turn.rotate(textDirection == TopToBottom ? 90 : -90);
+        CopyChangedPixels(picture, with.transformed(turn), without.transformed(turn),
+                          picture.rect());
+        PaintedAt(percent, false); // the control ends on the bar's own percentage
+    }
 
     XPProgressBar& widget_;
     QImage image_;
@@ -432,7 +459,7 @@ class XPProgressBar::Host : public vex::ControlHost {
     bool initialized_ = false;
     bool withoutText_ = false;
     int quiet_ = 0;
-    int renderScale_ = 1;
+    QSize renderSize_; // invalid: the widget's own size
     std::unique_ptr<vex::XP_ProgressBar> control_;
 };
 

@@ -45,7 +45,6 @@ namespace xpbar {
  *
  * Where the control cannot follow QProgressBar:
  * - alignment is stored and reported; the look always centres its text.
- * - the text is drawn horizontally on a standing bar; textDirection is stored and reported.
  * - only the XP looks (XPBlocks, XPSmooth, XPSearching) stand; the others draw horizontally.
  * - the text is drawn in Latin-1; characters beyond it show as "?".
  *
@@ -136,7 +135,7 @@ class XPProgressBar : public QWidget {
 
     /// Which way a standing bar's text reads (TopToBottom by default).
     Direction textDirection() const;
-    /// Stores which way a standing bar's text reads.
+    /// Sets which way a standing bar's text reads.
     void setTextDirection(Direction textDirection);
 
     /// The text's format: "%p%" by default; %p, %v and %m are replaced.

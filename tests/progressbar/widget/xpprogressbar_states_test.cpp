@@ -43,6 +43,15 @@ QImage Shown(XPProgressBar& bar) {
     return bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+// The smallest rectangle holding every pixel in which two pictures differ.
+QRect ChangedBox(const QImage& a, const QImage& b) {
+    QRect box;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y)) box |= QRect(x, y, 1, 1);
+    return box;
+}
+
 // Flat: a tint-100 frame round a tint-180 fill, on white.
 Legend FlatLegend() {
     Legend l;
@@ -266,6 +275,34 @@ TEST(XPProgressBarDirection, TheTextStaysReadableWhenTheFillRunsFromTheRight) {
     }
 }
 
+// A standing bar's text reads along the bar, turned the way textDirection says.
+TEST(XPProgressBarDirection, AStandingBarsTextReadsAlongTheBar) {
+    auto bar = Bar(XPProgressBar::XPSmooth, 22, 120);
+    bar->setOrientation(Qt::Vertical);
+    bar->setValue(20);
+    const QImage bare = Shown(*bar);
+    bar->setTextVisible(true);
+    const QImage downwards = Shown(*bar);
+    const QRect text = ChangedBox(downwards, bare);
+    ASSERT_FALSE(text.isEmpty());
+    EXPECT_GT(text.height(), 2 * text.width()) << "the text runs along the bar";
+    EXPECT_LE(std::abs(text.center().y() - 60), 2) << "centred along the bar";
+
+    bar->setTextDirection(XPProgressBar::BottomToTop);
+    const QImage upwards = Shown(*bar);
+    EXPECT_EQ(ChangedBox(upwards, bare).size(), text.size());
+    EXPECT_NE(SolidText(upwards), SolidText(downwards)) << "turned the other way";
+    // The same glyphs, half a turn apart.
+    std::set<std::pair<int, int>> turned;
+    for (const auto& [x, y] : SolidText(downwards))
+        turned.insert({text.left() + text.right() - x, text.top() + text.bottom() - y});
+    const QRect up = ChangedBox(upwards, bare);
+    std::set<std::pair<int, int>> shifted;
+    for (const auto& [x, y] : SolidText(upwards))
+        shifted.insert({x - up.left() + text.left(), y - up.top() + text.top()});
+    EXPECT_EQ(shifted, turned);
+}
+
 // Disabled: the same look, grey and faded; enabled again, the picture comes back.
 TEST(XPProgressBarState, ADisabledBarIsGreyedAndFaded) {
     auto bar = Bar(XPProgressBar::Glass, 60, 14);
@@ -344,15 +381,6 @@ QImage RenderedAt(XPProgressBar& bar, qreal ratio) {
     bar.render(&target);
     target.setDevicePixelRatio(1);
     return target;
-}
-
-// The smallest rectangle holding every pixel in which two pictures differ.
-QRect ChangedBox(const QImage& a, const QImage& b) {
-    QRect box;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (a.pixel(x, y) != b.pixel(x, y)) box |= QRect(x, y, 1, 1);
-    return box;
 }
 
 QImage Doubled(const QImage& image) {
