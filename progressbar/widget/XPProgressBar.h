@@ -48,9 +48,15 @@ namespace xpbar {
  * - only the XP looks (XPBlocks, XPSmooth, XPSearching) stand; the others draw horizontally.
  * - the text is drawn in Latin-1; characters beyond it show as "?".
  *
+ * The widget follows its state as QProgressBar does: greyed (grey, faded half-way to white)
+ * when disabled; filling from the right in a right-to-left layout (the text stays readable);
+ * the text in the widget's font, inherited or set, live (a restored font becomes the widget's
+ * font). At a device pixel ratio of 2 the picture is the 1x one with every step doubled and the
+ * text drawn at device resolution; a fractional ratio is drawn at the next whole one and scaled
+ * down smoothly.
+ *
  * The control is initialised the first time the widget is shown, a property is set or read, or
- * initializeControl() is called, at the widget's size at that moment. The text is drawn in the
- * widget's font, live, until a font is restored with loadProperties.
+ * initializeControl() is called, at the widget's size at that moment.
  */
 class XPProgressBar : public QWidget {
     Q_OBJECT
@@ -102,6 +108,7 @@ class XPProgressBar : public QWidget {
 
     /// A horizontal bar at 0 to 100, value "nothing done yet" (-1), text visible.
     explicit XPProgressBar(QWidget* parent = nullptr);
+    /// Terminates the control.
     ~XPProgressBar() override;
 
     /// The lower end of the range (0 by default).
