@@ -402,6 +402,38 @@ TEST(XPProgressBarPropertyFile, WhatOneBarSavesAnotherRestores) {
     EXPECT_EQ(restored.control().StoredPercent(), saved.control().StoredPercent());
 }
 
+// The range and the value are saved in the widget's units, so every range comes back whole.
+TEST(XPProgressBarPropertyFile, EveryRangeAndValueComesBack) {
+    struct Case {
+        const char* name;
+        int minimum, maximum, value; // value INT_MIN: left reset
+    };
+    const Case cases[] = {
+        {"a byte count", 0, 30'000'000, 22'000'000},
+        {"a minimum above 0", 50, 150, 100},
+        {"a negative range", -100, 0, -25},
+        {"the whole int range", INT_MIN, INT_MAX, INT_MAX},
+        {"busy", 0, 0, 7},
+        {"nothing done yet", 10, 20, INT_MIN},
+    };
+    QTemporaryDir dir;
+    for (const Case& c : cases) {
+        const QString path = dir.filePath("bar.json");
+        XPProgressBar saved;
+        saved.setRange(c.minimum, c.maximum);
+        if (c.value != INT_MIN) saved.setValue(c.value);
+        QString error;
+        ASSERT_TRUE(saved.saveProperties(path, &error)) << c.name << ": " << error.toStdString();
+        XPProgressBar restored;
+        ASSERT_TRUE(restored.loadProperties(path, &error)) << c.name << ": " << error.toStdString();
+        EXPECT_EQ(restored.minimum(), saved.minimum()) << c.name;
+        EXPECT_EQ(restored.maximum(), saved.maximum()) << c.name;
+        EXPECT_EQ(restored.value(), saved.value()) << c.name;
+        EXPECT_EQ(restored.text(), saved.text()) << c.name;
+        EXPECT_EQ(Shown(restored), Shown(saved)) << c.name;
+    }
+}
+
 TEST(XPProgressBarPropertyFile, AFileThatCannotBeReadChangesNothing) {
     QTemporaryDir dir;
     const QString path = dir.filePath("broken.json");
