@@ -336,9 +336,11 @@ class XPProgressBar::Host : public vex::ControlHost {
     }
 
     // The bar with no fill at all. The XP looks draw a stub of fill at 0 %; their searching
-    // look at 100 % has its blocks past the end, and so shows the empty bar.
-    QImage Bare(vex::Long look) {
-        return IsXPLook(look) ? PaintedInLook(vex::XPSearching, 100) : PaintedAt(0, false);
+    // look has its blocks past the end at 100 % lying and at 0 % standing, and so shows the
+    // empty bar.
+    QImage Bare(vex::Long look, FillAxis axis) {
+        if (!IsXPLook(look)) return PaintedAt(0, false);
+        return PaintedInLook(vex::XPSearching, axis == FillAxis::Horizontal ? 100 : 0);
     }
 
     // The XP looks run their own searching blocks across the bar; the others move a lighter
@@ -353,11 +355,11 @@ class XPProgressBar::Host : public vex::ControlHost {
         return WithHighlight(PaintedAt(100, false), area);
     }
 
-    // The fill runs from the other end while the frame stays as it is: the area a full bar
-    // fills is turned end for end.
+    // The fill runs from the other end while the frame stays as it is: the area the fill may
+    // take is turned end for end.
     QImage MirroredFill(FillAxis axis) {
-        const QImage bare = Bare(control_->GetScrolling());
-        const QRect fillable = ChangedArea(PaintedAt(100, false), bare);
+        const QImage bare = Bare(control_->GetScrolling(), axis);
+        const QRect fillable = FillableArea(bare, PaintedAt(100, false), axis);
         return MirroredWithin(PaintedAt(Percent(), false), fillable, axis);
     }
 

@@ -191,8 +191,8 @@ fFFF...........f
 ffffffffffffffff)";
     const std::string fromRight = R"(
 ffffffffffffffff
-ff...........FFF
-ff...........FFF
+f...........FFFf
+f...........FFFf
 ffffffffffffffff)";
     struct Case {
         const char* name;
@@ -238,6 +238,34 @@ FslWWWWlF
 dslWWWWld
 Amlllllms
 WadFFFdsW)");
+}
+
+// Right to left the XP blocks start inside the right end of the border, as far from it as they
+// start from the left one left to right; the border keeps its own light and shade.
+TEST(XPProgressBarDirection, XPBlocksStartAtTheRightEndOfTheInside) {
+    auto bar = Bar(XPProgressBar::XPBlocks, 30, 9);
+    bar->setValue(40);
+    EXPECT_EQ(PictureOf(Shown(*bar), XPLegend()), R"(
+WAdFFFFFFFFFFFFFFFFFFFFFFFFFFW
+amssssssssssssssssssssssssssFs
+dsslllllllllllllllllllllllllsd
+FslWxxxxxxWWWWWWWWWWWWWWWWWWlF
+FslWxxxxxxWWWWWWWWWWWWWWWWWWlF
+FslWxxxxxxWWWWWWWWWWWWWWWWWWlF
+dslWxxxxxxWWWWWWWWWWWWWWWWWWld
+Amllllllllllllllllllllllllllms
+WadFFFFFFFFFFFFFFFFFFFFFFFFdsW)");
+    bar->setLayoutDirection(Qt::RightToLeft);
+    EXPECT_EQ(PictureOf(Shown(*bar), XPLegend()), R"(
+WAdFFFFFFFFFFFFFFFFFFFFFFFFFFW
+amssssssssssssssssssssssssssFs
+dsslllllllllllllllllllllllllsd
+FslWWWWWWWWWWWWWWWWWWxxxxxxWlF
+FslWWWWWWWWWWWWWWWWWWxxxxxxWlF
+FslWWWWWWWWWWWWWWWWWWxxxxxxWlF
+dslWWWWWWWWWWWWWWWWWWxxxxxxWld
+Amllllllllllllllllllllllllllms
+WadFFFFFFFFFFFFFFFFFFFFFFFFdsW)");
 }
 
 // The black pixels of a text drawn without smoothing.
