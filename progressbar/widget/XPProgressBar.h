@@ -182,29 +182,25 @@ class XPProgressBar : public QWidget {
     /// Sets the picture the Picture look tiles; a null image removes it.
     void setImage(const QImage& image);
 
-    /// Saves the bar's stored properties to a file. On failure returns false, says why in
-    /// `error` (when given) and leaves the previous file as it was.
+    // Saves the bar's stored properties to a file, or restores them from one written by
+    // saveProperties. On failure both return false and say why in `error` (when given). A failed
+    // save leaves the previous file as it was; a file that cannot be read leaves the bar as it
+    // was, and an entry that cannot be applied stops the restore there, the entries before it
+    // applied. The widget's properties and signals follow what was restored.
     bool saveProperties(const QString& path, QString* error = nullptr) const;
-    /// Restores the stored properties from a file written by saveProperties. On failure returns
-    /// false and says why in `error`: a file that cannot be read leaves the bar as it was, and
-    /// an entry that cannot be applied stops the restore there, the entries before it applied.
-    /// The widget's properties and signals follow what was restored.
     bool loadProperties(const QString& path, QString* error = nullptr);
-    /// Saves the stored properties into a store the container keeps.
+    // The same with a store the container keeps (its own entries may sit beside the bar's).
     void saveProperties(vex::PropertyBag& store) const;
-    /// Restores the stored properties from a store the container keeps.
     bool loadProperties(const vex::PropertyBag& store, QString* error = nullptr);
 
-    /// Initialises the control at the widget's current size; later calls do nothing.
+    // Initialises the control at the widget's current size; later calls do nothing.
     void initializeControl();
 
-    /// The control's own interface, for hosts inside this project.
+    // The control's own interface, for hosts inside this project (its header is not installed).
     vex::XP_ProgressBar& control();
-    /// The control's own interface, for hosts inside this project.
     const vex::XP_ProgressBar& control() const;
-    /// The control's host, for hosts inside this project.
     vex::ControlHost& host();
-    /// What the widget shows: the control's own device context.
+    // What the widget shows: the control's own device context.
     const QImage& shownImage() const;
 
     /// As QProgressBar's: from the font and the style's chunk width; transposed when standing.
