@@ -774,16 +774,14 @@ void XPProgressBar::EmitChangesSince(const Snapshot& before) {
 // After a restore the widget's range follows what the control restored, and the value is the
 // stored one when the restore got that far and it lies in the range ("nothing done yet"
 // otherwise). The control goes back to its own 0..100 scale.
-void XPProgressBar::ReadBackFromControl(const vex::PropertyBag& store, bool complete) {
+void XPProgressBar::ReadBackFromControl(bool complete, int storedValue, bool storedColor) {
     Host& h = *host_;
     vex::XP_ProgressBar& c = h.Control();
     h.minimum = c.GetMin();
     h.maximum = qMax(h.minimum, int(c.GetMax()));
     const int kept = h.value;
     h.value = h.minimum == INT_MIN ? INT_MIN : h.minimum - 1;
-    const int stored =
-        complete ? vex::ToLong(QStringLiteral("Value"), store.Read(QStringLiteral("Value"), 0.0))
-                 : kept;
+    const int stored = complete ? storedValue : kept;
     if ((stored >= h.minimum && stored <= h.maximum) || h.Busy()) h.value = stored;
     // A restore sets BrushStyle, which the control does not give back: its stored entry says
     // what it is (no entry: the default a restore gives).
@@ -792,7 +790,7 @@ void XPProgressBar::ReadBackFromControl(const vex::PropertyBag& store, bool comp
     h.brushStyle =
         vex::ToLong(QStringLiteral("BrushStyle"), saved.Read(QStringLiteral("BrushStyle"), 4.0));
     // A restored colour is the bar's own; without one the bar goes on following the palette.
-    h.explicitColor = h.explicitColor || (complete && store.Contains(QStringLiteral("Color")));
+    h.explicitColor = h.explicitColor || (complete && storedColor);
     if (!h.explicitColor) h.FollowPalette();
     if (const auto font = c.GetFont()) {
         h.followingControlFont = true;
@@ -827,11 +825,13 @@ bool XPProgressBar::loadProperties(const vex::PropertyBag& store, QString* error
             c.SetMax(h.maximum);
         }
         c.LoadProperties(withoutValue);
-        ReadBackFromControl(store, true);
+        const int stored =
+            vex::ToLong(QStringLiteral("Value"), store.Read(QStringLiteral("Value"), 0.0));
+        ReadBackFromControl(true, stored, store.Contains(QStringLiteral("Color")));
     } catch (const vex::RuntimeError& e) {
         if (error) *error = QString::fromUtf8(e.what());
         done = false;
-        ReadBackFromControl(store, false);
+        ReadBackFromControl(false, 0, false);
     }
     EmitChangesSince(before);
     return done;

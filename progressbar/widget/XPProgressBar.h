@@ -270,7 +270,7 @@ class XPProgressBar : public QWidget {
     Snapshot Take() const;
     void EmitChangesSince(const Snapshot& before);
     void ShowValue();
-    void ReadBackFromControl(const vex::PropertyBag& store, bool complete);
+    void ReadBackFromControl(bool complete, int storedValue, bool storedColor);
     void FollowBusyState();
 
     std::unique_ptr<Host> host_;
