@@ -2,6 +2,9 @@
 
 // The progress bar as a Qt widget. This header needs only Qt: the control itself stays behind a
 // private implementation, so an application that installs the library gets no internal headers.
+// Installed beside it, the export header is included from the same folder.
+
+#include "XPProgressBarExport.h"
 
 #include <QColor>
 #include <QImage>
@@ -11,12 +14,6 @@
 #include <memory>
 
 class QStyleOptionProgressBar;
-
-namespace vex {
-class ControlHost;
-class PropertyBag;
-class XP_ProgressBar;
-} // namespace vex
 
 namespace xpbar {
 
@@ -58,7 +55,7 @@ namespace xpbar {
  * The control is initialised the first time the widget is shown, a property is set or read, or
  * initializeControl() is called, at the widget's size at that moment.
  */
-class XPProgressBar : public QWidget {
+class XPPROGRESSBAR_EXPORT XPProgressBar : public QWidget {
     Q_OBJECT
     Q_PROPERTY(int minimum READ minimum WRITE setMinimum NOTIFY minimumChanged DESIGNABLE true)
     Q_PROPERTY(int maximum READ maximum WRITE setMaximum NOTIFY maximumChanged DESIGNABLE true)
@@ -189,17 +186,10 @@ class XPProgressBar : public QWidget {
     // applied. The widget's properties and signals follow what was restored.
     bool saveProperties(const QString& path, QString* error = nullptr) const;
     bool loadProperties(const QString& path, QString* error = nullptr);
-    // The same with a store the container keeps (its own entries may sit beside the bar's).
-    void saveProperties(vex::PropertyBag& store) const;
-    bool loadProperties(const vex::PropertyBag& store, QString* error = nullptr);
 
     // Initialises the control at the widget's current size; later calls do nothing.
     void initializeControl();
 
-    // The control's own interface, for hosts inside this project (its header is not installed).
-    vex::XP_ProgressBar& control();
-    const vex::XP_ProgressBar& control() const;
-    vex::ControlHost& host();
     // What the widget shows: the control's own device context.
     const QImage& shownImage() const;
 
@@ -265,14 +255,10 @@ class XPProgressBar : public QWidget {
     void changeEvent(QEvent* event) override;
 
   private:
+    // The control and its host, behind the widget; the project's own code reaches them through
+    // XPProgressBarInternals (not installed).
     class Host;
-    struct Snapshot;
-    Snapshot Take() const;
-    void EmitChangesSince(const Snapshot& before);
-    void ShowValue();
-    void ReadBackFromControl(bool complete, int storedValue, bool storedColor);
-    void FollowBusyState();
-
+    friend struct XPProgressBarInternals;
     std::unique_ptr<Host> host_;
 };
 
