@@ -1,8 +1,9 @@
 #pragma once
 
-// The progress bar as a Qt widget. This header needs only Qt: the control itself stays behind a
-// private implementation, so an application that installs the library gets no internal headers.
-// Installed beside it, the export header is included from the same folder.
+/// @file
+/// The progress bar as a Qt widget. This header needs only Qt: the control itself stays behind a
+/// private implementation, so an application that installs the library gets no internal headers.
+/// Installed beside it, the export header is included from the same folder.
 
 #include "XPProgressBarExport.h"
 
@@ -15,6 +16,7 @@
 
 class QStyleOptionProgressBar;
 
+/// The library's namespace.
 namespace xpbar {
 
 /**
@@ -54,29 +56,47 @@ namespace xpbar {
  *
  * The control is initialised the first time the widget is shown, a property is set or read, or
  * initializeControl() is called, at the widget's size at that moment.
+ *
+ * @headerfile XPProgressBar.h <XPProgressBar/XPProgressBar.h>
  */
 class XPPROGRESSBAR_EXPORT XPProgressBar : public QWidget {
     Q_OBJECT
+    /// The lower end of the range (minimum(), setMinimum()).
     Q_PROPERTY(int minimum READ minimum WRITE setMinimum NOTIFY minimumChanged DESIGNABLE true)
+    /// The upper end of the range (maximum(), setMaximum()).
     Q_PROPERTY(int maximum READ maximum WRITE setMaximum NOTIFY maximumChanged DESIGNABLE true)
+    /// The text the bar shows (text()).
     Q_PROPERTY(QString text READ text)
+    /// The value, within the range (value(), setValue()).
     Q_PROPERTY(int value READ value WRITE setValue NOTIFY valueChanged DESIGNABLE true)
+    /// The text's alignment as set (alignment(), setAlignment()).
     Q_PROPERTY(Qt::Alignment alignment READ alignment WRITE setAlignment)
+    /// Whether the text is drawn (isTextVisible(), setTextVisible()).
     Q_PROPERTY(bool textVisible READ isTextVisible WRITE setTextVisible NOTIFY textVisibleChanged
                    DESIGNABLE true)
+    /// Lying or standing (orientation(), setOrientation()).
     Q_PROPERTY(Qt::Orientation orientation READ orientation WRITE setOrientation NOTIFY
                    orientationChanged DESIGNABLE true)
+    /// Whether the bar fills the other way (invertedAppearance(), setInvertedAppearance()).
     Q_PROPERTY(bool invertedAppearance READ invertedAppearance WRITE setInvertedAppearance)
+    /// Which way a standing bar's text reads (textDirection(), setTextDirection()).
     Q_PROPERTY(Direction textDirection READ textDirection WRITE setTextDirection)
+    /// The text's format (format(), setFormat(), resetFormat()).
     Q_PROPERTY(QString format READ format WRITE setFormat RESET resetFormat)
+    /// The look (barStyle(), setBarStyle()).
     Q_PROPERTY(
         BarStyle barStyle READ barStyle WRITE setBarStyle NOTIFY barStyleChanged DESIGNABLE true)
+    /// The bar colour (color(), setColor()).
     Q_PROPERTY(QColor color READ color WRITE setColor NOTIFY colorChanged DESIGNABLE true)
+    /// The bar colour as a 0x00BBGGRR code (colorCode(), setColorCode()).
     Q_PROPERTY(
         uint colorCode READ colorCode WRITE setColorCode NOTIFY colorCodeChanged DESIGNABLE true)
+    /// The hatch of the Hatch look (brushStyle(), setBrushStyle()).
     Q_PROPERTY(
         int brushStyle READ brushStyle WRITE setBrushStyle NOTIFY brushStyleChanged DESIGNABLE true)
+    /// The picture of the Picture look (image(), setImage()).
     Q_PROPERTY(QImage image READ image WRITE setImage NOTIFY imageChanged DESIGNABLE true)
+    /// The font of the text: QWidget::font, set with setFont().
     Q_PROPERTY(QFont font READ font WRITE setFont NOTIFY fontChanged DESIGNABLE true)
 
   public:
@@ -179,18 +199,22 @@ class XPPROGRESSBAR_EXPORT XPProgressBar : public QWidget {
     /// Sets the picture the Picture look tiles; a null image removes it.
     void setImage(const QImage& image);
 
-    // Saves the bar's stored properties to a file, or restores them from one written by
-    // saveProperties. On failure both return false and say why in `error` (when given). A failed
-    // save leaves the previous file as it was; a file that cannot be read leaves the bar as it
-    // was, and an entry that cannot be applied stops the restore there, the entries before it
-    // applied. The widget's properties and signals follow what was restored.
+    ///@{
+    /// Saves the bar's stored properties to a file, or restores them from one written by
+    /// saveProperties. On failure both return false and say why in `error` (when given). A failed
+    /// save leaves the previous file as it was; a file that cannot be read leaves the bar as it
+    /// was, and an entry that cannot be applied stops the restore there, the entries before it
+    /// applied. The widget's properties and signals follow what was restored. A save writes a
+    /// new file and renames it over `path`, so a symbolic link there is replaced, never written
+    /// through.
     bool saveProperties(const QString& path, QString* error = nullptr) const;
     bool loadProperties(const QString& path, QString* error = nullptr);
+    ///@}
 
-    // Initialises the control at the widget's current size; later calls do nothing.
+    /// Initialises the control at the widget's current size; later calls do nothing.
     void initializeControl();
 
-    // What the widget shows: the control's own device context.
+    /// What the widget shows: the control's own device context.
     const QImage& shownImage() const;
 
     /// As QProgressBar's: from the font and the style's chunk width; transposed when standing.
