@@ -8,7 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     nginx curl xvfb xauth x11-utils imagemagick fonts-dejavu-core libxcb1-dev
     libsodium-dev minisign zlib1g-dev libzstd-dev zstd
-    qt6-tools-dev lintian dpkg-dev file
+    qt6-tools-dev lintian dpkg-dev file doxygen
     clang-format openssl clang libclang-rt-14-dev
 )
 

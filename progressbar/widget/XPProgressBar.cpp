@@ -1,6 +1,7 @@
 // The control's Qt widget: a host for one XP_ProgressBar (its window and own DC), and the
 // QProgressBar-style interface over the control's properties.
 #include "progressbar/widget/XPProgressBar.h"
+#include "progressbar/widget/XPProgressBarInternals.h"
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/twips.h"
@@ -126,12 +127,25 @@ void Warn(const char* what, const vex::RuntimeError& e) {
     qWarning("XPProgressBar: %s: %s", what, e.what());
 }
 
+// What the widget's properties read, to signal what a restore changed.
+struct Snapshot {
+    int minimum, maximum, value;
+    bool textVisible;
+    Qt::Orientation orientation;
+    XPProgressBar::BarStyle barStyle;
+    uint colorCode;
+    int brushStyle;
+    qint64 imageKey;
+    QFont font;
+};
+
 } // namespace
 
 // The control's host: an image the size of the widget is the control's own DC, and the widget
 // is its window. Also keeps QProgressBar's range, value and text settings, which the control
-// does not store (it keeps only the percentage it paints).
-class XPProgressBar::Host : public vex::ControlHost {
+// does not store (it keeps only the percentage it paints). Hidden in the shared library like
+// everything but the widget's own interface.
+class Q_DECL_HIDDEN XPProgressBar::Host : public vex::ControlHost {
   public:
     explicit Host(XPProgressBar& widget) : widget_(widget) {
         backColor_ = InitialBackColor();
@@ -287,6 +301,12 @@ class XPProgressBar::Host : public vex::ControlHost {
         if (withoutText_) return std::string();
         return widget_.text().toLatin1().toStdString();
     }
+
+    Snapshot Take();
+    void EmitChangesSince(const Snapshot& before);
+    void ShowValue();
+    void ReadBackFromControl(bool complete, int storedValue, bool storedColor);
+    void FollowBusyState();
 
     int minimum = 0;
     int maximum = 100;
@@ -465,18 +485,6 @@ class XPProgressBar::Host : public vex::ControlHost {
     std::unique_ptr<vex::XP_ProgressBar> control_;
 };
 
-// What the widget's properties read, to signal what a restore changed.
-struct XPProgressBar::Snapshot {
-    int minimum, maximum, value;
-    bool textVisible;
-    Qt::Orientation orientation;
-    BarStyle barStyle;
-    uint colorCode;
-    int brushStyle;
-    qint64 imageKey;
-    QFont font;
-};
-
 XPProgressBar::XPProgressBar(QWidget* parent) : QWidget(parent) {
     InstallAccessibilityOnce();
     setAttribute(Qt::WA_OpaquePaintEvent); // the image covers every pixel
@@ -492,16 +500,16 @@ void XPProgressBar::initializeControl() {
     host_->Initialize();
 }
 
-vex::XP_ProgressBar& XPProgressBar::control() {
-    return host_->Control();
+vex::XP_ProgressBar& XPProgressBarInternals::Control(XPProgressBar& bar) {
+    return bar.host_->Control();
 }
 
-const vex::XP_ProgressBar& XPProgressBar::control() const {
-    return host_->Control();
+const vex::XP_ProgressBar& XPProgressBarInternals::Control(const XPProgressBar& bar) {
+    return bar.host_->Control();
 }
 
-vex::ControlHost& XPProgressBar::host() {
-    return *host_;
+vex::ControlHost& XPProgressBarInternals::Host(XPProgressBar& bar) {
+    return *bar.host_;
 }
 
 const QImage& XPProgressBar::shownImage() const {
@@ -540,7 +548,7 @@ void XPProgressBar::setValue(int value) {
         QAccessibleValueChangeEvent event(this, value);
         QAccessible::updateAccessibility(&event);
     }
-    ShowValue();
+    h.ShowValue();
 }
 
 void XPProgressBar::setRange(int minimum, int maximum) {
@@ -558,22 +566,22 @@ void XPProgressBar::setRange(int minimum, int maximum) {
         emit maximumChanged(h.maximum);
         emit propertyChanged(QStringLiteral("Max"));
     }
-    FollowBusyState();
+    h.FollowBusyState();
     if (h.value < qint64(h.minimum) - 1 || h.value > h.maximum)
         reset();
     else
-        ShowValue(); // the same value is a different percentage in the new range
+        h.ShowValue(); // the same value is a different percentage in the new range
 }
 
 void XPProgressBar::reset() {
     Host& h = *host_;
     h.value = h.minimum == INT_MIN ? INT_MIN : h.minimum - 1;
-    ShowValue();
+    h.ShowValue();
 }
 
-void XPProgressBar::ShowValue() {
-    host_->ShowPercent();
-    update();
+void XPProgressBar::Host::ShowValue() {
+    ShowPercent();
+    widget_.update();
 }
 
 QString XPProgressBar::text() const {
@@ -746,36 +754,38 @@ void XPProgressBar::setImage(const QImage& image) {
     update();
 }
 
-XPProgressBar::Snapshot XPProgressBar::Take() const {
-    const auto picture = host_->Ready().GetImage();
-    return {minimum(),       maximum(),     value(),
-            isTextVisible(), orientation(), barStyle(),
-            colorCode(),     brushStyle(),  picture ? picture->Image().cacheKey() : 0,
-            font()};
+Snapshot XPProgressBar::Host::Take() {
+    const XPProgressBar& w = widget_;
+    const auto picture = Ready().GetImage();
+    return {w.minimum(),       w.maximum(),     w.value(),
+            w.isTextVisible(), w.orientation(), w.barStyle(),
+            w.colorCode(),     w.brushStyle(),  picture ? picture->Image().cacheKey() : 0,
+            w.font()};
 }
 
-void XPProgressBar::EmitChangesSince(const Snapshot& before) {
+void XPProgressBar::Host::EmitChangesSince(const Snapshot& before) {
+    XPProgressBar& w = widget_;
     const Snapshot now = Take();
-    if (now.minimum != before.minimum) emit minimumChanged(now.minimum);
-    if (now.maximum != before.maximum) emit maximumChanged(now.maximum);
-    if (now.value != before.value) emit valueChanged(now.value);
-    if (now.textVisible != before.textVisible) emit textVisibleChanged(now.textVisible);
-    if (now.orientation != before.orientation) emit orientationChanged(now.orientation);
-    if (now.barStyle != before.barStyle) emit barStyleChanged(now.barStyle);
+    if (now.minimum != before.minimum) emit w.minimumChanged(now.minimum);
+    if (now.maximum != before.maximum) emit w.maximumChanged(now.maximum);
+    if (now.value != before.value) emit w.valueChanged(now.value);
+    if (now.textVisible != before.textVisible) emit w.textVisibleChanged(now.textVisible);
+    if (now.orientation != before.orientation) emit w.orientationChanged(now.orientation);
+    if (now.barStyle != before.barStyle) emit w.barStyleChanged(now.barStyle);
     if (now.colorCode != before.colorCode) {
-        emit colorChanged(color());
-        emit colorCodeChanged(now.colorCode);
+        emit w.colorChanged(w.color());
+        emit w.colorCodeChanged(now.colorCode);
     }
-    if (now.brushStyle != before.brushStyle) emit brushStyleChanged(now.brushStyle);
-    if (now.imageKey != before.imageKey) emit imageChanged(image());
-    if (now.font != before.font) emit fontChanged(now.font);
+    if (now.brushStyle != before.brushStyle) emit w.brushStyleChanged(now.brushStyle);
+    if (now.imageKey != before.imageKey) emit w.imageChanged(w.image());
+    if (now.font != before.font) emit w.fontChanged(now.font);
 }
 
 // After a restore the widget's range follows what the control restored, and the value is the
 // stored one when the restore got that far and it lies in the range ("nothing done yet"
 // otherwise). The control goes back to its own 0..100 scale.
-void XPProgressBar::ReadBackFromControl(bool complete, int storedValue, bool storedColor) {
-    Host& h = *host_;
+void XPProgressBar::Host::ReadBackFromControl(bool complete, int storedValue, bool storedColor) {
+    Host& h = *this;
     vex::XP_ProgressBar& c = h.Control();
     h.minimum = c.GetMin();
     h.maximum = qMax(h.minimum, int(c.GetMax()));
@@ -794,24 +804,25 @@ void XPProgressBar::ReadBackFromControl(bool complete, int storedValue, bool sto
     if (!h.explicitColor) h.FollowPalette();
     if (const auto font = c.GetFont()) {
         h.followingControlFont = true;
-        setFont(font->ToQFont());
+        widget_.setFont(font->ToQFont());
         h.followingControlFont = false;
     }
     FollowBusyState();
     ShowValue();
 }
 
-void XPProgressBar::saveProperties(vex::PropertyBag& store) const {
-    host_->Ready().SaveProperties(store);
+void XPProgressBarInternals::SaveProperties(const XPProgressBar& bar, vex::PropertyBag& store) {
+    bar.host_->Ready().SaveProperties(store);
     // The range and the value are the widget's; the control keeps its own 0..100 scale.
-    store.Write(QStringLiteral("Max"), double(maximum()), 100.0);
-    store.Write(QStringLiteral("Min"), double(minimum()), 0.0);
-    store.Write(QStringLiteral("Value"), double(value()), 0.0);
+    store.Write(QStringLiteral("Max"), double(bar.maximum()), 100.0);
+    store.Write(QStringLiteral("Min"), double(bar.minimum()), 0.0);
+    store.Write(QStringLiteral("Value"), double(bar.value()), 0.0);
 }
 
-bool XPProgressBar::loadProperties(const vex::PropertyBag& store, QString* error) {
-    const Snapshot before = Take();
-    Host& h = *host_;
+bool XPProgressBarInternals::LoadProperties(XPProgressBar& bar, const vex::PropertyBag& store,
+                                            QString* error) {
+    XPProgressBar::Host& h = *bar.host_;
+    const Snapshot before = h.Take();
     bool done = true;
     try {
         // The range the bar has now stands where the restore does not reach; the value is the
@@ -820,27 +831,27 @@ bool XPProgressBar::loadProperties(const vex::PropertyBag& store, QString* error
         withoutValue.Remove(QStringLiteral("Value"));
         vex::XP_ProgressBar& c = h.Ready();
         {
-            const Host::Quiet quiet(h);
+            const XPProgressBar::Host::Quiet quiet(h);
             c.SetMin(h.minimum);
             c.SetMax(h.maximum);
         }
         c.LoadProperties(withoutValue);
         const int stored =
             vex::ToLong(QStringLiteral("Value"), store.Read(QStringLiteral("Value"), 0.0));
-        ReadBackFromControl(true, stored, store.Contains(QStringLiteral("Color")));
+        h.ReadBackFromControl(true, stored, store.Contains(QStringLiteral("Color")));
     } catch (const vex::RuntimeError& e) {
         if (error) *error = QString::fromUtf8(e.what());
         done = false;
-        ReadBackFromControl(false, 0, false);
+        h.ReadBackFromControl(false, 0, false);
     }
-    EmitChangesSince(before);
+    h.EmitChangesSince(before);
     return done;
 }
 
 bool XPProgressBar::saveProperties(const QString& path, QString* error) const {
     try {
         vex::PropertyBag store;
-        saveProperties(store);
+        XPProgressBarInternals::SaveProperties(*this, store);
         store.SaveToFile(path);
         return true;
     } catch (const vex::RuntimeError& e) {
@@ -857,7 +868,7 @@ bool XPProgressBar::loadProperties(const QString& path, QString* error) {
         if (error) *error = QString::fromUtf8(e.what());
         return false;
     }
-    return loadProperties(store, error);
+    return XPProgressBarInternals::LoadProperties(*this, store, error);
 }
 
 void XPProgressBar::initStyleOption(QStyleOptionProgressBar* option) const {
@@ -893,9 +904,9 @@ QSize XPProgressBar::minimumSizeHint() const {
 }
 
 // The busy animation runs only while someone can see it.
-void XPProgressBar::FollowBusyState() {
-    QTimer& timer = host_->busyTimer;
-    const bool run = host_->Busy() && isVisible();
+void XPProgressBar::Host::FollowBusyState() {
+    QTimer& timer = busyTimer;
+    const bool run = Busy() && widget_.isVisible();
     if (run && !timer.isActive()) timer.start();
     if (!run) timer.stop();
 }
@@ -903,7 +914,7 @@ void XPProgressBar::FollowBusyState() {
 void XPProgressBar::showEvent(QShowEvent* event) {
     host_->Initialize();
     QWidget::showEvent(event);
-    FollowBusyState();
+    host_->FollowBusyState();
 }
 
 void XPProgressBar::hideEvent(QHideEvent* event) {
@@ -949,7 +960,7 @@ void XPProgressBar::resizeEvent(QResizeEvent* event) {
     host_->NewScreen(event->size());
     if (host_->Initialized()) {
         try {
-            control().ResizeControl();
+            host_->Control().ResizeControl();
         } catch (const vex::RuntimeError& e) {
             Warn("resize failed", e);
         }

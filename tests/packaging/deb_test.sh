@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The Debian packages: cpack writes them, each is unpacked (never installed) and its file list
-# checked, and lintian reports no errors.
-#   deb_test.sh BUILD_DIR QT_PLUGIN_SUBDIR
+# checked, and lintian --pedantic reports no error and no warning.
+#   deb_test.sh BUILD_DIR QT_PLUGIN_SUBDIR LIBDIR
 set -euo pipefail
-build=$1 plugin_subdir=$2
+build=$1 plugin_subdir=$2 libdir=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -13,14 +13,21 @@ cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.lo
 
 version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
 declare -A expected=(
-    [libxpprogressbar1]="libXPProgressBar.so.1 libXPProgressBar.so.$version
+    [libxpprogressbar1]="usr/$libdir/libXPProgressBar.so.1 usr/$libdir/libXPProgressBar.so.$version
         usr/share/doc/libxpprogressbar1/copyright"
-    [libxpprogressbar-dev]="usr/include/XPProgressBar/XPProgressBar.h libXPProgressBar.so
-        cmake/XPProgressBar/XPProgressBarConfig.cmake
-        cmake/XPProgressBar/XPProgressBarConfigVersion.cmake
-        cmake/XPProgressBar/XPProgressBarTargets.cmake pkgconfig/XPProgressBar.pc
+    [libxpprogressbar-dev]="usr/include/XPProgressBar/XPProgressBar.h
+        usr/include/XPProgressBar/XPProgressBarExport.h usr/$libdir/libXPProgressBar.so
+        usr/$libdir/cmake/XPProgressBar/XPProgressBarConfig.cmake
+        usr/$libdir/cmake/XPProgressBar/XPProgressBarConfigVersion.cmake
+        usr/$libdir/cmake/XPProgressBar/XPProgressBarTargets.cmake
+        usr/$libdir/pkgconfig/XPProgressBar.pc
         usr/$plugin_subdir/designer/libxpprogressbarplugin.so
-        usr/share/doc/libxpprogressbar-dev/copyright"
+        usr/share/doc/libxpprogressbar-dev/copyright
+        usr/share/doc/libxpprogressbar-dev/examples/xpbar-demo/CMakeLists.txt
+        usr/share/doc/libxpprogressbar-dev/examples/xpbar-demo/main.cpp
+        usr/share/doc/libxpprogressbar-dev/html/index.html
+        usr/share/doc/libxpprogressbar-dev/html/classxpbar_1_1XPProgressBar.html
+        usr/share/doc/libxpprogressbar-dev/html/gallery.png"
     [vexbrindle]="usr/bin/vexbrindle usr/bin/xpbar-render usr/bin/vexbrindle-publish
         usr/share/man/man1/vexbrindle.1.gz usr/share/man/man1/xpbar-render.1.gz
         usr/share/man/man1/vexbrindle-publish.1.gz usr/share/doc/vexbrindle/copyright"
@@ -48,10 +55,21 @@ $files"
     done
     [ "$(dpkg-deb -f "$deb" Package)" = "$package" ] || fail "$deb is not $package"
 done
-dpkg-deb -f "$work/out/libxpprogressbar-dev_${version}_"*.deb Depends | grep -q "libxpprogressbar1 (= $version)" ||
-    fail "the -dev package does not depend on the library of its version"
+for package in libxpprogressbar-dev vexbrindle; do
+    dpkg-deb -f "$work/out/${package}_${version}_"*.deb Depends | grep -q "libxpprogressbar1 (= $version)" ||
+        fail "$package does not depend on the library of its version"
+done
+# The pkg-config file names /usr plainly.
+grep -qx 'prefix=/usr' "$work/x/libxpprogressbar-dev/usr/$libdir/pkgconfig/XPProgressBar.pc" ||
+    fail "the packaged pkg-config file does not name /usr: $(cat "$work/x/libxpprogressbar-dev/usr/$libdir/pkgconfig/XPProgressBar.pc")"
+# The linker's cache is refreshed by the trigger alone: no maintainer scripts calling ldconfig.
+dpkg-deb -e "$work/out/libxpprogressbar1_${version}_"*.deb "$work/control"
+[ -f "$work/control/triggers" ] || fail "the library package has no trigger"
+for script in postinst postrm preinst prerm; do
+    [ ! -e "$work/control/$script" ] || fail "the library package has a $script script"
+done
 
-# lintian: errors fail the test; warnings are printed for whoever reads the log.
-lintian --tag-display-limit 0 "${debs[@]}" | tee "$work/lintian.log" || true
-if grep -q '^E:' "$work/lintian.log"; then fail "lintian reports errors"; fi
+# lintian --pedantic: any error or warning fails the test (the whole report is printed).
+lintian --pedantic --tag-display-limit 0 "${debs[@]}" | tee "$work/lintian.log" || true
+if grep -qE '^(E|W):' "$work/lintian.log"; then fail "lintian reports errors or warnings"; fi
 echo "packages: ok"

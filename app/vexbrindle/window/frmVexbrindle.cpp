@@ -3,8 +3,6 @@
 #include "app/vexbrindle/window/ClickLabel.h"
 #include "app/vexbrindle/window/WindowIcon.h"
 #include "app/vexbrindle/window/frmVexbrindleDesign.h"
-#include "progressbar/PropertyBag.h"
-#include "progressbar/StdFont.h"
 #include "progressbar/primitives.h"
 #include "progressbar/widget/XPProgressBar.h"
 
@@ -67,18 +65,35 @@ void ApplyLabelDesign(QLabel* label, const ControlDesign& c, const QFont& window
     label->setVisible(c.visible);
 }
 
-PropertyBag StoredBarProperties(std::span<const StoredEntry> entries) {
-    PropertyBag bag;
+bool Named(const StoredEntry& e, const char* name) {
+    return QString::fromLatin1(e.name).compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+}
+
+// The bar as a restore of its stored entries leaves it, through the widget's public setters
+// (the program links the shared library, which exports nothing else): what the window does not
+// store takes the value a restore gives it, never the widget's own default, and the entries
+// the window stores (names without regard to case) are applied over that. The extents are the
+// window's own: the design's geometry places the bar.
+void RestoreBar(xpbar::XPProgressBar& bar, std::span<const StoredEntry> entries) {
+    bar.setRange(0, 100);
+    bar.setValue(0);
+    bar.setOrientation(Qt::Horizontal);
+    bar.setBarStyle(xpbar::XPProgressBar::XPBlocks);
+    bar.setTextVisible(false);
+    bar.setBrushStyle(4);          // a restore's hatch: the crosshatch
+    bar.setColorCode(0x8000000Du); // the highlight colour
     for (const StoredEntry& e : entries) {
-        if (const Long* number = std::get_if<Long>(&e.value)) {
-            bag.Set(QString::fromLatin1(e.name), static_cast<double>(*number));
-        } else {
+        if (Named(e, "font")) {
             const FontDesign& f = std::get<FontDesign>(e.value);
-            auto font = std::make_shared<StdFont>(QString::fromLatin1(f.name), f.points, f.weight);
-            bag.Set(QString::fromLatin1(e.name), font);
+            QFont font;
+            font.setFamily(QString::fromLatin1(f.name));
+            font.setPointSizeF(f.points);
+            font.setWeight(static_cast<QFont::Weight>(f.weight));
+            bar.setFont(font);
+        } else if (Named(e, "color")) {
+            bar.setColorCode(static_cast<uint>(std::get<Long>(e.value)));
         }
     }
-    return bag;
 }
 
 template <typename LabelType>
@@ -94,9 +109,7 @@ xpbar::XPProgressBar* NewBar(QWidget* parent, const ControlDesign& c,
     bar->setObjectName(QString::fromLatin1(c.name));
     bar->setGeometry(PixelRect(c));
     bar->initializeControl();
-    QString error;
-    if (!bar->loadProperties(StoredBarProperties(storedEntries), &error))
-        qWarning("Progress bar: stored properties not applied: %s", qPrintable(error));
+    RestoreBar(*bar, storedEntries);
     return bar;
 }
 

@@ -1,6 +1,7 @@
 // The progress bar's widget host: the widget shows the control's own DC, forwards resize and
 // paint, terminates the control when it goes, and shows the bar to assistive technology.
 #include "progressbar/widget/XPProgressBar.h"
+#include "progressbar/widget/XPProgressBarInternals.h"
 
 #include "platform/gdi/gdi.h"
 #include "progressbar/ControlHost.h"
@@ -76,7 +77,7 @@ class XPProgressBarShowsControl : public ::testing::TestWithParam<StateCase> {};
 TEST_P(XPProgressBarShowsControl, SamePixelsAsTheControlPaints) {
     const StateCase& c = GetParam();
     auto bar = ShownBar(c.width, c.height);
-    bar->control().SetScrolling(c.scrolling);
+    XPProgressBarInternals::Control(*bar).SetScrolling(c.scrolling);
     bar->setValue(c.value);
 
     HeadlessHost reference(c.width, c.height);
@@ -156,18 +157,18 @@ TEST(XPProgressBar, StartsOnTheSameBackgroundAsTheHeadlessHost) {
 TEST(XPProgressBar, ScaleIsInTwipsUntilTheControlAsksForPixels) {
     XPProgressBar bar;
     bar.resize(40, 10);
-    EXPECT_FLOAT_EQ(bar.host().ScaleWidth(), 600.0f);
-    EXPECT_FLOAT_EQ(bar.host().ScaleHeight(), 150.0f);
+    EXPECT_FLOAT_EQ(XPProgressBarInternals::Host(bar).ScaleWidth(), 600.0f);
+    EXPECT_FLOAT_EQ(XPProgressBarInternals::Host(bar).ScaleHeight(), 150.0f);
     bar.initializeControl();
-    EXPECT_FLOAT_EQ(bar.host().ScaleWidth(), 40.0f);
-    EXPECT_FLOAT_EQ(bar.host().ScaleHeight(), 10.0f);
+    EXPECT_FLOAT_EQ(XPProgressBarInternals::Host(bar).ScaleWidth(), 40.0f);
+    EXPECT_FLOAT_EQ(XPProgressBarInternals::Host(bar).ScaleHeight(), 10.0f);
 }
 
 TEST(XPProgressBar, PropertyChangesReachTheContainerAsASignal) {
     auto bar = ShownBar(50, 10);
     QSignalSpy spy(bar.get(), &XPProgressBar::propertyChanged);
-    bar->control().SetMax(200);
-    bar->control().SetShowText(kTrue);
+    XPProgressBarInternals::Control(*bar).SetMax(200);
+    XPProgressBarInternals::Control(*bar).SetShowText(kTrue);
     ASSERT_EQ(spy.count(), 2);
     EXPECT_EQ(spy.at(0).at(0).toString(), "Max");
     EXPECT_EQ(spy.at(1).at(0).toString(), "ShowText");

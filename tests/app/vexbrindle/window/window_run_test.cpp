@@ -3,7 +3,6 @@
 // the end of the program is recorded instead of quitting.
 #include "app/vexbrindle/window/ClickLabel.h"
 #include "app/vexbrindle/window/UpdaterWindow.h"
-#include "progressbar/XP_ProgressBar.h"
 #include "progressbar/widget/XPProgressBar.h"
 
 #include "tests/support/MessageBoxAnswerer.h"
@@ -83,7 +82,7 @@ TEST_F(WindowRun, NewerVersionIsDownloadedAndTheUserToldToRenameIt) {
     EXPECT_TRUE(answerer->seen()[0].updaterWindowVisible);
 
     EXPECT_EQ(window().Label1()->text(), "Completed Downloading Updated Version 1.0.1");
-    EXPECT_EQ(window().ProgressBar1()->control().StoredPercent(), 100);
+    EXPECT_EQ(window().ProgressBar1()->value(), 100);
     EXPECT_EQ(folder.Read("DrixaBilling2.exe"), exe);
     EXPECT_EQ(folder.Files(), QStringList({"DrixaBilling2.exe"}));
     EXPECT_EQ(ends, 1);
@@ -157,7 +156,7 @@ TEST_F(WindowRun, StatusLineFollowsTheTransferAndTheCloseLabelEndsTheProgram) {
     EXPECT_EQ(server.RequestCount(kExe), 1);
     ASSERT_EQ(answerer->seen().size(), 1u);
     EXPECT_EQ(answerer->seen()[0].title, "Vexbrindle");
-    EXPECT_EQ(window().ProgressBar1()->control().StoredPercent(), 3);
+    EXPECT_EQ(window().ProgressBar1()->value(), 3);
     EXPECT_FALSE(window().Timer2().isActive());
     EXPECT_TRUE(window().Timer1().isActive());
     EXPECT_EQ(ends, 0);

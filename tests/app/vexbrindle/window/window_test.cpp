@@ -8,8 +8,6 @@
 #include "progressbar/widget/XPProgressBar.h"
 
 #include "platform/gdi/gdi.h"
-#include "progressbar/StdFont.h"
-#include "progressbar/XP_ProgressBar.h"
 #include "tests/support/MessageBoxAnswerer.h"
 
 #include <QAccessible>
@@ -145,16 +143,18 @@ TEST(UpdaterWindowDesign, FontsAndColours) {
 
 TEST(UpdaterWindowDesign, BarIsRestoredFromTheWindowsStoredEntries) {
     RecordedWindow w;
-    XP_ProgressBar& bar = w.window.ProgressBar1()->control();
-    EXPECT_EQ(bar.GetColor(), 0x0000C000);
-    EXPECT_EQ(bar.GetFont()->Name, "MS Sans Serif");
-    EXPECT_DOUBLE_EQ(bar.GetFont()->Size, 8.25);
-    EXPECT_EQ(bar.GetFont()->Weight, 400);
-    EXPECT_EQ(bar.GetMax(), 100);
-    EXPECT_EQ(bar.GetMin(), 0);
-    EXPECT_EQ(bar.GetScrolling(), XPBlocks);
-    EXPECT_EQ(bar.GetShowText(), kFalse);
-    EXPECT_EQ(bar.StoredPercent(), 0);
+    // Through the widget's interface: the window holds the bar of the shared library.
+    const xpbar::XPProgressBar& bar = *w.window.ProgressBar1();
+    EXPECT_EQ(bar.colorCode(), 0x0000C000u);
+    EXPECT_EQ(bar.font().family(), "MS Sans Serif");
+    EXPECT_DOUBLE_EQ(bar.font().pointSizeF(), 8.25);
+    EXPECT_EQ(bar.font().weight(), QFont::Normal);
+    EXPECT_EQ(bar.maximum(), 100);
+    EXPECT_EQ(bar.minimum(), 0);
+    EXPECT_EQ(bar.barStyle(), xpbar::XPProgressBar::XPBlocks);
+    EXPECT_FALSE(bar.isTextVisible());
+    EXPECT_EQ(bar.brushStyle(), 4);
+    EXPECT_EQ(bar.value(), 0);
 }
 
 TEST(UpdaterWindowDesign, TabAndReadingOrderFollowTheDesign) {
@@ -305,7 +305,7 @@ TEST(UpdaterWindowRequests, CaptionsAreShownAsPlainText) {
 TEST(UpdaterWindowRequests, BarValueIsShownOnTheBar) {
     RecordedWindow w;
     w.window.SetBarValue(25);
-    EXPECT_EQ(w.window.ProgressBar1()->control().StoredPercent(), 25);
+    EXPECT_EQ(w.window.ProgressBar1()->value(), 25);
 }
 
 TEST(UpdaterWindowRequests, NormalStateUndoesMinimisedAndMaximised) {
