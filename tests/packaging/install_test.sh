@@ -11,6 +11,11 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 fail() { echo "FAIL: $*" >&2; exit 1; }
+# An empty environment, but for the sanitizers' options when the suite runs under them.
+bare=(env -i PATH=/usr/bin:/bin)
+for v in ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS; do
+    [ -z "${!v:-}" ] || bare+=("$v=${!v}")
+done
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
@@ -51,7 +56,7 @@ fi
 # (no private member, no host class, nothing of the control or the standard library).
 nm -DC --defined-only "$prefix/$libdir/libXPProgressBar.so.1" |
     sed -E 's/^[0-9a-f]+ [A-Za-z] //' >"$work/exports"
-exported='^(xpbar::XPProgressBar::[A-Za-z_~][A-Za-z0-9_]*\(|(typeinfo|typeinfo name|vtable) for xpbar::XPProgressBar$|non-virtual thunk to xpbar::XPProgressBar::)'
+exported='^(xpbar::XPProgressBar::[A-Za-z_~][A-Za-z0-9_]*(\(|$)|(typeinfo|typeinfo name|vtable) for xpbar::XPProgressBar$|non-virtual thunk to xpbar::XPProgressBar::)'
 if grep -vE "$exported" "$work/exports"; then fail "the library exports more than the widget"; fi
 # The private part of the class, as the header declares it: none of its names may be exported.
 private=$(awk '/^  private:/ {p = 1; next} /^  (public|protected|Q_SIGNALS|public Q_SLOTS)/ {p = 0}
@@ -99,7 +104,7 @@ grep -q 'int main' "$quick/main.cpp" || fail "no program in the README"
     -DCMAKE_PREFIX_PATH="$prefix" >/dev/null) || fail "the README's CMakeLists.txt does not configure"
 cmake --build "$quick/build" >/dev/null || fail "the README's program does not build with CMake"
 expected=$(seq 10 10 100)
-out=$(env -i PATH=/usr/bin:/bin QT_QPA_PLATFORM=offscreen timeout 20 "$quick/build/app") ||
+out=$("${bare[@]}" QT_QPA_PLATFORM=offscreen timeout 20 "$quick/build/app") ||
     fail "the README's program failed"
 [ "$out" = "$expected" ] || fail "the README's program printed '$out'"
 
@@ -111,7 +116,8 @@ case "$flags" in
 esac
 case "$flags" in *..*) fail "pkg-config gives paths with ..: '$flags'" ;; esac
 # shellcheck disable=SC2086
-c++ -std=c++17 -fPIC "$quick/main.cpp" -o "$work/pc" $flags || fail "pkg-config flags do not build"
+c++ -std=c++17 -fPIC ${CXXFLAGS:-} ${LDFLAGS:-} "$quick/main.cpp" -o "$work/pc" $flags ||
+    fail "pkg-config flags do not build"
 out=$(LD_LIBRARY_PATH="$prefix/$libdir" QT_QPA_PLATFORM=offscreen timeout 20 "$work/pc")
 [ "$out" = "$expected" ] || fail "the program built with pkg-config printed '$out'"
 
@@ -123,8 +129,9 @@ for f in bin/vexbrindle "$plugin_subdir/designer/libxpprogressbarplugin.so"; do
     '$ORIGIN/'*) ;;
     *) fail "$f has the run path '$runpath', not one relative to itself" ;;
     esac
-    env -i ldd "$prefix/$f" | grep -q "libXPProgressBar.so.1 => $prefix/$libdir/" ||
-        fail "$f does not find the library in the prefix: $(env -i ldd "$prefix/$f")"
+    found=$(env -i ldd "$prefix/$f" | awk '$1 == "libXPProgressBar.so.1" {print $3}')
+    [ -n "$found" ] && [ "$(realpath "$found")" = "$(realpath "$prefix/$libdir/libXPProgressBar.so.1")" ] ||
+        fail "$f does not find the library in the prefix (it finds '$found')"
 done
-env -i "$plugin_check" "$prefix/$plugin_subdir/designer/libxpprogressbarplugin.so"
+"${bare[@]}" "$plugin_check" "$prefix/$plugin_subdir/designer/libxpprogressbarplugin.so"
 echo "package install: ok"
