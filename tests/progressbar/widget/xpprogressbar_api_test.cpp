@@ -3,6 +3,7 @@
 #include "progressbar/widget/XPProgressBar.h"
 
 #include "platform/gdi/gdi.h"
+#include "progressbar/StdFont.h"
 #include "progressbar/XP_ProgressBar.h"
 #include "progressbar/headless/HeadlessHost.h"
 
