@@ -34,7 +34,8 @@ const QByteArray& OldFile() {
     static const QByteArray bytes = [] {
         static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz 0123456789";
         QByteArray b(64 * 1024, Qt::Uninitialized);
-        for (qsizetype i = 0; i < b.size(); ++i) b[i] = alphabet[(i * 7 + i / 4096) % 37];
+        for (qsizetype i = 0; i < b.size(); ++i)
+            b[i] = alphabet[(i * 7 + i / 4096) % 37];
         return b;
     }();
     return bytes;
@@ -65,8 +66,7 @@ struct Outcome {
 
 Outcome Decode(const QByteArray& body, bool patch, qsizetype piece) {
     BoundedSink sink;
-    ZstdDecoder decoder(sink, patch ? QByteArrayView(OldFile()) : QByteArrayView(),
-                        kMaxWindowLog);
+    ZstdDecoder decoder(sink, patch ? QByteArrayView(OldFile()) : QByteArrayView(), kMaxWindowLog);
     for (qsizetype at = 0; at < body.size(); at += piece) {
         const qsizetype n = std::min(piece, body.size() - at);
         if (decoder.write(body.constData() + at, n) != n) break;
@@ -83,7 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1) return 0;
     const bool patch = (data[0] & 1) != 0;
     const qsizetype piece = 1 + (data[0] >> 1);
-    const QByteArray body(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
+    const QByteArray body(reinterpret_cast<const char*>(data + 1),
+                          static_cast<qsizetype>(size - 1));
 
     const Outcome whole = Decode(body, patch, qMax<qsizetype>(body.size(), 1));
     const Outcome pieces = Decode(body, patch, piece);

@@ -88,8 +88,8 @@ qint64 ZstdDecoder::writeData(const char* data, qint64 size) {
         const qint64 produced = static_cast<qint64>(out.pos);
         state_->produced += produced;
         const qint64 declared = state_->declared;
-        if (declared >= 0 && (state_->produced > declared ||
-                              (result == 0 && state_->produced != declared))) {
+        if (declared >= 0 &&
+            (state_->produced > declared || (result == 0 && state_->produced != declared))) {
             Fail(QStringLiteral("the compressed frame declares %1 bytes but holds %2")
                      .arg(declared)
                      .arg(state_->produced));
