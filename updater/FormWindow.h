@@ -38,6 +38,9 @@ class FormWindow {
     virtual bool Shell(const QString& program, int windowStyle) = 0;
     // Ends the program at once: no handler runs afterwards, a transfer under way is abandoned.
     virtual void End() = 0;
+    // Something worth a line of its own that is not shown as a failure, e.g. a cheaper form of
+    // the update that could not be used. The window shows nothing.
+    virtual void Note(const QString& text) { (void)text; }
 };
 
 } // namespace vex::updater

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace vex::updater {
 
@@ -20,34 +21,6 @@ namespace {
 
 const QByteArray kExpiresPrefix = "expires:";
 
-QString DoesNotMatch(const QString& name) {
-    return QStringLiteral("The signature of %1 does not match the vendor's key").arg(name);
-}
-
-// Checks the body against its signature while DownloadFile writes it: the bytes are hashed on
-// their way to disk, and the finished file is judged by the whole verdict once more.
-class SignatureCheck : public BodyCheck {
-  public:
-    SignatureCheck(const SignatureFile& signature, const PublicKey& key, QString name)
-        : signature_(signature), key_(key), name_(std::move(name)) {}
-
-    QIODevice& Sink(QIODevice& file) override {
-        sink_ = std::make_unique<vex::signature::HashingSink>(file);
-        return *sink_;
-    }
-
-    QString Refusal(int) override {
-        const bool signs =
-            sink_ && vex::signature::Verifies(signature_, key_, name_.toLatin1(), sink_->Final());
-        return signs ? QString() : DoesNotMatch(name_);
-    }
-
-  private:
-    const SignatureFile& signature_;
-    const PublicKey& key_;
-    QString name_;
-    std::unique_ptr<vex::signature::HashingSink> sink_;
-};
 
 // Why the trusted comment fails the demands, or empty.
 QString UnmetDemand(const SignatureFile& signature, const SignatureDemands& demands,
@@ -113,18 +86,36 @@ std::optional<SignatureFile> FetchSignature(vex::inet::Inet& oInet, const QStrin
 
 } // namespace
 
+QString DoesNotMatch(const QString& name) {
+    return QStringLiteral("The signature of %1 does not match the vendor's key").arg(name);
+}
+
+SignatureCheck::SignatureCheck(const SignatureFile& signature, const PublicKey& key, QString name)
+    : signature_(signature), key_(key), name_(std::move(name)) {}
+
+SignatureCheck::~SignatureCheck() = default;
+
+QIODevice& SignatureCheck::Sink(QIODevice& file) {
+    sink_ = std::make_unique<vex::signature::HashingSink>(file);
+    return *sink_;
+}
+
+QString SignatureCheck::Refusal(int) {
+    const bool signs =
+        sink_ && vex::signature::Verifies(signature_, key_, name_.toLatin1(), sink_->Final());
+    return signs ? QString() : DoesNotMatch(name_);
+}
+
 QString SignatureUrlOf(const QString& sURL) {
     return sURL + QStringLiteral(".minisig");
 }
 
-bool DownloadSignedFile(vex::inet::Inet& oInet, const QString& sURL, const QString& sFolder,
-                        FormWindow& form, const DownloadOptions& options, const PublicKey& key,
-                        const SignatureDemands& demands) {
-    if (oInet.StillExecuting()) return false;
+std::optional<SignatureFile> FetchCheckedSignature(vex::inet::Inet& oInet, const QString& sURL,
+                                                   FormWindow& form, const PublicKey& key,
+                                                   const SignatureDemands& demands) {
     const QString name = FileNameOf(sURL);
-
     QString failure;
-    const std::optional<SignatureFile> signature = FetchSignature(oInet, sURL, failure);
+    std::optional<SignatureFile> signature = FetchSignature(oInet, sURL, failure);
     if (signature && signature->keyId != key.keyId) {
         failure =
             QStringLiteral("%1 was made with another key (key ID %2), not the vendor's "
@@ -138,11 +129,19 @@ bool DownloadSignedFile(vex::inet::Inet& oInet, const QString& sURL, const QStri
     }
     if (!failure.isEmpty()) {
         form.MsgBox(failure, vbOKOnly, vex::runtime::kAppTitle);
-        return false;
+        return std::nullopt;
     }
-    if (!signature) return false; // abandoned: the program is ending
+    return signature; // nullopt: abandoned, the program is ending
+}
 
-    SignatureCheck check(*signature, key, name);
+bool DownloadSignedFile(vex::inet::Inet& oInet, const QString& sURL, const QString& sFolder,
+                        FormWindow& form, const DownloadOptions& options, const PublicKey& key,
+                        const SignatureDemands& demands) {
+    if (oInet.StillExecuting()) return false;
+    const std::optional<SignatureFile> signature =
+        FetchCheckedSignature(oInet, sURL, form, key, demands);
+    if (!signature) return false;
+    SignatureCheck check(*signature, key, FileNameOf(sURL));
     DownloadOptions checked = options;
     checked.check = &check;
     return DownloadFile(oInet, sURL, sFolder, form, checked);

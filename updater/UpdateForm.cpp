@@ -1,5 +1,6 @@
 #include "updater/UpdateForm.h"
 
+#include "updater/NewExecutable.h"
 #include "updater/SignedDownload.h"
 #include "updater/VendorKey.h"
 
@@ -118,17 +119,11 @@ bool UpdateForm::FetchUpdatePage() {
 }
 
 bool UpdateForm::FetchNewExecutable(const QString& sServerVersion) {
-    DownloadOptions options{vex::inet::kNoLimit, true};
-    if (!vendorKey_) {
-        // Nothing but its announced length can tell an unsigned executable from one cut short.
-        options.end = vex::inet::BodyEnd::AnnouncedLength;
-        return DownloadFile(Inet1, settings_.NewExecutableUrl(), settings_.programFolder, window_,
-                            options);
-    }
+    NewExecutableSource source{settings_.programFolder, settings_.NewExecutableUrl(), vendorKey_,
+                               {}, [this] { return bEnding_; }};
     // Binds the executable to the verified page, so an older signed one cannot stand in for it.
-    const QByteArray versionToken = "version:" + sServerVersion.toLatin1();
-    return DownloadSignedFile(Inet1, settings_.NewExecutableUrl(), settings_.programFolder, window_,
-                              options, *vendorKey_, {.requiredToken = versionToken});
+    if (vendorKey_) source.versionToken = "version:" + sServerVersion.toLatin1();
+    return FetchNewExecutableForms(Inet1, window_, source);
 }
 
 void UpdateForm::CompareAndFinish() {

@@ -1,9 +1,11 @@
 #include "platform/compression/ZstdDecoder.h"
 
+// The frame header reader is part of zstd's advanced interface.
+#define ZSTD_STATIC_LINKING_ONLY
 #include <zstd.h>
 
-#include <algorithm>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace vex::compression {
@@ -11,19 +13,16 @@ namespace vex::compression {
 struct ZstdDecoder::State {
     ZSTD_DCtx* context = ZSTD_createDCtx();
     std::vector<char> out = std::vector<char>(ZSTD_DStreamOutSize());
-    // The frame's first bytes until its header can be read, then the size it declares (-1 when
-    // it declares none). zstd's streaming decoder, given a frame in small pieces, lets a frame
-    // end short of its declared size; the count of bytes put out catches that.
-    QByteArray header;
-    bool headerRead = false;
-    qint64 declared = -1;
-    qint64 produced = 0;
 
     ~State() { ZSTD_freeDCtx(context); }
 };
 
 ZstdDecoder::ZstdDecoder(QIODevice& target, QByteArrayView prefix, int maxWindowLog)
-    : target_(target), state_(std::make_unique<State>()) {
+    : ZstdDecoder(target, prefix, DecodeLimits{.maxWindowLog = maxWindowLog}) {}
+
+ZstdDecoder::ZstdDecoder(QIODevice& target, QByteArrayView prefix, const DecodeLimits& limits)
+    : target_(target), state_(std::make_unique<State>()), limits_(limits) {
+    const int maxWindowLog = limits.maxWindowLog;
     open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     ZSTD_DCtx* context = state_->context;
     if (!context) {
@@ -43,6 +42,9 @@ ZstdDecoder::~ZstdDecoder() = default;
 
 bool ZstdDecoder::Finish() {
     if (failed_) return false;
+    if (!headerTaken_ && !header_.isEmpty()) {
+        return Fail(QStringLiteral("the compressed data ends inside its frame's header"));
+    }
     if (!frameEnded_) return Fail(QStringLiteral("the compressed data ends before its frame does"));
     return true;
 }
@@ -51,56 +53,101 @@ qint64 ZstdDecoder::readData(char*, qint64) {
     return -1;
 }
 
-void ZstdDecoder::ReadHeader(const char* data, qint64 size, bool frameEnded) {
-    State& state = *state_;
-    constexpr qsizetype kLongestHeader = 18;
-    state.header.append(data, std::min<qint64>(size, kLongestHeader - state.header.size()));
-    if (state.header.size() < kLongestHeader && !frameEnded) return;
-    state.headerRead = true;
-    // A header that cannot be read is the decoder's to refuse; it says why.
-    const unsigned long long declared = ZSTD_getFrameContentSize(
-        state.header.constData(), static_cast<size_t>(state.header.size()));
-    if (declared != ZSTD_CONTENTSIZE_UNKNOWN && declared != ZSTD_CONTENTSIZE_ERROR &&
-        declared <= static_cast<unsigned long long>(std::numeric_limits<qint64>::max()))
-        state.declared = static_cast<qint64>(declared);
-}
-
 qint64 ZstdDecoder::writeData(const char* data, qint64 size) {
     if (failed_) return -1;
-    if (!state_->headerRead) ReadHeader(data, size, false);
+    const qint64 taken = size;
+    if (!headerTaken_) {
+        if (!TakeHeader(data, size)) return failed_ ? -1 : taken;
+        // The header's bytes go first, then what followed them in this write.
+        const QByteArray header = std::exchange(header_, {});
+        if (!Decode(header.constData(), header.size())) return -1;
+    }
+    return Decode(data, size) ? taken : -1;
+}
+
+bool ZstdDecoder::TakeHeader(const char*& data, qint64& size) {
+    const qint64 wanted = qMin<qint64>(size, ZSTD_FRAMEHEADERSIZE_MAX - header_.size());
+    header_.append(data, wanted);
+    ZSTD_frameHeader frame{};
+    const size_t result = ZSTD_getFrameHeader(&frame, header_.constData(), header_.size());
+    if (ZSTD_isError(result)) {
+        return Fail(QStringLiteral("the compressed data cannot be decoded: %1")
+                        .arg(ZSTD_getErrorName(result)));
+    }
+    if (result > 0) {
+        // More bytes are needed; a write that held fewer than the header is used up.
+        if (wanted == size) {
+            data += size;
+            size = 0;
+            return false;
+        }
+        return Fail(QStringLiteral("the compressed data has no valid frame header"));
+    }
+    // The header is complete within what was collected; the rest of this write follows it.
+    const qint64 used = wanted;
+    data += used;
+    size -= used;
+    headerTaken_ = true;
+    if (frame.frameType != ZSTD_frame) {
+        return Fail(QStringLiteral("the compressed data is not a zstd frame"));
+    }
+    if (limits_.maxWindowLog < 63 && frame.windowSize > (1ULL << limits_.maxWindowLog)) {
+        return Fail(QStringLiteral("the frame asks for a window of %1 bytes, more than the %2 "
+                                   "allowed")
+                        .arg(frame.windowSize)
+                        .arg(1ULL << limits_.maxWindowLog));
+    }
+    if (limits_.maxContentSize >= 0 && frame.frameContentSize != ZSTD_CONTENTSIZE_UNKNOWN &&
+        frame.frameContentSize > static_cast<unsigned long long>(limits_.maxContentSize)) {
+        return Fail(QStringLiteral("the frame declares %1 bytes of content, more than the %2 "
+                                   "allowed")
+                        .arg(frame.frameContentSize)
+                        .arg(limits_.maxContentSize));
+    }
+    if (frame.frameContentSize != ZSTD_CONTENTSIZE_UNKNOWN &&
+        frame.frameContentSize <= static_cast<unsigned long long>(
+                                      std::numeric_limits<qint64>::max())) {
+        declared_ = static_cast<qint64>(frame.frameContentSize);
+    }
+    if (limits_.requireChecksum && !frame.checksumFlag) {
+        return Fail(QStringLiteral("the frame has no content checksum, so its content could "
+                                   "not be checked"));
+    }
+    return true;
+}
+
+bool ZstdDecoder::Decode(const char* data, qint64 size) {
     ZSTD_inBuffer in{data, static_cast<size_t>(size), 0};
     // The output buffer may fill before the input is used up, and a frame's last block may
     // still be held after it is: zstd runs until it has taken all input and produced no more.
     for (;;) {
         if (frameEnded_ && in.pos < in.size) {
-            Fail(QStringLiteral("there are bytes after the end of the compressed frame"));
-            return -1;
+            return Fail(QStringLiteral("there are bytes after the end of the compressed frame"));
         }
         ZSTD_outBuffer out{state_->out.data(), state_->out.size(), 0};
         const size_t result = ZSTD_decompressStream(state_->context, &out, &in);
         if (ZSTD_isError(result)) {
-            Fail(QStringLiteral("the compressed data cannot be decoded: %1")
-                     .arg(ZSTD_getErrorName(result)));
-            return -1;
-        }
-        // A frame shorter than the longest header has all of its header by now.
-        if (result == 0 && !state_->headerRead) ReadHeader(nullptr, 0, true);
-        const qint64 produced = static_cast<qint64>(out.pos);
-        state_->produced += produced;
-        const qint64 declared = state_->declared;
-        if (declared >= 0 &&
-            (state_->produced > declared || (result == 0 && state_->produced != declared))) {
-            Fail(QStringLiteral("the compressed frame declares %1 bytes but holds %2")
-                     .arg(declared)
-                     .arg(state_->produced));
-            return -1;
+            return Fail(QStringLiteral("the compressed data cannot be decoded: %1")
+                            .arg(ZSTD_getErrorName(result)));
         }
         if (result == 0) frameEnded_ = true;
-        if (produced > 0 && target_.write(state_->out.data(), produced) != produced) {
-            Fail(target_.errorString());
-            return -1;
+        const qint64 produced = static_cast<qint64>(out.pos);
+        produced_ += produced;
+        // zstd's streaming decoder, given a frame in small pieces, lets it end short of the size
+        // it declares; the count of bytes put out catches that.
+        if (declared_ >= 0 && (produced_ > declared_ || (result == 0 && produced_ != declared_))) {
+            return Fail(QStringLiteral("the compressed frame declares %1 bytes but holds %2")
+                            .arg(declared_)
+                            .arg(produced_));
         }
-        if (in.pos == in.size && out.pos < out.size) return size;
+        if (limits_.maxContentSize >= 0 && produced_ > limits_.maxContentSize) {
+            return Fail(QStringLiteral("the content grows past the %1 bytes allowed")
+                            .arg(limits_.maxContentSize));
+        }
+        if (produced > 0 && target_.write(state_->out.data(), produced) != produced) {
+            return Fail(target_.errorString());
+        }
+        if (in.pos == in.size && out.pos < out.size) return true;
     }
 }
 

@@ -40,9 +40,10 @@ QString Seconds(int ms) {
 class Transfer {
   public:
     Transfer(QNetworkReply& reply, QIODevice& sink, qint64 maxBytes, BodyEnd end,
-             Inet::Timeouts timeouts, const QUrl& url, std::function<void(qint64)> onWritten)
+             Inet::Timeouts timeouts, const QUrl& url, std::function<void(qint64)> onWritten,
+             const Resume* resume, const std::function<void(const Answer&)>& onAnswer)
         : reply_(reply), sink_(sink), maxBytes_(maxBytes), end_(end), timeouts_(timeouts),
-          url_(url), onWritten_(std::move(onWritten)) {}
+          url_(url), onWritten_(std::move(onWritten)), resume_(resume), onAnswer_(onAnswer) {}
 
     void Start(QEventLoop& loop) {
         loop_ = &loop;
@@ -130,9 +131,9 @@ class Transfer {
         if (end_ == BodyEnd::AnnouncedLength && !length) NoLength();
     }
 
-    void Fail(InetError::Kind kind, const QString& description) {
+    void Fail(InetError::Kind kind, const QString& description, int httpStatus = 0) {
         if (failure_) return;
-        failure_.emplace(kind, description);
+        failure_.emplace(kind, description, httpStatus);
         timer_.stop();
         more_.stop();
         // A reply that has already failed is not aborted again (Qt reports a second error as an
@@ -162,9 +163,10 @@ class Transfer {
         if (status >= 400) {
             const QString reason =
                 reply_.attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-            Fail(InetError::Kind::Http, reason.isEmpty()
-                                            ? QStringLiteral("HTTP %1").arg(status)
-                                            : QStringLiteral("HTTP %1 %2").arg(status).arg(reason));
+            Fail(InetError::Kind::Http,
+                 reason.isEmpty() ? QStringLiteral("HTTP %1").arg(status)
+                                  : QStringLiteral("HTTP %1 %2").arg(status).arg(reason),
+                 status);
             return;
         }
         const QByteArray coding = reply_.rawHeader("Content-Encoding").trimmed().toLower();
@@ -175,14 +177,81 @@ class Transfer {
                      .arg(url_.host(), FileName(), QString::fromLatin1(coding)));
             return;
         }
+        if (status < 200 || status >= 300) return; // a redirect's own framing does not matter
+        if (!answerTaken_ && !TakeAnswer(status)) return;
         const std::optional<qint64> length = AnnouncedLength();
-        if (maxBytes_ >= 0 && length && *length > maxBytes_) {
+        if (maxBytes_ >= 0 && length && offset_ + *length > maxBytes_) {
             TooLarge();
             return;
         }
-        // Only a success answer carries the body; a redirect's own framing does not matter.
-        if (end_ == BodyEnd::AnnouncedLength && status >= 200 && status < 300 && !length)
-            NoLength();
+        if (end_ == BodyEnd::AnnouncedLength && !length) NoLength();
+    }
+
+    // Checks the success answer once, before any of its body is written: a resumed fetch takes
+    // only the exact rest it asked for. Then tells the caller what the answer is.
+    bool TakeAnswer(int status) {
+        answerTaken_ = true;
+        const std::optional<qint64> length = AnnouncedLength();
+        Answer answer;
+        answer.totalLength = length.value_or(-1);
+        const bool asked = resume_ && resume_->offset > 0;
+        if (asked || status == 206) {
+            const std::optional<qint64> total = RestOfBody(status, length);
+            if (!total) return false;
+            answer.totalLength = *total;
+            answer.offset = resume_->offset;
+            offset_ = resume_->offset;
+        }
+        const QByteArray etag = reply_.rawHeader("ETag").trimmed();
+        // A weak ETag may stand for other bytes of the same meaning: useless for a range.
+        if (etag.startsWith('"') && etag.endsWith('"') && etag.size() >= 2)
+            answer.validators.strongEtag = etag;
+        answer.validators.lastModified = reply_.rawHeader("Last-Modified").trimmed();
+        if (onAnswer_) onAnswer_(answer);
+        return true;
+    }
+
+    // The whole resource's length when the answer is exactly the rest asked for; otherwise
+    // fails with why.
+    std::optional<qint64> RestOfBody(int status, std::optional<qint64> length) {
+        const auto refuse = [this](const QString& why) {
+            Fail(InetError::Kind::Range,
+                 QStringLiteral("The server %1 did not send the rest of %2: %3")
+                     .arg(url_.host(), FileName(), why));
+            return std::optional<qint64>();
+        };
+        if (!resume_ || resume_->offset <= 0) return refuse(QStringLiteral("no range was asked"));
+        if (status != 206) return refuse(QStringLiteral("it sent the whole file (HTTP %1)").arg(status));
+        const QByteArray type = reply_.rawHeader("Content-Type").trimmed().toLower();
+        if (type.startsWith("multipart/")) return refuse(QStringLiteral("a multipart answer"));
+        // "bytes FIRST-LAST/TOTAL", a single range that runs from the offset to the end.
+        const QByteArray range = reply_.rawHeader("Content-Range").trimmed();
+        const QByteArray unit = "bytes ";
+        const qsizetype dash = range.indexOf('-');
+        const qsizetype slash = range.indexOf('/');
+        bool okFirst = false, okLast = false, okTotal = false;
+        const qint64 first = range.startsWith(unit)
+                                 ? range.mid(unit.size(), dash - unit.size()).toLongLong(&okFirst)
+                                 : -1;
+        const qint64 last =
+            dash > 0 && slash > dash ? range.mid(dash + 1, slash - dash - 1).toLongLong(&okLast) : -1;
+        const qint64 total = slash > 0 ? range.mid(slash + 1).toLongLong(&okTotal) : -1;
+        if (!okFirst || !okLast || !okTotal || first != resume_->offset || last != total - 1 ||
+            last < first) {
+            return refuse(QStringLiteral("it sent the range \"%1\" instead of bytes %2 to the end")
+                              .arg(QString::fromLatin1(range))
+                              .arg(resume_->offset));
+        }
+        if (length && *length != total - first) {
+            return refuse(QStringLiteral("its length %1 disagrees with the range \"%2\"")
+                              .arg(*length)
+                              .arg(QString::fromLatin1(range)));
+        }
+        if (maxBytes_ >= 0 && total > maxBytes_) {
+            TooLarge();
+            return std::nullopt;
+        }
+        return total;
     }
 
     // The last segment of the URL's path: the file the user knows the fetch by.
@@ -231,6 +300,8 @@ class Transfer {
     void WriteSlice() {
         if (failure_ || !reply_.isOpen()) return;
         Answered();
+        if (!answerTaken_) OnMetaData(); // no byte of a body before its answer is checked
+        if (failure_) return;
         QElapsedTimer spent;
         spent.start();
         bool written = false;
@@ -250,6 +321,8 @@ class Transfer {
     void WriteAll() {
         if (failure_ || !reply_.isOpen()) return;
         Answered();
+        if (!answerTaken_) OnMetaData();
+        if (failure_) return;
         bool written = false;
         while (WriteChunk())
             written = true;
@@ -263,7 +336,7 @@ class Transfer {
         if (n <= 0) return false;
         received_ += n;
         Progressed();
-        if (maxBytes_ >= 0 && received_ > maxBytes_) {
+        if (maxBytes_ >= 0 && offset_ + received_ > maxBytes_) {
             TooLarge();
             return false;
         }
@@ -315,6 +388,10 @@ class Transfer {
     Inet::Timeouts timeouts_;
     QUrl url_;
     std::function<void(qint64)> onWritten_;
+    const Resume* resume_;
+    const std::function<void(const Answer&)>& onAnswer_;
+    bool answerTaken_ = false;
+    qint64 offset_ = 0; // bytes of the resource held before this body
     QTimer timer_;
     QTimer more_; // the next slice of the body
     QEventLoop* loop_ = nullptr;
@@ -338,7 +415,8 @@ Inet::~Inet() {
 }
 
 void Inet::OpenURL(const QString& url, int dataType, QIODevice& sink, qint64 maxBytes,
-                   BodyEnd end) {
+                   BodyEnd end, const Resume* resume,
+                   const std::function<void(const Answer&)>& onAnswer) {
     if (abandoned_) throw InetError(InetError::Kind::Abandoned, QStringLiteral("Abandoned"));
     if (reply_) {
         throw InetError(InetError::Kind::Transfer, QStringLiteral("Still executing last request"));
@@ -362,13 +440,17 @@ void Inet::OpenURL(const QString& url, int dataType, QIODevice& sink, qint64 max
     request.setRawHeader("Accept-Encoding", "identity");
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
+    if (resume && resume->offset > 0) {
+        request.setRawHeader("Range", "bytes=" + QByteArray::number(resume->offset) + "-");
+        request.setRawHeader("If-Range", resume->ifRange);
+    }
     QNetworkReply* reply = manager_->get(request);
     reply->setReadBufferSize(kReadBufferSize);
     reply_ = reply;
 
     QEventLoop loop;
     Transfer transfer(*reply, sink, maxBytes, end, timeouts_, qurl,
-                      [this](qint64 total) { emit BytesWritten(total); });
+                      [this](qint64 total) { emit BytesWritten(total); }, resume, onAnswer);
     transfer.Start(loop);
     if (!reply->isFinished()) loop.exec();
 

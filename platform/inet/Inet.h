@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <stdexcept>
 
 class QIODevice;
@@ -39,18 +40,51 @@ inline constexpr qint64 kSinkWriteMax = 64 * 1024;
 // was cut off on purpose because the program is ending: nothing is shown to the user then.
 class InetError : public std::runtime_error {
   public:
-    enum class Kind { Transfer, Http, Timeout, TooLarge, Write, Abandoned };
+    // Range: the answer to a request for the rest of a body was not that rest (see Resume).
+    enum class Kind { Transfer, Http, Timeout, TooLarge, Write, Abandoned, Range };
 
-    InetError(Kind kind, const QString& description)
-        : std::runtime_error(description.toStdString()), kind_(kind), description_(description) {}
+    InetError(Kind kind, const QString& description, int httpStatus = 0)
+        : std::runtime_error(description.toStdString()), kind_(kind), description_(description),
+          httpStatus_(httpStatus) {}
 
     Kind kind() const { return kind_; }
+    // The status of an HTTP error answer (Kind::Http), e.g. 404; 0 otherwise.
+    int HttpStatus() const { return httpStatus_; }
     const QString& Description() const { return description_; }
     bool Abandoned() const { return kind_ == Kind::Abandoned; }
 
   private:
     Kind kind_;
     QString description_;
+    int httpStatus_ = 0;
+};
+
+// What identifies the body a server answered with, so a later request can ask for the rest of
+// that body and no other: a strong ETag, else Last-Modified (empty when the answer had none).
+struct Validators {
+    QByteArray strongEtag;
+    QByteArray lastModified;
+
+    // The value for If-Range: the ETag if there is one, else the date; empty: none usable.
+    QByteArray IfRange() const { return strongEtag.isEmpty() ? lastModified : strongEtag; }
+};
+
+// The success answer to a fetch, known before any byte of its body reaches the sink.
+struct Answer {
+    qint64 totalLength = -1; // of the whole resource; -1: not announced
+    qint64 offset = 0;       // where the body starts in it: 0, or Resume::offset when resumed
+    Validators validators;
+};
+
+// Asks for the rest of a body whose first `offset` bytes are already held, sending "Range" and
+// "If-Range: ifRange" (both required). Only a 206 whose single Content-Range is exactly
+// "bytes offset-(total-1)/total", with a length that agrees, is taken: its body is the rest.
+// Anything else (a 200 because the resource changed or the server ignores ranges, another
+// range, a multipart answer) fails with Kind::Range before any byte reaches the sink, and the
+// caller starts again from zero.
+struct Resume {
+    qint64 offset = 0;
+    QByteArray ifRange;
 };
 
 // The transfer component. OpenURL blocks its caller in a nested event loop, so timers tick and
@@ -80,8 +114,12 @@ class Inet : public QObject {
     // on. Throws InetError on any failure: connection, HTTP error status (4xx, 5xx), a body cut
     // short, a time-out, a body over maxBytes, a body whose end cannot be told as `end` demands,
     // a write error of the sink, or Abandon(). The sink may hold part of the body after a failure.
+    //
+    // With resume, maxBytes bounds the whole resource (what is held plus the rest). onAnswer, if
+    // given, is called once with the success answer before any byte of its body is written.
     void OpenURL(const QString& url, int dataType, QIODevice& sink, qint64 maxBytes = kNoLimit,
-                 BodyEnd end = BodyEnd::Any);
+                 BodyEnd end = BodyEnd::Any, const Resume* resume = nullptr,
+                 const std::function<void(const Answer&)>& onAnswer = {});
 
     // The same, returning the whole body; for small resources.
     QByteArray OpenURL(const QString& url, int dataType, qint64 maxBytes = kNoLimit);

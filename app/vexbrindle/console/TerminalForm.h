@@ -43,6 +43,8 @@ class TerminalForm : public vex::updater::FormWindow {
     int MsgBox(const QString& prompt, int buttons, const QString& title) override;
     bool Shell(const QString& program, int windowStyle) override;
     void End() override;
+    // A line of its own, between the status lines.
+    void Note(const QString& text) override { PrintLine(text); }
 
     // Prints why the run stopped and ends the event loop with status 1.
     void ReportStopped();

@@ -1,0 +1,196 @@
+#include "updater/FormDownload.h"
+
+#include "updater/PartialDownload.h"
+
+#include "platform/compression/ZstdDecoder.h"
+#include "platform/runtime/ReplacingFile.h"
+#include "platform/runtime/SlicedPump.h"
+
+#include <QDateTime>
+#include <QFile>
+
+#include <memory>
+#include <optional>
+
+namespace vex::updater {
+
+namespace {
+
+using Result = FormOutcome::Result;
+
+// Passes the body on to where it is decoded and checked, and keeps a copy in the partial data
+// while there is one. The copy is a convenience for the next run: when it cannot be written it
+// is dropped, and the download goes on.
+class KeepingSink : public QIODevice {
+  public:
+    KeepingSink(QIODevice& next, PartialDownload* partial) : next_(next), partial_(partial) {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        connect(&next_, &QIODevice::bytesWritten, this, &QIODevice::bytesWritten);
+    }
+
+    bool isSequential() const override { return true; }
+    qint64 bytesToWrite() const override { return next_.bytesToWrite(); }
+
+  protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        if (next_.write(data, size) != size) {
+            setErrorString(next_.errorString());
+            return -1;
+        }
+        if (QIODevice* kept = partial_ ? partial_->Data() : nullptr) {
+            if (kept->write(data, size) != size) {
+                partial_->Discard();
+                partial_ = nullptr;
+            }
+        }
+        return size;
+    }
+
+  private:
+    QIODevice& next_;
+    PartialDownload* partial_;
+};
+
+// What one attempt came to, and whether its partial data is worth keeping.
+struct Attempt {
+    FormOutcome outcome;
+    bool interrupted = false; // by the transfer: the data held so far is sound
+};
+
+// The devices the body passes through, from the network to the temporary file.
+class Chain {
+  public:
+    explicit Chain(const FormRequest& request)
+        : request_(request), file_(request.target, 0755) {}
+
+    bool Open(QString& why) {
+        if (!file_.open(QIODevice::WriteOnly)) {
+            why = file_.errorString();
+            return false;
+        }
+        check_ = request_.makeCheck ? request_.makeCheck() : nullptr;
+        QIODevice* head = check_ ? &check_->Sink(file_) : &file_;
+        if (request_.compressed) {
+            decoder_ = std::make_unique<vex::compression::ZstdDecoder>(
+                *head, request_.base,
+                vex::compression::DecodeLimits{.maxWindowLog = request_.maxWindowLog,
+                                               .maxContentSize = request_.maxContentSize,
+                                               .requireChecksum = true});
+            if (decoder_->HasFailed()) {
+                why = decoder_->errorString();
+                return false;
+            }
+            head = decoder_.get();
+        }
+        head_ = head;
+        return true;
+    }
+
+    QIODevice& Head() { return *head_; }
+
+    // Why what was written must not become the target, or empty; on empty the target has been
+    // replaced.
+    QString Finish() {
+        QString why;
+        if (decoder_ && !decoder_->Finish()) why = Decoding(decoder_->errorString());
+        if (why.isEmpty() && check_) why = check_->Refusal(file_.handle());
+        if (why.isEmpty() && !file_.commit()) why = file_.errorString();
+        if (!why.isEmpty()) file_.cancelWriting();
+        return why;
+    }
+
+    // Why the chain refused a write: the decoder's reason before the file's.
+    QString WriteFailure(const QString& fallback) const {
+        if (decoder_ && decoder_->HasFailed()) return Decoding(decoder_->errorString());
+        return fallback;
+    }
+
+    void Cancel() { file_.cancelWriting(); }
+
+  private:
+    QString Decoding(const QString& why) const {
+        return QStringLiteral("%1: %2").arg(request_.url.section(QLatin1Char('/'), -1), why);
+    }
+
+    const FormRequest& request_;
+    vex::runtime::ReplacingFile file_;
+    std::unique_ptr<BodyCheck> check_;
+    std::unique_ptr<vex::compression::ZstdDecoder> decoder_;
+    QIODevice* head_ = nullptr;
+};
+
+// Feeds the partial data held into the chain, as if it had just arrived.
+bool Replay(PartialDownload& partial, qint64 bytes, Chain& chain, const FormRequest& request,
+            QString& why) {
+    QFile data(partial.DataPath());
+    if (!data.open(QIODevice::ReadOnly)) {
+        why = data.errorString();
+        return false;
+    }
+    if (vex::runtime::PumpInSlices(data, chain.Head(), bytes, request.ending, why)) return true;
+    if (!why.isEmpty()) why = chain.WriteFailure(why);
+    return false;
+}
+
+Attempt TryOnce(vex::inet::Inet& oInet, const FormRequest& request,
+                const std::optional<vex::inet::Resume>& resume) {
+    Attempt attempt;
+    Chain chain(request);
+    QString why;
+    if (!chain.Open(why)) {
+        attempt.outcome = {Result::Failed, why};
+        return attempt;
+    }
+    if (resume && !Replay(*request.partial, resume->offset, chain, request, why)) {
+        chain.Cancel();
+        if (why.isEmpty()) return {{Result::Abandoned, {}}};
+        attempt.outcome = {Result::Failed, why}; // the data held is no use: start from zero
+        return attempt;
+    }
+    KeepingSink sink(chain.Head(), request.partial);
+    try {
+        oInet.OpenURL(request.url, vex::inet::icByteArray, sink, request.maxBytes, request.end,
+                      resume ? &*resume : nullptr, [&](const vex::inet::Answer& answer) {
+                          if (request.partial) request.partial->Begin(answer);
+                      });
+    } catch (const vex::inet::InetError& error) {
+        chain.Cancel();
+        using Kind = vex::inet::InetError::Kind;
+        if (error.Abandoned()) return {{Result::Abandoned, {}}};
+        if (error.kind() == Kind::Http && error.HttpStatus() == 404) {
+            return {{Result::Missing, error.Description()}};
+        }
+        attempt.outcome = {Result::Failed, error.kind() == Kind::Write
+                                               ? chain.WriteFailure(error.Description())
+                                               : error.Description()};
+        attempt.interrupted = error.kind() == Kind::Transfer || error.kind() == Kind::Timeout;
+        return attempt;
+    }
+    why = chain.Finish();
+    attempt.outcome = {why.isEmpty() ? Result::Done : Result::Failed, why};
+    return attempt;
+}
+
+} // namespace
+
+FormOutcome FetchForm(vex::inet::Inet& oInet, const FormRequest& request) {
+    PartialDownload* partial = request.partial;
+    std::optional<vex::inet::Resume> resume;
+    if (partial) resume = partial->Resumable(request.maxBytes, QDateTime::currentDateTimeUtc());
+    Attempt attempt = TryOnce(oInet, request, resume);
+    // A resumed download that did not fit is fetched once more, whole.
+    if (resume && attempt.outcome.result == Result::Failed && !attempt.interrupted) {
+        partial->Discard();
+        attempt = TryOnce(oInet, request, std::nullopt);
+    }
+    if (!partial) return attempt.outcome;
+    const Result result = attempt.outcome.result;
+    // Data cut off by the transfer or the program's end is kept; anything else is no use.
+    if (!(result == Result::Abandoned || (result == Result::Failed && attempt.interrupted))) {
+        partial->Discard();
+    }
+    return attempt.outcome;
+}
+
+} // namespace vex::updater
