@@ -88,7 +88,11 @@ class RecordingWindow : public vex::updater::FormWindow {
         timer2_.stop();
     }
 
+    // Notes are kept apart from the events: the window shows nothing of them.
+    void Note(const QString& text) override { notes << text; }
+
     bool runTimer2 = false;
+    QStringList notes;
 
   private:
     QTimer timer1_;
