@@ -23,19 +23,28 @@ using Result = FormOutcome::Result;
 // is dropped, and the download goes on.
 class KeepingSink : public QIODevice {
   public:
-    KeepingSink(QIODevice& next, PartialDownload* partial) : next_(next), partial_(partial) {
+    KeepingSink(QIODevice& next, PartialDownload* partial) : partial_(partial) {
         open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-        connect(&next_, &QIODevice::bytesWritten, this, &QIODevice::bytesWritten);
+        SetNext(&next);
+    }
+
+    // Where the body goes from now on; null: nowhere, every write fails with why.
+    void SetNext(QIODevice* next, const QString& why = {}) {
+        if (next_) disconnect(next_, nullptr, this, nullptr);
+        next_ = next;
+        if (next_) connect(next_, &QIODevice::bytesWritten, this, &QIODevice::bytesWritten);
+        if (!why.isEmpty()) setErrorString(why);
     }
 
     bool isSequential() const override { return true; }
-    qint64 bytesToWrite() const override { return next_.bytesToWrite(); }
+    qint64 bytesToWrite() const override { return next_ ? next_->bytesToWrite() : 0; }
 
   protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char* data, qint64 size) override {
-        if (next_.write(data, size) != size) {
-            setErrorString(next_.errorString());
+        if (!next_) return -1;
+        if (next_->write(data, size) != size) {
+            setErrorString(next_->errorString());
             return -1;
         }
         if (QIODevice* kept = partial_ ? partial_->Data() : nullptr) {
@@ -48,7 +57,7 @@ class KeepingSink : public QIODevice {
     }
 
   private:
-    QIODevice& next_;
+    QIODevice* next_ = nullptr;
     PartialDownload* partial_;
 };
 
@@ -136,38 +145,50 @@ bool Replay(PartialDownload& partial, qint64 bytes, Chain& chain, const FormRequ
 Attempt TryOnce(vex::inet::Inet& oInet, const FormRequest& request,
                 const std::optional<vex::inet::Resume>& resume) {
     Attempt attempt;
-    Chain chain(request);
+    auto chain = std::make_unique<Chain>(request);
     QString why;
-    if (!chain.Open(why)) {
+    if (!chain->Open(why)) {
         attempt.outcome = {Result::Failed, why};
         return attempt;
     }
-    if (resume && !Replay(*request.partial, resume->offset, chain, request, why)) {
-        chain.Cancel();
+    if (resume && !Replay(*request.partial, resume->offset, *chain, request, why)) {
+        chain->Cancel();
         if (why.isEmpty()) return {{Result::Abandoned, {}}};
         attempt.outcome = {Result::Failed, why}; // the data held is no use: start from zero
         return attempt;
     }
-    KeepingSink sink(chain.Head(), request.partial);
+    KeepingSink sink(chain->Head(), request.partial);
+    const auto onAnswer = [&](const vex::inet::Answer& answer) {
+        if (resume && answer.offset == 0) {
+            // The whole file after all: what was replayed goes, and the body starts afresh.
+            sink.SetNext(nullptr);
+            chain = std::make_unique<Chain>(request);
+            QString failure;
+            if (chain->Open(failure)) {
+                sink.SetNext(&chain->Head());
+            } else {
+                sink.SetNext(nullptr, failure);
+            }
+        }
+        if (request.partial) request.partial->Begin(answer);
+    };
     try {
         oInet.OpenURL(request.url, vex::inet::icByteArray, sink, request.maxBytes, request.end,
-                      resume ? &*resume : nullptr, [&](const vex::inet::Answer& answer) {
-                          if (request.partial) request.partial->Begin(answer);
-                      });
+                      resume ? &*resume : nullptr, onAnswer);
     } catch (const vex::inet::InetError& error) {
-        chain.Cancel();
+        chain->Cancel();
         using Kind = vex::inet::InetError::Kind;
         if (error.Abandoned()) return {{Result::Abandoned, {}}};
         if (error.kind() == Kind::Http && error.HttpStatus() == 404) {
             return {{Result::Missing, error.Description()}};
         }
         attempt.outcome = {Result::Failed, error.kind() == Kind::Write
-                                               ? chain.WriteFailure(error.Description())
+                                               ? chain->WriteFailure(error.Description())
                                                : error.Description()};
         attempt.interrupted = error.kind() == Kind::Transfer || error.kind() == Kind::Timeout;
         return attempt;
     }
-    why = chain.Finish();
+    why = chain->Finish();
     attempt.outcome = {why.isEmpty() ? Result::Done : Result::Failed, why};
     return attempt;
 }

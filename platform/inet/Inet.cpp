@@ -195,7 +195,8 @@ class Transfer {
         Answer answer;
         answer.totalLength = length.value_or(-1);
         const bool asked = resume_ && resume_->offset > 0;
-        if (asked || status == 206) {
+        // A 200 to a range request is the whole body: the caller starts again from zero.
+        if (status == 206 || (asked && status != 200)) {
             const std::optional<qint64> total = RestOfBody(status, length);
             if (!total) return false;
             answer.totalLength = *total;

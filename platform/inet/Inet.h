@@ -77,11 +77,12 @@ struct Answer {
 };
 
 // Asks for the rest of a body whose first `offset` bytes are already held, sending "Range" and
-// "If-Range: ifRange" (both required). Only a 206 whose single Content-Range is exactly
-// "bytes offset-(total-1)/total", with a length that agrees, is taken: its body is the rest.
-// Anything else (a 200 because the resource changed or the server ignores ranges, another
-// range, a multipart answer) fails with Kind::Range before any byte reaches the sink, and the
-// caller starts again from zero.
+// "If-Range: ifRange" (both required). A 206 whose single Content-Range is exactly
+// "bytes offset-(total-1)/total", with a length that agrees, is the rest (Answer::offset is
+// offset). A 200 (the resource changed, or the server ignores ranges) is the whole body
+// (Answer::offset is 0): the sink must start again from zero when it is told so. Anything else
+// (another range, a multipart answer) fails with Kind::Range before any byte reaches the sink,
+// and the caller starts again from zero with a request of its own.
 struct Resume {
     qint64 offset = 0;
     QByteArray ifRange;
