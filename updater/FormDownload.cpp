@@ -2,7 +2,7 @@
 
 #include "updater/PartialDownload.h"
 
-#include "platform/compression/ZstdDecoder.h"
+#include "platform/compression/ZstdFileDecoder.h"
 #include "platform/runtime/ReplacingFile.h"
 #include "platform/runtime/SlicedPump.h"
 
@@ -61,6 +61,17 @@ class KeepingSink : public QIODevice {
     PartialDownload* partial_;
 };
 
+// Takes every byte and keeps none: what a check sees of a file written by other means.
+class Discarding : public QIODevice {
+  public:
+    Discarding() { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+    bool isSequential() const override { return true; }
+
+  protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 size) override { return size; }
+};
+
 // What one attempt came to, and whether its partial data is worth keeping.
 struct Attempt {
     FormOutcome outcome;
@@ -79,20 +90,22 @@ class Chain {
             return false;
         }
         check_ = request_.makeCheck ? request_.makeCheck() : nullptr;
-        QIODevice* head = check_ ? &check_->Sink(file_) : &file_;
-        if (request_.compressed) {
-            decoder_ = std::make_unique<vex::compression::ZstdDecoder>(
-                *head, request_.base,
-                vex::compression::DecodeLimits{.maxWindowLog = request_.maxWindowLog,
-                                               .maxContentSize = request_.maxContentSize,
-                                               .requireChecksum = true});
-            if (decoder_->HasFailed()) {
-                why = decoder_->errorString();
-                return false;
-            }
-            head = decoder_.get();
+        if (!request_.compressed) {
+            head_ = check_ ? &check_->Sink(file_) : &file_;
+            return true;
         }
-        head_ = head;
+        // The content is decoded straight into the file; the check sees each piece as it is
+        // decoded.
+        decoder_ = std::make_unique<vex::compression::ZstdFileDecoder>(
+            file_.handle(), check_ ? &check_->Sink(discarding_) : nullptr, request_.base,
+            vex::compression::DecodeLimits{.maxWindowLog = request_.maxWindowLog,
+                                           .maxContentSize = request_.maxContentSize,
+                                           .requireChecksum = true});
+        if (decoder_->HasFailed()) {
+            why = decoder_->errorString();
+            return false;
+        }
+        head_ = decoder_.get();
         return true;
     }
 
@@ -124,8 +137,9 @@ class Chain {
 
     const FormRequest& request_;
     vex::runtime::ReplacingFile file_;
+    Discarding discarding_;
     std::unique_ptr<BodyCheck> check_;
-    std::unique_ptr<vex::compression::ZstdDecoder> decoder_;
+    std::unique_ptr<vex::compression::ZstdFileDecoder> decoder_;
     QIODevice* head_ = nullptr;
 };
 

@@ -1,10 +1,7 @@
 #include "platform/compression/ZstdDecoder.h"
 
-// The frame header reader is part of zstd's advanced interface.
-#define ZSTD_STATIC_LINKING_ONLY
 #include <zstd.h>
 
-#include <limits>
 #include <utility>
 #include <vector>
 
@@ -21,7 +18,7 @@ ZstdDecoder::ZstdDecoder(QIODevice& target, QByteArrayView prefix, int maxWindow
     : ZstdDecoder(target, prefix, DecodeLimits{.maxWindowLog = maxWindowLog}) {}
 
 ZstdDecoder::ZstdDecoder(QIODevice& target, QByteArrayView prefix, const DecodeLimits& limits)
-    : target_(target), state_(std::make_unique<State>()), limits_(limits) {
+    : target_(target), state_(std::make_unique<State>()), limits_(limits), header_(limits) {
     const int maxWindowLog = limits.maxWindowLog;
     open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     ZSTD_DCtx* context = state_->context;
@@ -42,8 +39,8 @@ ZstdDecoder::~ZstdDecoder() = default;
 
 bool ZstdDecoder::Finish() {
     if (failed_) return false;
-    if (!headerTaken_ && !header_.isEmpty()) {
-        return Fail(QStringLiteral("the compressed data ends inside its frame's header"));
+    if (header_.state() == FrameHeaderGate::State::Collecting) {
+        return Fail(QStringLiteral("the compressed data ends before its frame does"));
     }
     if (!frameEnded_) return Fail(QStringLiteral("the compressed data ends before its frame does"));
     return true;
@@ -56,64 +53,22 @@ qint64 ZstdDecoder::readData(char*, qint64) {
 qint64 ZstdDecoder::writeData(const char* data, qint64 size) {
     if (failed_) return -1;
     const qint64 taken = size;
-    if (!headerTaken_) {
-        if (!TakeHeader(data, size)) return failed_ ? -1 : taken;
-        // The header's bytes go first, then what followed them in this write.
-        const QByteArray header = std::exchange(header_, {});
-        if (!Decode(header.constData(), header.size())) return -1;
+    if (header_.state() == FrameHeaderGate::State::Collecting) {
+        switch (header_.Take(data, size)) {
+        case FrameHeaderGate::State::Collecting:
+            return taken;
+        case FrameHeaderGate::State::Refused:
+            Fail(header_.Why());
+            return -1;
+        case FrameHeaderGate::State::Passed: {
+            // The header's bytes go first, then what followed them in this write.
+            const QByteArray header = header_.TakeCollected();
+            if (!Decode(header.constData(), header.size())) return -1;
+            break;
+        }
+        }
     }
     return Decode(data, size) ? taken : -1;
-}
-
-bool ZstdDecoder::TakeHeader(const char*& data, qint64& size) {
-    const qint64 wanted = qMin<qint64>(size, ZSTD_FRAMEHEADERSIZE_MAX - header_.size());
-    header_.append(data, wanted);
-    ZSTD_frameHeader frame{};
-    const size_t result = ZSTD_getFrameHeader(&frame, header_.constData(), header_.size());
-    if (ZSTD_isError(result)) {
-        return Fail(QStringLiteral("the compressed data cannot be decoded: %1")
-                        .arg(ZSTD_getErrorName(result)));
-    }
-    if (result > 0) {
-        // More bytes are needed; a write that held fewer than the header is used up.
-        if (wanted == size) {
-            data += size;
-            size = 0;
-            return false;
-        }
-        return Fail(QStringLiteral("the compressed data has no valid frame header"));
-    }
-    // The header is complete within what was collected; the rest of this write follows it.
-    const qint64 used = wanted;
-    data += used;
-    size -= used;
-    headerTaken_ = true;
-    if (frame.frameType != ZSTD_frame) {
-        return Fail(QStringLiteral("the compressed data is not a zstd frame"));
-    }
-    if (limits_.maxWindowLog < 63 && frame.windowSize > (1ULL << limits_.maxWindowLog)) {
-        return Fail(QStringLiteral("the frame asks for a window of %1 bytes, more than the %2 "
-                                   "allowed")
-                        .arg(frame.windowSize)
-                        .arg(1ULL << limits_.maxWindowLog));
-    }
-    if (limits_.maxContentSize >= 0 && frame.frameContentSize != ZSTD_CONTENTSIZE_UNKNOWN &&
-        frame.frameContentSize > static_cast<unsigned long long>(limits_.maxContentSize)) {
-        return Fail(QStringLiteral("the frame declares %1 bytes of content, more than the %2 "
-                                   "allowed")
-                        .arg(frame.frameContentSize)
-                        .arg(limits_.maxContentSize));
-    }
-    if (frame.frameContentSize != ZSTD_CONTENTSIZE_UNKNOWN &&
-        frame.frameContentSize <= static_cast<unsigned long long>(
-                                      std::numeric_limits<qint64>::max())) {
-        declared_ = static_cast<qint64>(frame.frameContentSize);
-    }
-    if (limits_.requireChecksum && !frame.checksumFlag) {
-        return Fail(QStringLiteral("the frame has no content checksum, so its content could "
-                                   "not be checked"));
-    }
-    return true;
 }
 
 bool ZstdDecoder::Decode(const char* data, qint64 size) {
@@ -133,13 +88,6 @@ bool ZstdDecoder::Decode(const char* data, qint64 size) {
         if (result == 0) frameEnded_ = true;
         const qint64 produced = static_cast<qint64>(out.pos);
         produced_ += produced;
-        // zstd's streaming decoder, given a frame in small pieces, lets it end short of the size
-        // it declares; the count of bytes put out catches that.
-        if (declared_ >= 0 && (produced_ > declared_ || (result == 0 && produced_ != declared_))) {
-            return Fail(QStringLiteral("the compressed frame declares %1 bytes but holds %2")
-                            .arg(declared_)
-                            .arg(produced_));
-        }
         if (limits_.maxContentSize >= 0 && produced_ > limits_.maxContentSize) {
             return Fail(QStringLiteral("the content grows past the %1 bytes allowed")
                             .arg(limits_.maxContentSize));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/compression/FrameHeaderGate.h"
 #include "platform/compression/ZstdSettings.h"
 
 #include <QByteArrayView>
@@ -8,17 +9,6 @@
 #include <memory>
 
 namespace vex::compression {
-
-// What a frame from an untrusted source may ask of its decoder. Each bound is checked against
-// the frame's header before zstd sees it, so a frame that breaks one costs no memory.
-struct DecodeLimits {
-    int maxWindowLog = DefaultMaxWindowLog();
-    // Largest content accepted (-1: any): a frame that declares more is refused at its header,
-    // and one that produces more is stopped as it does.
-    qint64 maxContentSize = -1;
-    // Refuse a frame without a content checksum: nothing else would tell damaged content.
-    bool requireChecksum = false;
-};
 
 // A write-only device that decodes one zstd frame written to it, as the bytes come, and writes
 // the content to target: a compressed download can stream through it to disk. The frame's
@@ -52,8 +42,6 @@ class ZstdDecoder : public QIODevice {
     struct State;
 
     bool Fail(const QString& why);
-    // Collects the frame's header and checks it against the limits; false on a refusal.
-    bool TakeHeader(const char*& data, qint64& size);
     bool Decode(const char* data, qint64 size);
 
     QIODevice& target_;
@@ -61,11 +49,8 @@ class ZstdDecoder : public QIODevice {
     bool failed_ = false;
     bool frameEnded_ = false;
     DecodeLimits limits_;
-    QByteArray header_;       // the frame's first bytes, until its header has been checked
-    bool headerTaken_ = false;
+    FrameHeaderGate header_;
     qint64 produced_ = 0;
-    // The content size the frame's header declares; -1 when it declares none.
-    qint64 declared_ = -1;
 };
 
 } // namespace vex::compression

@@ -131,8 +131,9 @@ bool ReplacingFile::open(OpenMode mode) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         tempPath_ = TemporaryNameBeside(path_);
         // O_EXCL never opens what is already there, a link included; the mode is reduced by
-        // the umask as for any new file.
-        fd_ = ::open(tempPath_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_);
+        // the umask as for any new file. Readable too, so the file can be mapped and written
+        // through memory.
+        fd_ = ::open(tempPath_.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode_);
         if (fd_ >= 0 && ClaimNewFile(fd_, tempPath_) == Claim::TakenAway) {
             ::close(fd_);
             fd_ = -1;

@@ -49,8 +49,8 @@ class ReplacingFile : public QIODevice {
 
     bool isSequential() const override { return true; }
     const QString& fileName() const { return path_; }
-    // The temporary file's descriptor while it is open (a check may read what was written);
-    // -1 otherwise.
+    // The temporary file's descriptor while it is open, for reading and writing (a check may
+    // read what was written, a decoder may map it and write through memory); -1 otherwise.
     int handle() const { return fd_; }
 
   protected:

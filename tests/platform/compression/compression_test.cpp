@@ -2,11 +2,13 @@
 // prefix, and every way a frame must be refused.
 #include "platform/compression/ZstdDecoder.h"
 #include "platform/compression/ZstdEncoder.h"
+#include "platform/compression/ZstdFileDecoder.h"
 #include "platform/compression/ZstdSettings.h"
 
 #include "tests/support/TestServers.h"
 
 #include <QBuffer>
+#include <QTemporaryFile>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -194,3 +196,79 @@ TEST(Zstd, AWindowSpansItsBytes) {
 }
 
 } // namespace
+
+// Decodes into a file through the mapped decoder, in pieces; what the file and the observer
+// hold afterwards.
+struct DecodedToFile {
+    bool ok = false;
+    QByteArray file;
+    QByteArray observed;
+    QString error;
+};
+
+DecodedToFile DecodeToFile(const QByteArray& frame, QByteArrayView prefix,
+                           const DecodeLimits& limits, qsizetype piece = 7777) {
+    QTemporaryFile file;
+    EXPECT_TRUE(file.open());
+    QBuffer observer;
+    observer.open(QIODevice::WriteOnly);
+    ZstdFileDecoder decoder(file.handle(), &observer, prefix, limits);
+    const bool ok = WriteInPieces(decoder, frame, piece) && decoder.Finish();
+    file.seek(0);
+    return {ok, file.readAll(), observer.data(), decoder.errorString()};
+}
+
+TEST(ZstdFile, APatchDecodesIntoTheFileWithoutAWindowOfItsOwn) {
+    const QByteArray patch = Encode(kNew, PatchSettings(kOld, kNew.size()), 1 << 20);
+    const DecodeLimits limits{.maxWindowLog = WindowLogSpanning(kOld.size() + kNew.size()),
+                              .maxContentSize = -1,
+                              .requireChecksum = true};
+    for (const qsizetype piece : {qsizetype{1}, qsizetype{4093}, qsizetype{1} << 20}) {
+        SCOPED_TRACE(piece);
+        const DecodedToFile decoded = DecodeToFile(patch, kOld, limits, piece);
+        EXPECT_TRUE(decoded.ok) << decoded.error.toStdString();
+        EXPECT_TRUE(decoded.file == kNew);
+        EXPECT_TRUE(decoded.observed == kNew) << "the observer sees every byte once, in order";
+    }
+    ZstdSettings empty;
+    empty.contentSize = 0;
+    const DecodedToFile nothing = DecodeToFile(Encode({}, empty, 1), {}, limits);
+    EXPECT_TRUE(nothing.ok) << nothing.error.toStdString();
+    EXPECT_TRUE(nothing.file.isEmpty());
+}
+
+TEST(ZstdFile, FramesThatBreakALimitAreRefusedAtTheirHeader) {
+    ZstdSettings sized;
+    sized.contentSize = kOld.size();
+    const QByteArray frame = Encode(kOld, sized, 1 << 20);
+    ZstdSettings unchecked = sized;
+    unchecked.checksum = false;
+    ZstdSettings unsized;
+    struct Case {
+        const char* name;
+        QByteArray frame;
+        DecodeLimits limits;
+        const char* error; // a part of the message
+    };
+    const DecodeLimits checked{.maxWindowLog = 27, .maxContentSize = -1, .requireChecksum = true};
+    QByteArray flipped = frame;
+    flipped[flipped.size() - 2] = static_cast<char>(flipped[flipped.size() - 2] ^ 0x01);
+    const Case cases[] = {
+        {"content over the cap", frame, {.maxWindowLog = 27, .maxContentSize = kOld.size() - 1},
+         "declares"},
+        {"no checksum where one is required", Encode(kOld, unchecked, 1 << 20), checked,
+         "no content checksum"},
+        {"no content size to give the file", Encode(kOld, unsized, 1 << 20), checked,
+         "content size"},
+        {"a window larger than allowed", frame, {.maxWindowLog = 12}, "window"},
+        {"the checksum does not match", flipped, checked, "cannot be decoded"},
+        {"the frame is cut short", frame.chopped(10), checked, "ends before its frame"},
+        {"bytes follow the frame", frame + "x", checked, "after the end"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DecodedToFile decoded = DecodeToFile(c.frame, {}, c.limits);
+        EXPECT_FALSE(decoded.ok);
+        EXPECT_TRUE(decoded.error.contains(c.error)) << decoded.error.toStdString();
+    }
+}

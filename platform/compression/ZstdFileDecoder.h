@@ -1,0 +1,61 @@
+#pragma once
+
+#include "platform/compression/FrameHeaderGate.h"
+
+#include <QByteArrayView>
+#include <QIODevice>
+
+#include <memory>
+
+namespace vex::compression {
+
+// A write-only device that decodes one zstd frame written to it straight into a file, which
+// is mapped into memory and given to zstd as its output. zstd then keeps no window of its own:
+// matches reach back into the file itself (and into the prefix), so memory stays small however
+// large the window of a patch is. The file's pages, and the prefix's, are let go as decoding
+// moves on; the system reads them back from its cache should a match reach them again.
+//
+// The frame must declare its content size: the file is given that size (its blocks reserved,
+// so a full disk is a failure here, never a fault on a mapped page) before any byte is decoded.
+// Each piece of content produced is also written to `observer` (to hash it, say), when given.
+// The limits, the checksum and the first-failure rule are those of ZstdDecoder.
+class ZstdFileDecoder : public QIODevice {
+  public:
+    // outputFd: an empty file open for reading and writing, which stays open while decoding.
+    ZstdFileDecoder(int outputFd, QIODevice* observer, QByteArrayView prefix,
+                    const DecodeLimits& limits);
+    ~ZstdFileDecoder() override;
+
+    ZstdFileDecoder(const ZstdFileDecoder&) = delete;
+    ZstdFileDecoder& operator=(const ZstdFileDecoder&) = delete;
+
+    // True when the whole frame arrived and decoded into the file; false (with errorString())
+    // otherwise.
+    bool Finish();
+
+    bool HasFailed() const { return failed_; }
+    bool isSequential() const override { return true; }
+
+  protected:
+    qint64 readData(char* data, qint64 maxSize) override;
+    qint64 writeData(const char* data, qint64 size) override;
+
+  private:
+    struct State;
+
+    bool Fail(const QString& why);
+    bool MapOutput(qint64 size);
+    bool Decode(const char* data, qint64 size);
+    // Lets go of the pages decoded so far, and of the prefix's.
+    void ReleasePages();
+
+    int outputFd_;
+    QIODevice* observer_;
+    QByteArrayView prefix_;
+    std::unique_ptr<State> state_;
+    FrameHeaderGate header_;
+    bool failed_ = false;
+    bool frameEnded_ = false;
+};
+
+} // namespace vex::compression
