@@ -288,8 +288,9 @@ TEST(UpdateFormsHostile, AHostileFormCostsNothingAndTheNextFormIsUsed) {
         run.Run();
         EXPECT_TRUE(run.Completed(kServerVersion)) << run.Events();
         EXPECT_TRUE(ReadAll(folder.Path("DrixaBilling2.exe")) == R(2));
-        if (c.zstRequests > 0)
+        if (c.zstRequests > 0) {
             EXPECT_EQ(server.RequestCount("/vexbrindle/DrixaBilling2.exe.zst"), c.zstRequests);
+        }
         EXPECT_EQ(server.RequestCount("/vexbrindle/DrixaBilling2.exe"), c.wholeFile ? 1 : 0);
         EXPECT_EQ(run.window.notes.size(), c.wholeFile ? 1 : 0) << run.Events();
         if (c.zstRequests == 2) {
