@@ -23,9 +23,8 @@ using Result = FormOutcome::Result;
 // is dropped, and the download goes on.
 class KeepingSink : public QIODevice {
   public:
-    KeepingSink(QIODevice& next, PartialDownload* partial) : partial_(partial) {
+    explicit KeepingSink(PartialDownload* partial) : partial_(partial) {
         open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-        SetNext(&next);
     }
 
     // Where the body goes from now on; null: nowhere, every write fails with why.
@@ -158,51 +157,58 @@ bool Replay(PartialDownload& partial, qint64 bytes, Chain& chain, const FormRequ
 
 Attempt TryOnce(vex::inet::Inet& oInet, const FormRequest& request,
                 const std::optional<vex::inet::Resume>& resume) {
-    Attempt attempt;
-    auto chain = std::make_unique<Chain>(request);
-    QString why;
-    if (!chain->Open(why)) {
-        attempt.outcome = {Result::Failed, why};
-        return attempt;
-    }
-    if (resume && !Replay(*request.partial, resume->offset, *chain, request, why)) {
-        chain->Cancel();
-        if (why.isEmpty()) return {{Result::Abandoned, {}}};
-        attempt.outcome = {Result::Failed, why}; // the data held is no use: start from zero
-        return attempt;
-    }
-    KeepingSink sink(chain->Head(), request.partial);
-    const auto onAnswer = [&](const vex::inet::Answer& answer) {
-        if (resume && answer.offset == 0) {
-            // The whole file after all: what was replayed goes, and the body starts afresh.
-            sink.SetNext(nullptr);
-            chain = std::make_unique<Chain>(request);
-            QString failure;
-            if (chain->Open(failure)) {
-                sink.SetNext(&chain->Head());
-            } else {
-                sink.SetNext(nullptr, failure);
-            }
+    KeepingSink sink(request.partial);
+    std::unique_ptr<Chain> chain;
+    QString openFailure;
+    // The temporary file is made only once there is something to write into it: a form the
+    // server does not have leaves no trace.
+    const auto startChain = [&] {
+        sink.SetNext(nullptr);
+        chain = std::make_unique<Chain>(request);
+        if (chain->Open(openFailure)) {
+            sink.SetNext(&chain->Head());
+            return true;
         }
+        chain.reset();
+        sink.SetNext(nullptr, openFailure);
+        return false;
+    };
+    if (resume) {
+        if (!startChain()) return {{Result::Failed, openFailure}};
+        QString why;
+        if (!Replay(*request.partial, resume->offset, *chain, request, why)) {
+            chain->Cancel();
+            if (why.isEmpty()) return {{Result::Abandoned, {}}};
+            return {{Result::Failed, why}}; // the data held is no use: start from zero
+        }
+    }
+    const auto onAnswer = [&](const vex::inet::Answer& answer) {
+        // A fresh body, or the whole file after all where the rest was asked for: what was
+        // replayed goes, and the body starts afresh.
+        if (!resume || answer.offset == 0) startChain();
         if (request.partial) request.partial->Begin(answer);
     };
+    Attempt attempt;
     try {
         oInet.OpenURL(request.url, vex::inet::icByteArray, sink, request.maxBytes, request.end,
                       resume ? &*resume : nullptr, onAnswer);
     } catch (const vex::inet::InetError& error) {
-        chain->Cancel();
+        if (chain) chain->Cancel();
         using Kind = vex::inet::InetError::Kind;
         if (error.Abandoned()) return {{Result::Abandoned, {}}};
         if (error.kind() == Kind::Http && error.HttpStatus() == 404) {
             return {{Result::Missing, error.Description()}};
         }
-        attempt.outcome = {Result::Failed, error.kind() == Kind::Write
-                                               ? chain->WriteFailure(error.Description())
-                                               : error.Description()};
+        QString why = error.Description();
+        if (error.kind() == Kind::Write) {
+            why = chain ? chain->WriteFailure(why) : openFailure;
+        }
+        attempt.outcome = {Result::Failed, why};
         attempt.interrupted = error.kind() == Kind::Transfer || error.kind() == Kind::Timeout;
         return attempt;
     }
-    why = chain->Finish();
+    if (!chain) return {{Result::Failed, openFailure}};
+    const QString why = chain->Finish();
     attempt.outcome = {why.isEmpty() ? Result::Done : Result::Failed, why};
     return attempt;
 }

@@ -30,8 +30,9 @@ void FlipByte(const QString& path, qint64 at) {
 class ResumedDownloads : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        // Slow enough to be cut at half; one location ignores ranges, as some servers do.
-        nginx_ = std::make_unique<LoggingNginx>("limit_rate 4m;\n"
+        // Slow enough to be cut at half, in small pieces; one location ignores ranges, as some
+        // servers do.
+        nginx_ = std::make_unique<LoggingNginx>("limit_rate 1m;\nsendfile off;\n"
                                                 "location /ignoring/ { max_ranges 0; }\n");
         keys_ = std::make_unique<VendorKeys>();
     }

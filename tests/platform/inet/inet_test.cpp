@@ -532,3 +532,97 @@ TEST(Inet, NoCutOfABodyWithALengthIsEverTakenForItsEnd) {
         }
     }
 }
+
+// The rest of a body is asked for with Range and If-Range, and only the exact rest is taken;
+// what identifies the body comes with the answer, before its first byte.
+TEST(Inet, ARangeRequestTakesOnlyTheRestItAskedFor) {
+    const QByteArray rest = "0123456789";
+    struct Case {
+        const char* name; // the fault the row catches
+        CannedReply reply;
+        std::optional<Kind> error;
+        qint64 offset;      // of the answer, when taken
+        QByteArray ifRange; // the validator the answer gives for a later request
+    };
+    const auto partial = [&](const QByteArray& range, QList<QPair<QByteArray, QByteArray>> more) {
+        more.append({"Content-Range", range});
+        return CannedReply{.status = 206, .reason = "Partial Content", .body = rest,
+                           .headers = more};
+    };
+    const Case cases[] = {
+        {"the exact rest refused", partial("bytes 90-99/100", {{"ETag", "\"e1\""}}), {}, 90,
+         "\"e1\""},
+        {"a 200 not taken as the whole body from zero",
+         {.body = rest, .headers = {{"Last-Modified", "Tue, 01 Dec 2026 10:00:00 GMT"}}}, {}, 0,
+         "Tue, 01 Dec 2026 10:00:00 GMT"},
+        {"a weak ETag used as a validator",
+         {.body = rest,
+          .headers = {{"ETag", "W/\"e1\""}, {"Last-Modified", "Tue, 01 Dec 2026 10:00:00 GMT"}}},
+         {}, 0, "Tue, 01 Dec 2026 10:00:00 GMT"},
+        {"another range appended", partial("bytes 80-89/100", {}), Kind::Range, 0, {}},
+        {"a range that stops short of the end appended", partial("bytes 90-98/100", {}),
+         Kind::Range, 0, {}},
+        {"a length that disagrees with the range appended", partial("bytes 90-99/101", {}),
+         Kind::Range, 0, {}},
+        {"a multipart answer appended",
+         partial("bytes 90-99/100", {{"Content-Type", "multipart/byteranges; boundary=b"}}),
+         Kind::Range, 0, {}},
+        {"a range without its unit appended", partial("90-99/100", {}), Kind::Range, 0, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FaultServer server;
+        server.Route("/file", c.reply);
+        Inet inet;
+        QByteArray body;
+        QBuffer sink(&body);
+        sink.open(QIODevice::WriteOnly);
+        const vex::inet::Resume resume{90, "\"e1\""};
+        std::optional<vex::inet::Answer> answer;
+        std::optional<Kind> error;
+        try {
+            inet.OpenURL(server.Url("/file"), vex::inet::icByteArray, sink, vex::inet::kNoLimit,
+                         BodyEnd::Any, &resume, [&](const vex::inet::Answer& a) {
+                             EXPECT_TRUE(body.isEmpty()) << "the answer comes before the body";
+                             answer = a;
+                         });
+        } catch (const InetError& e) {
+            error = e.kind();
+        }
+        const QByteArray head = server.RequestHead("/file");
+        EXPECT_TRUE(head.contains("Range: bytes=90-\r\n")) << head.toStdString();
+        EXPECT_TRUE(head.contains("If-Range: \"e1\"\r\n")) << head.toStdString();
+        EXPECT_EQ(error, c.error);
+        if (c.error) {
+            EXPECT_FALSE(answer);
+            EXPECT_TRUE(body.isEmpty()) << "nothing of a refused answer reaches the sink";
+            continue;
+        }
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->offset, c.offset);
+        EXPECT_EQ(answer->validators.IfRange(), c.ifRange);
+        EXPECT_EQ(body, rest);
+    }
+}
+
+TEST(Inet, AResumedBodyCountsWhatIsHeldAgainstTheCap) {
+    FaultServer server;
+    server.Route("/file", {.status = 206,
+                           .reason = "Partial Content",
+                           .body = "0123456789",
+                           .headers = {{"Content-Range", "bytes 90-99/100"}}});
+    Inet inet;
+    QBuffer sink;
+    sink.open(QIODevice::WriteOnly);
+    const vex::inet::Resume resume{90, "\"e1\""};
+    for (const qint64 cap : {qint64{100}, qint64{99}}) {
+        std::optional<Kind> error;
+        try {
+            inet.OpenURL(server.Url("/file"), vex::inet::icByteArray, sink, cap, BodyEnd::Any,
+                         &resume);
+        } catch (const InetError& e) {
+            error = e.kind();
+        }
+        EXPECT_EQ(error, cap == 100 ? std::nullopt : std::optional<Kind>(Kind::TooLarge)) << cap;
+    }
+}
