@@ -80,8 +80,7 @@ struct Attempt {
 // The devices the body passes through, from the network to the temporary file.
 class Chain {
   public:
-    explicit Chain(const FormRequest& request)
-        : request_(request), file_(request.target, 0755) {}
+    explicit Chain(const FormRequest& request) : request_(request), file_(request.target, 0755) {}
 
     bool Open(QString& why) {
         if (!file_.open(QIODevice::WriteOnly)) {

@@ -17,7 +17,7 @@ class PartialDownload;
 // that takes the target's place only once every check has passed.
 struct FormRequest {
     QString url;
-    QString target; // the finished file's path
+    QString target;                        // the finished file's path
     qint64 maxBytes = vex::inet::kNoLimit; // of the body
     vex::inet::BodyEnd end = vex::inet::BodyEnd::Any;
     // A zstd frame whose content is the file; against `base` (a patch) when base is not empty.

@@ -68,8 +68,7 @@ class FormFetcher {
     // Form 1: a patch against each executable on disk, the installed one first.
     std::optional<bool> ByPatch() {
         const QString installed = source_.programFolder + QLatin1Char('/') + kInstalledName;
-        const QString downloaded =
-            TargetPathOf(source_.executableUrl, source_.programFolder);
+        const QString downloaded = TargetPathOf(source_.executableUrl, source_.programFolder);
         QString firstId;
         for (const QString& path : {installed, downloaded}) {
             PatchBase base;
@@ -147,8 +146,8 @@ class FormFetcher {
             break;
         }
         const QString name = request.url.mid(BaseUrlOf(source_.executableUrl).size());
-        form_.Note(QStringLiteral("Could not use %1, trying the next form: %2")
-                       .arg(name, outcome.why));
+        form_.Note(
+            QStringLiteral("Could not use %1, trying the next form: %2").arg(name, outcome.why));
         return std::nullopt;
     }
 

@@ -63,8 +63,8 @@ bool PartialDownload::Begin(const vex::inet::Answer& answer) {
         if (!id.commit()) return false;
     }
     // Never through a link that someone put at the data's name.
-    const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC |
-                      (answer.offset == 0 ? O_TRUNC : O_APPEND);
+    const int flags =
+        O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (answer.offset == 0 ? O_TRUNC : O_APPEND);
     const int fd = ::open(QFile::encodeName(dataPath_).constData(), flags, 0600);
     if (fd < 0) {
         Discard();

@@ -21,7 +21,6 @@ namespace {
 
 const QByteArray kExpiresPrefix = "expires:";
 
-
 // Why the trusted comment fails the demands, or empty.
 QString UnmetDemand(const SignatureFile& signature, const SignatureDemands& demands,
                     const QString& name) {

@@ -119,8 +119,10 @@ bool UpdateForm::FetchUpdatePage() {
 }
 
 bool UpdateForm::FetchNewExecutable(const QString& sServerVersion) {
-    NewExecutableSource source{settings_.programFolder, settings_.NewExecutableUrl(), vendorKey_,
-                               {}, [this] { return bEnding_; }};
+    NewExecutableSource source{
+        settings_.programFolder, settings_.NewExecutableUrl(), vendorKey_, {}, [this] {
+            return bEnding_;
+        }};
     // Binds the executable to the verified page, so an older signed one cannot stand in for it.
     if (vendorKey_) source.versionToken = "version:" + sServerVersion.toLatin1();
     return FetchNewExecutableForms(Inet1, window_, source);

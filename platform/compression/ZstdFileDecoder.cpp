@@ -41,8 +41,8 @@ struct ZstdFileDecoder::State {
 
 ZstdFileDecoder::ZstdFileDecoder(int outputFd, QIODevice* observer, QByteArrayView prefix,
                                  const DecodeLimits& limits)
-    : outputFd_(outputFd), observer_(observer), prefix_(prefix),
-      state_(std::make_unique<State>()), header_(limits) {
+    : outputFd_(outputFd), observer_(observer), prefix_(prefix), state_(std::make_unique<State>()),
+      header_(limits) {
     open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     ZSTD_DCtx* context = state_->context;
     if (!context) {
@@ -50,8 +50,7 @@ ZstdFileDecoder::ZstdFileDecoder(int outputFd, QIODevice* observer, QByteArrayVi
         return;
     }
     size_t result = ZSTD_DCtx_setParameter(context, ZSTD_d_windowLogMax, limits.maxWindowLog);
-    if (!ZSTD_isError(result))
-        result = ZSTD_DCtx_setParameter(context, ZSTD_d_stableOutBuffer, 1);
+    if (!ZSTD_isError(result)) result = ZSTD_DCtx_setParameter(context, ZSTD_d_stableOutBuffer, 1);
     if (!ZSTD_isError(result) && !prefix.isEmpty()) {
         result = ZSTD_DCtx_refPrefix(context, prefix.data(), static_cast<size_t>(prefix.size()));
     }
@@ -123,8 +122,8 @@ bool ZstdFileDecoder::MapOutput(qint64 size) {
 bool ZstdFileDecoder::Decode(const char* data, qint64 size) {
     ZSTD_inBuffer in{data, static_cast<size_t>(size), 0};
     // Empty content: nothing to map, zstd still reads the frame to its end.
-    ZSTD_outBuffer out{state_->map ? state_->map : &state_->empty, static_cast<size_t>(state_->size),
-                       static_cast<size_t>(state_->pos)};
+    ZSTD_outBuffer out{state_->map ? state_->map : &state_->empty,
+                       static_cast<size_t>(state_->size), static_cast<size_t>(state_->pos)};
     while (in.pos < in.size) {
         if (frameEnded_) {
             return Fail(QStringLiteral("there are bytes after the end of the compressed frame"));

@@ -222,7 +222,8 @@ class Transfer {
             return std::optional<qint64>();
         };
         if (!resume_ || resume_->offset <= 0) return refuse(QStringLiteral("no range was asked"));
-        if (status != 206) return refuse(QStringLiteral("it sent the whole file (HTTP %1)").arg(status));
+        if (status != 206)
+            return refuse(QStringLiteral("it sent the whole file (HTTP %1)").arg(status));
         const QByteArray type = reply_.rawHeader("Content-Type").trimmed().toLower();
         if (type.startsWith("multipart/")) return refuse(QStringLiteral("a multipart answer"));
         // "bytes FIRST-LAST/TOTAL", a single range that runs from the offset to the end.
@@ -234,8 +235,9 @@ class Transfer {
         const qint64 first = range.startsWith(unit)
                                  ? range.mid(unit.size(), dash - unit.size()).toLongLong(&okFirst)
                                  : -1;
-        const qint64 last =
-            dash > 0 && slash > dash ? range.mid(dash + 1, slash - dash - 1).toLongLong(&okLast) : -1;
+        const qint64 last = dash > 0 && slash > dash
+                                ? range.mid(dash + 1, slash - dash - 1).toLongLong(&okLast)
+                                : -1;
         const qint64 total = slash > 0 ? range.mid(slash + 1).toLongLong(&okTotal) : -1;
         if (!okFirst || !okLast || !okTotal || first != resume_->offset || last != total - 1 ||
             last < first) {
@@ -415,9 +417,8 @@ Inet::~Inet() {
     Abandon();
 }
 
-void Inet::OpenURL(const QString& url, int dataType, QIODevice& sink, qint64 maxBytes,
-                   BodyEnd end, const Resume* resume,
-                   const std::function<void(const Answer&)>& onAnswer) {
+void Inet::OpenURL(const QString& url, int dataType, QIODevice& sink, qint64 maxBytes, BodyEnd end,
+                   const Resume* resume, const std::function<void(const Answer&)>& onAnswer) {
     if (abandoned_) throw InetError(InetError::Kind::Abandoned, QStringLiteral("Abandoned"));
     if (reply_) {
         throw InetError(InetError::Kind::Transfer, QStringLiteral("Still executing last request"));
@@ -450,8 +451,9 @@ void Inet::OpenURL(const QString& url, int dataType, QIODevice& sink, qint64 max
     reply_ = reply;
 
     QEventLoop loop;
-    Transfer transfer(*reply, sink, maxBytes, end, timeouts_, qurl,
-                      [this](qint64 total) { emit BytesWritten(total); }, resume, onAnswer);
+    Transfer transfer(
+        *reply, sink, maxBytes, end, timeouts_, qurl,
+        [this](qint64 total) { emit BytesWritten(total); }, resume, onAnswer);
     transfer.Start(loop);
     if (!reply->isFinished()) loop.exec();
 

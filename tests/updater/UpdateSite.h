@@ -85,8 +85,8 @@ class VendorKeys {
 };
 
 // Publishes releases into a site folder with the tool, as the vendor does.
-inline void PublishInto(const QString& siteFolder, const QList<QPair<QString, QByteArray>>& releases,
-                        const VendorKeys* keys) {
+inline void PublishInto(const QString& siteFolder,
+                        const QList<QPair<QString, QByteArray>>& releases, const VendorKeys* keys) {
     QTemporaryDir builds;
     int n = 0;
     for (const auto& [version, bytes] : releases) {

@@ -61,14 +61,19 @@ class Folder {
 QStringList FormsAsked(const QList<Served>& served) {
     QHash<QString, QString> patchNames;
     for (int n : {0, 1, 2})
-        patchNames.insert("patches/" + PatchIdOf(R(n)) + ".zst", QStringLiteral("patch(%1)").arg(n));
+        patchNames.insert("patches/" + PatchIdOf(R(n)) + ".zst",
+                          QStringLiteral("patch(%1)").arg(n));
     QStringList asked;
     for (const Served& s : served) {
         QString name;
-        if (s.path.startsWith("patches/")) name = patchNames.value(s.path, "patch(?)");
-        else if (s.path == "DrixaBilling2.exe.zst") name = "zst";
-        else if (s.path == "DrixaBilling2.exe") name = "exe";
-        else continue;
+        if (s.path.startsWith("patches/"))
+            name = patchNames.value(s.path, "patch(?)");
+        else if (s.path == "DrixaBilling2.exe.zst")
+            name = "zst";
+        else if (s.path == "DrixaBilling2.exe")
+            name = "exe";
+        else
+            continue;
         asked << QStringLiteral("%1 %2").arg(name).arg(s.status);
     }
     return asked;
@@ -118,54 +123,103 @@ TEST_F(UpdateForms, TheFirstFormTheServerHasThatChecksOutIsUsed) {
         int notes;
     };
     const Case cases[] = {
-        {"patch against the installed release not asked for", false, R(0), {}, {},
-         {"patch(0) 200"}, 0},
-        {"an unknown installed file gets no compressed file after its 404", false, unknown, {}, {},
-         {"patch(?) 404", "zst 200"}, 0},
+        {"patch against the installed release not asked for",
+         false,
+         R(0),
+         {},
+         {},
+         {"patch(0) 200"},
+         0},
+        {"an unknown installed file gets no compressed file after its 404",
+         false,
+         unknown,
+         {},
+         {},
+         {"patch(?) 404", "zst 200"},
+         0},
         {"no installed executable asks for a patch of nothing", false, {}, {}, {}, {"zst 200"}, 0},
-        {"damaged patch taken for the update", false, R(0), {},
-         [] { FlipByte(PatchFrom(0), 200); }, {"patch(0) 200", "zst 200"}, 1},
-        {"patch made for another base applied anyway", false, R(0), {},
+        {"damaged patch taken for the update",
+         false,
+         R(0),
+         {},
+         [] { FlipByte(PatchFrom(0), 200); },
+         {"patch(0) 200", "zst 200"},
+         1},
+        {"patch made for another base applied anyway",
+         false,
+         R(0),
+         {},
          [] { QFile::remove(PatchFrom(0)), QFile::copy(PatchFrom(1), PatchFrom(0)); },
-         {"patch(0) 200", "zst 200"}, 1},
-        {"compressed file whose checksum fails taken for the update", false, unknown, {},
+         {"patch(0) 200", "zst 200"},
+         1},
+        {"compressed file whose checksum fails taken for the update",
+         false,
+         unknown,
+         {},
          [] { FlipByte(Site("DrixaBilling2.exe.zst"), -2); },
-         {"patch(?) 404", "zst 200", "exe 200"}, 1},
-        {"a server with only today's files needs more than two extra requests", false, R(0), {},
+         {"patch(?) 404", "zst 200", "exe 200"},
+         1},
+        {"a server with only today's files needs more than two extra requests",
+         false,
+         R(0),
+         {},
          [] {
              QDir(Site("patches")).removeRecursively();
              QFile::remove(Site("DrixaBilling2.exe.zst"));
          },
-         {"patch(0) 404", "zst 404", "exe 200"}, 0},
-        {"an earlier download beside the installed file not used as a base", false, unknown, R(1),
-         {}, {"patch(?) 404", "patch(1) 200"}, 0},
-        {"signed: patch not verified over the finished bytes", true, R(1), {}, {},
-         {"patch(1) 200"}, 0},
-        {"signed: a patch that decodes to another file passes the signature", true, R(1), {},
+         {"patch(0) 404", "zst 404", "exe 200"},
+         0},
+        {"an earlier download beside the installed file not used as a base",
+         false,
+         unknown,
+         R(1),
+         {},
+         {"patch(?) 404", "patch(1) 200"},
+         0},
+        {"signed: patch not verified over the finished bytes",
+         true,
+         R(1),
+         {},
+         {},
+         {"patch(1) 200"},
+         0},
+        {"signed: a patch that decodes to another file passes the signature",
+         true,
+         R(1),
+         {},
          [] {
              // A sound patch with its checksum, from R(1) to R(0): only the signature can tell.
              const QString to = Site("stray.exe"), from = Site("base.exe");
              WriteFile(to, R(0));
              WriteFile(from, R(1));
-             ASSERT_EQ(RunProgram("zstd", {"-q", "-f", "--patch-from=" + from, to, "-o",
-                                           PatchFrom(1)}),
-                       0);
+             ASSERT_EQ(
+                 RunProgram("zstd", {"-q", "-f", "--patch-from=" + from, to, "-o", PatchFrom(1)}),
+                 0);
          },
-         {"patch(1) 200", "zst 200"}, 1},
-        {"signed: a server with only today's files", true, R(1), {},
+         {"patch(1) 200", "zst 200"},
+         1},
+        {"signed: a server with only today's files",
+         true,
+         R(1),
+         {},
          [] {
              QDir(Site("patches")).removeRecursively();
              QFile::remove(Site("DrixaBilling2.exe.zst"));
          },
-         {"patch(1) 404", "zst 404", "exe 200"}, 0},
-        {"a compressed file without a checksum trusted without a key", false, unknown, {},
+         {"patch(1) 404", "zst 404", "exe 200"},
+         0},
+        {"a compressed file without a checksum trusted without a key",
+         false,
+         unknown,
+         {},
          [] {
              WriteFile(Site("plain.exe"), R(2));
              ASSERT_EQ(RunProgram("zstd", {"-q", "-f", "--no-check", Site("plain.exe"), "-o",
                                            Site("DrixaBilling2.exe.zst")}),
                        0);
          },
-         {"patch(?) 404", "zst 200", "exe 200"}, 1},
+         {"patch(?) 404", "zst 200", "exe 200"},
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -230,7 +284,7 @@ TEST(UpdateFormsHostile, AHostileFormCostsNothingAndTheNextFormIsUsed) {
         const char* name;
         QList<CannedReply> zst;
         bool partialHeld = false;
-        int zstRequests = 1; // 0: not counted
+        int zstRequests = 1;   // 0: not counted
         bool wholeFile = true; // the update came by the whole file, after a note
     };
     const CannedReply good{.body = zst};
@@ -249,26 +303,30 @@ TEST(UpdateFormsHostile, AHostileFormCostsNothingAndTheNextFormIsUsed) {
            .body = zst.left(held),
            .headers = {{"Content-Range", "bytes 0-" + QByteArray::number(held - 1) + "/" + total}}},
           good},
-         true, 2, false},
+         true,
+         2,
+         false},
         {"a 206 whose length disagrees with its range appended",
          {{.status = 206,
            .reason = "Partial Content",
            .body = rest.left(rest.size() - 10),
-           .headers = {{"Content-Range",
-                        "bytes " + QByteArray::number(held) + "-" + QByteArray::number(zst.size() - 1) +
-                            "/" + total}}},
+           .headers = {{"Content-Range", "bytes " + QByteArray::number(held) + "-" +
+                                             QByteArray::number(zst.size() - 1) + "/" + total}}},
           good},
-         true, 2, false},
+         true,
+         2,
+         false},
         {"a multipart answer appended",
          {{.status = 206,
            .reason = "Partial Content",
            .body = rest,
            .headers = {{"Content-Type", "multipart/byteranges; boundary=x"},
-                       {"Content-Range",
-                        "bytes " + QByteArray::number(held) + "-" + QByteArray::number(zst.size() - 1) +
-                            "/" + total}}},
+                       {"Content-Range", "bytes " + QByteArray::number(held) + "-" +
+                                             QByteArray::number(zst.size() - 1) + "/" + total}}},
           good},
-         true, 2, false},
+         true,
+         2,
+         false},
         {"a 200 to a range request appended to what was held", {good}, true, 1, false},
     };
     for (const Case& c : cases) {

@@ -81,7 +81,10 @@ TEST_F(ResumedDownloads, ARunCutAtHalfLeavesTheRestForTheNext) {
     const Case cases[] = {
         {"compressed file fetched whole again", false, zst, "", {}, {206}},
         {"signed whole file fetched whole again", true, exe, "", {}, {206}},
-        {"a file changed between the runs completed with the old one's start", false, zst, "",
+        {"a file changed between the runs completed with the old one's start",
+         false,
+         zst,
+         "",
          [](const QString& site, const QString&) {
              PublishInto(site, {{"1.3", Build(1)}}, nullptr);
              QFile::remove(site + "/DrixaBilling2.exe"); // only the compressed form
@@ -89,13 +92,21 @@ TEST_F(ResumedDownloads, ARunCutAtHalfLeavesTheRestForTheNext) {
          {200},
          true,
          1},
-        {"damaged partial data taken for the file's start", true, exe, "",
+        {"damaged partial data taken for the file's start",
+         true,
+         exe,
+         "",
          [](const QString&, const QString& folder) {
              FlipByte(folder + "/.DrixaBilling2.exe.partial", 1000);
          },
          {206, 200}},
         {"a server that ignores ranges appended to", false, zst, "ignoring/", {}, {200}},
-        {"an unsigned whole file resumed with nothing to check it", false, exe, "", {}, {200},
+        {"an unsigned whole file resumed with nothing to check it",
+         false,
+         exe,
+         "",
+         {},
+         {200},
          false},
     };
     for (const Case& c : cases) {
@@ -108,8 +119,8 @@ TEST_F(ResumedDownloads, ARunCutAtHalfLeavesTheRestForTheNext) {
         QTemporaryDir folder;
         QDir(folder.path()).mkdir("Update");
         WriteFile(folder.filePath("Update/ver.dat"), "1.0\r\n");
-        const QString baseUrl = nginx_->server().BaseUrl() + "/" + c.prefix.chopped(
-                                                                        c.prefix.isEmpty() ? 0 : 1);
+        const QString baseUrl =
+            nginx_->server().BaseUrl() + "/" + c.prefix.chopped(c.prefix.isEmpty() ? 0 : 1);
         const QString key = c.signedSite ? keys_->PublicKeyLine() : QString();
         const QString partial = folder.filePath("." + c.form + ".partial");
         const qint64 size = QFileInfo(site + "/" + c.form).size();
@@ -184,7 +195,8 @@ TEST(PartialDownloadHeld, OnlyDataThatCanStillBeTheFilesStartIsResumed) {
         WriteFile(data + ".id", c.id);
         QFile file(data);
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(file.setFileTime(now.addSecs(-c.ageSeconds), QFileDevice::FileModificationTime));
+        ASSERT_TRUE(
+            file.setFileTime(now.addSecs(-c.ageSeconds), QFileDevice::FileModificationTime));
         file.close();
 
         vex::updater::PartialDownload partial(folder.path(), url);

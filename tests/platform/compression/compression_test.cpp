@@ -254,7 +254,9 @@ TEST(ZstdFile, FramesThatBreakALimitAreRefusedAtTheirHeader) {
     QByteArray flipped = frame;
     flipped[flipped.size() - 2] = static_cast<char>(flipped[flipped.size() - 2] ^ 0x01);
     const Case cases[] = {
-        {"content over the cap", frame, {.maxWindowLog = 27, .maxContentSize = kOld.size() - 1},
+        {"content over the cap",
+         frame,
+         {.maxWindowLog = 27, .maxContentSize = kOld.size() - 1},
          "declares"},
         {"no checksum where one is required", Encode(kOld, unchecked, 1 << 20), checked,
          "no content checksum"},

@@ -546,27 +546,42 @@ TEST(Inet, ARangeRequestTakesOnlyTheRestItAskedFor) {
     };
     const auto partial = [&](const QByteArray& range, QList<QPair<QByteArray, QByteArray>> more) {
         more.append({"Content-Range", range});
-        return CannedReply{.status = 206, .reason = "Partial Content", .body = rest,
-                           .headers = more};
+        return CannedReply{
+            .status = 206, .reason = "Partial Content", .body = rest, .headers = more};
     };
     const Case cases[] = {
-        {"the exact rest refused", partial("bytes 90-99/100", {{"ETag", "\"e1\""}}), {}, 90,
+        {"the exact rest refused",
+         partial("bytes 90-99/100", {{"ETag", "\"e1\""}}),
+         {},
+         90,
          "\"e1\""},
         {"a 200 not taken as the whole body from zero",
-         {.body = rest, .headers = {{"Last-Modified", "Tue, 01 Dec 2026 10:00:00 GMT"}}}, {}, 0,
+         {.body = rest, .headers = {{"Last-Modified", "Tue, 01 Dec 2026 10:00:00 GMT"}}},
+         {},
+         0,
          "Tue, 01 Dec 2026 10:00:00 GMT"},
         {"a weak ETag used as a validator",
          {.body = rest,
           .headers = {{"ETag", "W/\"e1\""}, {"Last-Modified", "Tue, 01 Dec 2026 10:00:00 GMT"}}},
-         {}, 0, "Tue, 01 Dec 2026 10:00:00 GMT"},
+         {},
+         0,
+         "Tue, 01 Dec 2026 10:00:00 GMT"},
         {"another range appended", partial("bytes 80-89/100", {}), Kind::Range, 0, {}},
-        {"a range that stops short of the end appended", partial("bytes 90-98/100", {}),
-         Kind::Range, 0, {}},
-        {"a length that disagrees with the range appended", partial("bytes 90-99/101", {}),
-         Kind::Range, 0, {}},
+        {"a range that stops short of the end appended",
+         partial("bytes 90-98/100", {}),
+         Kind::Range,
+         0,
+         {}},
+        {"a length that disagrees with the range appended",
+         partial("bytes 90-99/101", {}),
+         Kind::Range,
+         0,
+         {}},
         {"a multipart answer appended",
          partial("bytes 90-99/100", {{"Content-Type", "multipart/byteranges; boundary=b"}}),
-         Kind::Range, 0, {}},
+         Kind::Range,
+         0,
+         {}},
         {"a range without its unit appended", partial("90-99/100", {}), Kind::Range, 0, {}},
     };
     for (const Case& c : cases) {
