@@ -17,7 +17,10 @@ namespace {
 
 // How much content is decoded between two releases of pages: the resident part of the file
 // and of the prefix stays about this large.
-constexpr qint64 kReleaseStep = 8 * 1024 * 1024;
+constexpr qint64 kReleaseStep = 2 * 1024 * 1024;
+// zstd is given the input in pieces this small, so that no single call decodes much more than
+// kReleaseStep: a few bytes of a patch can stand for a long stretch of the old file.
+constexpr size_t kInputPiece = 512;
 
 QString SystemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -120,11 +123,13 @@ bool ZstdFileDecoder::MapOutput(qint64 size) {
 }
 
 bool ZstdFileDecoder::Decode(const char* data, qint64 size) {
-    ZSTD_inBuffer in{data, static_cast<size_t>(size), 0};
+    const size_t total = static_cast<size_t>(size);
+    ZSTD_inBuffer in{data, qMin(total, kInputPiece), 0};
     // Empty content: nothing to map, zstd still reads the frame to its end.
     ZSTD_outBuffer out{state_->map ? state_->map : &state_->empty,
                        static_cast<size_t>(state_->size), static_cast<size_t>(state_->pos)};
-    while (in.pos < in.size) {
+    while (in.pos < total) {
+        if (in.pos == in.size) in.size = qMin(total, in.size + kInputPiece);
         if (frameEnded_) {
             return Fail(QStringLiteral("there are bytes after the end of the compressed frame"));
         }

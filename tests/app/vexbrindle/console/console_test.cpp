@@ -123,6 +123,22 @@ TEST_F(ConsoleFrontEnd, DownloadsANewerVersionAndExitsZero) {
     EXPECT_TRUE(exe.readAll() == NewExecutable());
 }
 
+TEST_F(ConsoleFrontEnd, ACheaperFormThatCannotBeUsedIsNotedOnALineOfItsOwn) {
+    nginx_->Put("vexbrindle/update.html", "1.2.0\r\n");
+    // Not a zstd frame: the compressed form fails and the whole file follows.
+    nginx_->Put("vexbrindle/DrixaBilling2.exe.zst", "this is not a zstd frame");
+    Installation app;
+    const Result r = app.Run({"--console"}, nginx_->BaseUrl());
+    QFile::remove(nginx_->Root() + "/vexbrindle/DrixaBilling2.exe.zst");
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("\nCould not use DrixaBilling2.exe.zst, trying the next form: "))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("Completed Downloading Updated Version 1.2.0\n"));
+    QFile exe(app.folder.filePath("DrixaBilling2.exe"));
+    ASSERT_TRUE(exe.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(exe.readAll() == NewExecutable());
+}
+
 TEST_F(ConsoleFrontEnd, NoUpdateAnswersTheRestartQuestionWithoutAKeyboard) {
     struct Case {
         const char* name; // the fault the row catches
