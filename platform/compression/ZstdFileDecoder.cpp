@@ -4,6 +4,8 @@
 #define ZSTD_STATIC_LINKING_ONLY
 #include <zstd.h>
 
+#include <QElapsedTimer>
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -18,6 +20,8 @@ namespace {
 // How much content is decoded between two releases of pages: the resident part of the file
 // and of the prefix stays about this large.
 constexpr qint64 kReleaseStep = 2 * 1024 * 1024;
+// A slice of decoding: after this long the event loop gets control back.
+constexpr qint64 kSliceNs = 3'000'000;
 // zstd is given the input in pieces this small, so that no single call decodes much more than
 // kReleaseStep: a few bytes of a patch can stand for a long stretch of the old file.
 constexpr size_t kInputPiece = 512;
@@ -45,8 +49,10 @@ struct ZstdFileDecoder::State {
 ZstdFileDecoder::ZstdFileDecoder(int outputFd, QIODevice* observer, QByteArrayView prefix,
                                  const DecodeLimits& limits)
     : outputFd_(outputFd), observer_(observer), prefix_(prefix), state_(std::make_unique<State>()),
-      header_(limits) {
+      header_(limits), next_(new QTimer(this)) {
     open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    next_->setSingleShot(true);
+    connect(next_, &QTimer::timeout, this, [this] { DecodePending(kSliceNs); });
     ZSTD_DCtx* context = state_->context;
     if (!context) {
         Fail(QStringLiteral("zstd could not make a decompression context"));
@@ -65,6 +71,7 @@ ZstdFileDecoder::ZstdFileDecoder(int outputFd, QIODevice* observer, QByteArrayVi
 ZstdFileDecoder::~ZstdFileDecoder() = default;
 
 bool ZstdFileDecoder::Finish() {
+    DecodePending(-1);
     if (failed_) return false;
     if (header_.state() == FrameHeaderGate::State::Collecting) {
         return Fail(QStringLiteral("the compressed data ends before its frame does"));
@@ -82,29 +89,71 @@ qint64 ZstdFileDecoder::readData(char*, qint64) {
     return -1;
 }
 
+qint64 ZstdFileDecoder::bytesToWrite() const {
+    return pending_.size() - pendingAt_;
+}
+
 qint64 ZstdFileDecoder::writeData(const char* data, qint64 size) {
     if (failed_) return -1;
-    const qint64 taken = size;
+    // A writer that does not keep to the bound waits while the excess is decoded.
+    if (bytesToWrite() + size > kMaxPending) DecodePending(-1);
+    if (failed_) return -1;
+    if (pendingAt_ > 0) {
+        pending_.remove(0, pendingAt_);
+        pendingAt_ = 0;
+    }
+    pending_.append(data, size);
+    if (!next_->isActive()) next_->start(0);
+    return size;
+}
+
+void ZstdFileDecoder::DecodePending(qint64 sliceNs) {
+    QElapsedTimer spent;
+    spent.start();
+    const qsizetype start = pendingAt_;
+    while (!failed_ && pendingAt_ < pending_.size()) {
+        if (sliceNs >= 0 && spent.nsecsElapsed() >= sliceNs) break;
+        // One small piece between two looks at the clock.
+        const qint64 piece =
+            qMin<qint64>(static_cast<qint64>(kInputPiece), pending_.size() - pendingAt_);
+        const bool ok = DecodeInput(pending_.constData() + pendingAt_, piece);
+        pendingAt_ += piece;
+        if (!ok) break;
+    }
+    qint64 taken = pendingAt_ - start;
+    if (failed_) {
+        // Nothing more will be decoded: the writer is told that all it gave was taken.
+        taken += pending_.size() - pendingAt_;
+        pending_.clear();
+        pendingAt_ = 0;
+    } else if (pendingAt_ < pending_.size()) {
+        if (sliceNs >= 0) next_->start(0);
+    } else {
+        pending_.clear();
+        pendingAt_ = 0;
+    }
+    if (taken > 0) emit bytesWritten(taken);
+}
+
+bool ZstdFileDecoder::DecodeInput(const char* data, qint64 size) {
     if (header_.state() == FrameHeaderGate::State::Collecting) {
         switch (header_.Take(data, size)) {
         case FrameHeaderGate::State::Collecting:
-            return taken;
+            return true;
         case FrameHeaderGate::State::Refused:
-            Fail(header_.Why());
-            return -1;
+            return Fail(header_.Why());
         case FrameHeaderGate::State::Passed: {
             if (header_.ContentSize() < 0) {
-                Fail(QStringLiteral("the frame does not declare its content size"));
-                return -1;
+                return Fail(QStringLiteral("the frame does not declare its content size"));
             }
-            if (!MapOutput(header_.ContentSize())) return -1;
+            if (!MapOutput(header_.ContentSize())) return false;
             const QByteArray header = header_.TakeCollected();
-            if (!Decode(header.constData(), header.size())) return -1;
+            if (!Decode(header.constData(), header.size())) return false;
             break;
         }
         }
     }
-    return Decode(data, size) ? taken : -1;
+    return Decode(data, size);
 }
 
 bool ZstdFileDecoder::MapOutput(qint64 size) {

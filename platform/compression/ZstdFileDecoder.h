@@ -4,6 +4,7 @@
 
 #include <QByteArrayView>
 #include <QIODevice>
+#include <QTimer>
 
 #include <memory>
 
@@ -19,8 +20,17 @@ namespace vex::compression {
 // so a full disk is a failure here, never a fault on a mapped page) before any byte is decoded.
 // Each piece of content produced is also written to `observer` (to hash it, say), when given.
 // The limits, the checksum and the first-failure rule are those of ZstdDecoder.
+//
+// A few bytes of a patch can stand for a long stretch of the old file, so decoding is not done
+// inside write(): what is written waits, and is decoded in slices of a few milliseconds from
+// the event loop of the thread the decoder belongs to. Like a socket (and HashingSink), the
+// decoder says through bytesToWrite() how much waits and emits bytesWritten() as it catches
+// up; a writer that keeps bytesToWrite() under kMaxPending never waits. Finish() decodes what
+// still waits.
 class ZstdFileDecoder : public QIODevice {
   public:
+    static constexpr qint64 kMaxPending = 8 * 1024 * 1024;
+
     // outputFd: an empty file open for reading and writing, which stays open while decoding.
     ZstdFileDecoder(int outputFd, QIODevice* observer, QByteArrayView prefix,
                     const DecodeLimits& limits);
@@ -35,6 +45,7 @@ class ZstdFileDecoder : public QIODevice {
 
     bool HasFailed() const { return failed_; }
     bool isSequential() const override { return true; }
+    qint64 bytesToWrite() const override;
 
   protected:
     qint64 readData(char* data, qint64 maxSize) override;
@@ -44,6 +55,9 @@ class ZstdFileDecoder : public QIODevice {
     struct State;
 
     bool Fail(const QString& why);
+    // Decodes what waits, for at most sliceNs (-1: all of it); reports what was taken.
+    void DecodePending(qint64 sliceNs);
+    bool DecodeInput(const char* data, qint64 size);
     bool MapOutput(qint64 size);
     bool Decode(const char* data, qint64 size);
     // Lets go of the pages decoded so far, and of the prefix's.
@@ -56,6 +70,9 @@ class ZstdFileDecoder : public QIODevice {
     FrameHeaderGate header_;
     bool failed_ = false;
     bool frameEnded_ = false;
+    QByteArray pending_; // written, not yet decoded, from pendingAt_ on
+    qsizetype pendingAt_ = 0;
+    QTimer* next_; // the next slice
 };
 
 } // namespace vex::compression

@@ -13,6 +13,9 @@ namespace {
 constexpr qint64 kPiece = 256 * 1024;
 // After this long the loop gets control back, as a download's slices do.
 constexpr qint64 kSliceNs = 3'000'000;
+// A target that works behind its writes and holds this much is given nothing more until it
+// has caught up (the bound of the transfer component's sinks).
+constexpr qint64 kBacklog = 4 * 1024 * 1024;
 
 } // namespace
 
@@ -32,7 +35,7 @@ bool PumpInSlices(QIODevice& from, QIODevice& to, qint64 bytes, const std::funct
         }
         QElapsedTimer spent;
         spent.start();
-        while (spent.nsecsElapsed() < kSliceNs) {
+        while (spent.nsecsElapsed() < kSliceNs && to.bytesToWrite() < kBacklog) {
             const qint64 wanted = left < 0 ? kPiece : qMin(left, kPiece);
             const qint64 n = wanted == 0 ? 0 : from.read(piece.data(), wanted);
             if (n < 0) {

@@ -9,6 +9,8 @@
 
 #include <QBuffer>
 #include <QTemporaryFile>
+#include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -273,4 +275,37 @@ TEST(ZstdFile, FramesThatBreakALimitAreRefusedAtTheirHeader) {
         EXPECT_FALSE(decoded.ok);
         EXPECT_TRUE(decoded.error.contains(c.error)) << decoded.error.toStdString();
     }
+}
+
+// A few bytes of a patch can stand for a long stretch of the old file: the decoder takes what
+// is written at once and decodes it from the event loop, a slice at a time, saying what waits.
+TEST(ZstdFile, DecodingIsDoneFromTheEventLoopInSlices) {
+    const QByteArray old = PatternBytes(48 * 1024 * 1024, 4);
+    QByteArray changed = old;
+    changed.replace(1000, 16, "a changed string");
+    const QByteArray patch = Encode(changed, PatchSettings(old, changed.size()), 1 << 20);
+    ASSERT_LT(patch.size(), 64 * 1024) << "the patch should be far smaller than its content";
+
+    QTemporaryFile file;
+    ASSERT_TRUE(file.open());
+    const DecodeLimits limits{.maxWindowLog = WindowLogSpanning(old.size() + changed.size()),
+                              .maxContentSize = -1,
+                              .requireChecksum = true};
+    ZstdFileDecoder decoder(file.handle(), nullptr, old, limits);
+    qint64 reported = 0;
+    QObject::connect(&decoder, &QIODevice::bytesWritten, [&](qint64 n) { reported += n; });
+    ASSERT_EQ(decoder.write(patch), patch.size());
+    EXPECT_EQ(decoder.bytesToWrite(), patch.size()) << "nothing is decoded inside write()";
+
+    int turns = 0; // of the event loop while the decoder works
+    QTimer turn;
+    QObject::connect(&turn, &QTimer::timeout, [&] { ++turns; });
+    turn.start(0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return decoder.bytesToWrite() == 0; }, 60'000));
+    turn.stop();
+    EXPECT_GT(turns, 1) << "the loop turned between slices";
+    EXPECT_EQ(reported, patch.size());
+    EXPECT_TRUE(decoder.Finish()) << decoder.errorString().toStdString();
+    file.seek(0);
+    EXPECT_TRUE(file.readAll() == changed);
 }
