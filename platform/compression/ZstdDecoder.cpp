@@ -88,6 +88,14 @@ bool ZstdDecoder::Decode(const char* data, qint64 size) {
         if (result == 0) frameEnded_ = true;
         const qint64 produced = static_cast<qint64>(out.pos);
         produced_ += produced;
+        // zstd's streaming decoder, given a frame in small pieces, lets it end short of the size
+        // it declares; the count of bytes put out catches that.
+        const qint64 declared = header_.ContentSize();
+        if (declared >= 0 && (produced_ > declared || (frameEnded_ && produced_ != declared))) {
+            return Fail(QStringLiteral("the compressed frame declares %1 bytes but holds %2")
+                            .arg(declared)
+                            .arg(produced_));
+        }
         if (limits_.maxContentSize >= 0 && produced_ > limits_.maxContentSize) {
             return Fail(QStringLiteral("the content grows past the %1 bytes allowed")
                             .arg(limits_.maxContentSize));

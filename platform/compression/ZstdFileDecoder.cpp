@@ -192,6 +192,13 @@ bool ZstdFileDecoder::Decode(const char* data, qint64 size) {
         if (result == 0) frameEnded_ = true;
         const qint64 produced = static_cast<qint64>(out.pos - before);
         state_->pos = static_cast<qint64>(out.pos);
+        // zstd's streaming decoder, given a frame in small pieces, lets it end short of the size
+        // it declares; the rest of the file would be the zeros it was reserved with.
+        if (frameEnded_ && state_->pos != state_->size) {
+            return Fail(QStringLiteral("the compressed frame declares %1 bytes but holds %2")
+                            .arg(state_->size)
+                            .arg(state_->pos));
+        }
         if (produced > 0 && observer_ &&
             observer_->write(state_->map + before, produced) != produced) {
             return Fail(observer_->errorString());

@@ -215,7 +215,14 @@ DecodedToFile DecodeToFile(const QByteArray& frame, QByteArrayView prefix,
     QBuffer observer;
     observer.open(QIODevice::WriteOnly);
     ZstdFileDecoder decoder(file.handle(), &observer, prefix, limits);
-    const bool ok = WriteInPieces(decoder, frame, piece) && decoder.Finish();
+    // Each piece is decoded before the next arrives, as from a slow network.
+    bool written = true;
+    for (qsizetype at = 0; written && at < frame.size(); at += piece) {
+        const QByteArray part = frame.mid(at, piece);
+        written = decoder.write(part) == part.size() &&
+                  QTest::qWaitFor([&] { return decoder.bytesToWrite() == 0; }, 10'000);
+    }
+    const bool ok = written && decoder.Finish();
     file.seek(0);
     return {ok, file.readAll(), observer.data(), decoder.errorString()};
 }
@@ -251,8 +258,11 @@ TEST(ZstdFile, FramesThatBreakALimitAreRefusedAtTheirHeader) {
         QByteArray frame;
         DecodeLimits limits;
         const char* error; // a part of the message
+        qsizetype piece = 7777;
     };
     const DecodeLimits checked{.maxWindowLog = 27, .maxContentSize = -1, .requireChecksum = true};
+    // Declares 65791 bytes, holds one empty last block and the right checksum of no content.
+    const QByteArray hollow = QByteArray::fromHex("28b52ffd64ffff01000099e9d851");
     QByteArray flipped = frame;
     flipped[flipped.size() - 2] = static_cast<char>(flipped[flipped.size() - 2] ^ 0x01);
     const Case cases[] = {
@@ -268,10 +278,15 @@ TEST(ZstdFile, FramesThatBreakALimitAreRefusedAtTheirHeader) {
         {"the checksum does not match", flipped, checked, "cannot be decoded"},
         {"the frame is cut short", frame.chopped(10), checked, "ends before its frame"},
         {"bytes follow the frame", frame + "x", checked, "after the end"},
+        // zstd itself lets this pass when the frame comes a byte at a time; the file would be
+        // zeros that the checksum never saw.
+        {"less content than declared, a byte at a time", hollow, checked,
+         "declares 65791 bytes but holds 0", 1},
+        {"less content than declared", hollow, checked, "cannot be decoded"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const DecodedToFile decoded = DecodeToFile(c.frame, {}, c.limits);
+        const DecodedToFile decoded = DecodeToFile(c.frame, {}, c.limits, c.piece);
         EXPECT_FALSE(decoded.ok);
         EXPECT_TRUE(decoded.error.contains(c.error)) << decoded.error.toStdString();
     }
