@@ -3,7 +3,7 @@
 //   seconds=S peak_rss_kib=K longest_tick_gap_ms=G ticks=T outcome="its messages"
 // A 1 ms timer runs throughout; the longest gap between its ticks (the time after the last tick
 // included) is the longest the event loop, and so a window, was held up. Exit status 0 when the
-// run ended with the new executable downloaded.
+// run left the new executable in the program folder.
 #include "updater/FormWindow.h"
 #include "updater/UpdateForm.h"
 
@@ -92,7 +92,5 @@ int main(int argc, char** argv) {
     std::printf("seconds=%.3f peak_rss_kib=%ld longest_tick_gap_ms=%.2f ticks=%ld outcome=\"%s\"\n",
                 endNs / 1e9, PeakRssKiB(), longestGapNs / 1e6, ticks,
                 qPrintable(window.messages.join(QStringLiteral(" / "))));
-    const bool completed =
-        !window.messages.filter(QStringLiteral("Completed Downloading")).isEmpty();
-    return completed ? 0 : 1;
+    return QFile::exists(settings.programFolder + QStringLiteral("/DrixaBilling2.exe")) ? 0 : 1;
 }
