@@ -9,6 +9,8 @@ packages=(
     nginx curl xvfb xauth x11-utils imagemagick fonts-dejavu-core libxcb1-dev
     libsodium-dev minisign zlib1g-dev libzstd-dev zstd
     qt6-tools-dev lintian dpkg-dev file doxygen
+    qt6-declarative-dev qml6-module-qtquick qml6-module-qtquick-window
+    qml6-module-qtqml-workerscript
     clang-format openssl clang libclang-rt-14-dev
 )
 

@@ -1,0 +1,158 @@
+#pragma once
+
+#include "progressbar/quick/QuickHost.h"
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QQuickPaintedItem>
+#include <QUrl>
+#include <QtQml/qqmlregistration.h>
+
+namespace xpbar {
+
+// The progress bar as a Qt Quick item, `XPProgressBar` in the QML module of the same name. Its
+// range follows Qt Quick Controls' ProgressBar: `value` lies between `from` and `to` (reals,
+// 0 to 1 by default; `from` may be the larger end), `position` is where it stands (0..1), and
+// the bar shows the percentage QProgressBar would show for it. A range whose ends are equal,
+// or `indeterminate` set, is the busy state: the bar is drawn empty and without its text.
+//
+// The looks, colour, hatch, picture, font, text and orientation are the control's, with the
+// widget's names and defaults: the item draws the same pixels as the widget XPProgressBar in
+// the same state, at its size in logical pixels, shown at the window's device pixel ratio.
+//
+// Differences from ProgressBar: the bar never mirrors (visualPosition equals position), and
+// the busy state is not animated.
+class XPProgressBarItem : public QQuickPaintedItem {
+    Q_OBJECT
+    QML_NAMED_ELEMENT(XPProgressBar)
+    Q_PROPERTY(qreal from READ from WRITE setFrom NOTIFY fromChanged FINAL)
+    Q_PROPERTY(qreal to READ to WRITE setTo NOTIFY toChanged FINAL)
+    Q_PROPERTY(qreal value READ value WRITE setValue NOTIFY valueChanged FINAL)
+    Q_PROPERTY(qreal position READ position NOTIFY positionChanged FINAL)
+    Q_PROPERTY(qreal visualPosition READ visualPosition NOTIFY visualPositionChanged FINAL)
+    Q_PROPERTY(bool indeterminate READ isIndeterminate WRITE setIndeterminate NOTIFY
+                   indeterminateChanged FINAL)
+    Q_PROPERTY(int percent READ percent NOTIFY percentChanged FINAL)
+    Q_PROPERTY(BarStyle barStyle READ barStyle WRITE setBarStyle NOTIFY barStyleChanged FINAL)
+    Q_PROPERTY(QColor color READ color WRITE setColor NOTIFY colorChanged FINAL)
+    Q_PROPERTY(uint colorCode READ colorCode WRITE setColorCode NOTIFY colorChanged FINAL)
+    Q_PROPERTY(int brushStyle READ brushStyle WRITE setBrushStyle NOTIFY brushStyleChanged FINAL)
+    Q_PROPERTY(QImage image READ image WRITE setImage NOTIFY imageChanged FINAL)
+    Q_PROPERTY(
+        QUrl imageSource READ imageSource WRITE setImageSource NOTIFY imageSourceChanged FINAL)
+    Q_PROPERTY(QFont font READ font WRITE setFont NOTIFY fontChanged FINAL)
+    Q_PROPERTY(
+        bool textVisible READ isTextVisible WRITE setTextVisible NOTIFY textVisibleChanged FINAL)
+    Q_PROPERTY(Qt::Orientation orientation READ orientation WRITE setOrientation NOTIFY
+                   orientationChanged FINAL)
+
+  public:
+    // The ten looks, numbered as the widget's BarStyle.
+    enum BarStyle {
+        XPBlocks = 0,
+        XPSmooth = 1,
+        XPSearching = 2,
+        Flat = 3,
+        Etched = 4,
+        Shaded = 5,
+        Dark = 6,
+        Hatch = 7,
+        Picture = 8,
+        Glass = 9,
+    };
+    Q_ENUM(BarStyle)
+
+    explicit XPProgressBarItem(QQuickItem* parent = nullptr);
+    ~XPProgressBarItem() override;
+
+    qreal from() const { return from_; }
+    void setFrom(qreal from);
+    qreal to() const { return to_; }
+    void setTo(qreal to);
+    // Kept within the range once the item is complete; NaN is ignored.
+    qreal value() const { return value_; }
+    void setValue(qreal value);
+    qreal position() const;
+    qreal visualPosition() const { return position(); }
+    bool isIndeterminate() const;
+    void setIndeterminate(bool indeterminate);
+    // What the bar shows: QProgressBar's percentage for the value, 0 while busy.
+    int percent() const { return percent_; }
+
+    BarStyle barStyle() const;
+    void setBarStyle(BarStyle style);
+    // The bar colour; until one is set, the desktop's highlight colour when the item was made.
+    // An invalid colour is ignored and the alpha is not used.
+    QColor color() const;
+    void setColor(const QColor& color);
+    // The same as a 0x00BBGGRR code; a code with the top bit set names a system colour and is
+    // stored as the RGB it has now.
+    uint colorCode() const;
+    void setColorCode(uint code);
+    // The hatch of the Hatch look: 0 horizontal, 1 vertical, 2 and 3 diagonal, 4 cross,
+    // 5 diagonal cross.
+    int brushStyle() const { return brushStyle_; }
+    void setBrushStyle(int style);
+    // The picture the Picture look tiles; a null image removes it. imageSource reads it from a
+    // local file or a resource; a picture that cannot be read leaves none and logs a warning.
+    QImage image() const;
+    void setImage(const QImage& image);
+    QUrl imageSource() const { return imageSource_; }
+    void setImageSource(const QUrl& source);
+    // The text's font; until one is set, the control's own default.
+    QFont font() const;
+    void setFont(const QFont& font);
+    // The percentage drawn over the bar (off by default, as the control's).
+    bool isTextVisible() const { return textVisible_; }
+    void setTextVisible(bool visible);
+    Qt::Orientation orientation() const;
+    void setOrientation(Qt::Orientation orientation);
+
+    // What the item shows, in logical pixels: the control's own device context.
+    const QImage& shownImage() const { return host_.Screen(); }
+
+    void paint(QPainter* painter) override;
+
+  signals:
+    void fromChanged();
+    void toChanged();
+    void valueChanged();
+    void positionChanged();
+    void visualPositionChanged();
+    void indeterminateChanged();
+    void percentChanged();
+    void barStyleChanged();
+    void colorChanged();
+    void brushStyleChanged();
+    void imageChanged();
+    void imageSourceChanged();
+    void fontChanged();
+    void textVisibleChanged();
+    void orientationChanged();
+    // A stored property of the control changed, by its stored name ("Scrolling", ...).
+    void propertyChanged(const QString& name);
+
+  protected:
+    void componentComplete() override;
+    void geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry) override;
+
+  private:
+    // Every change of the range, the value or the busy state goes through here: the signals of
+    // what changed, and the percentage and text handed to the control.
+    void ChangeRange(qreal from, qreal to, qreal value, bool indeterminate);
+    void ShowPercent();
+    void UpdateImplicitSize();
+
+    QuickHost host_;
+    qreal from_ = 0.0;
+    qreal to_ = 1.0;
+    qreal value_ = 0.0;
+    bool indeterminate_ = false;
+    int percent_ = 0;
+    bool textVisible_ = false;
+    int brushStyle_ = 0;
+    QUrl imageSource_;
+};
+
+} // namespace xpbar
