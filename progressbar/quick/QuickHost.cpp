@@ -3,6 +3,8 @@
 #include "platform/gdi/twips.h"
 #include "progressbar/StdFont.h"
 
+#include <algorithm>
+
 namespace xpbar {
 
 namespace {

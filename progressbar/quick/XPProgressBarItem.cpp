@@ -114,7 +114,7 @@ void XPProgressBarItem::ShowPercent() {
         percent_ = percent;
         emit percentChanged();
     }
-    update();
+    Refresh();
 }
 
 XPProgressBarItem::BarStyle XPProgressBarItem::barStyle() const {
@@ -125,7 +125,7 @@ void XPProgressBarItem::setBarStyle(BarStyle style) {
     if (style == barStyle()) return;
     Guarded("repaint failed", [&] { host_.Control().SetScrolling(style); });
     emit barStyleChanged();
-    update();
+    Refresh();
 }
 
 QColor XPProgressBarItem::color() const {
@@ -146,7 +146,7 @@ void XPProgressBarItem::setColorCode(uint code) {
     Guarded("repaint failed", [&] { host_.Control().SetColor(static_cast<vex::Long>(code)); });
     if (colorCode() == before) return;
     emit colorChanged();
-    update();
+    Refresh();
 }
 
 // The control's BrushStyle can be set but not read, so the item keeps what it set.
@@ -155,7 +155,7 @@ void XPProgressBarItem::setBrushStyle(int style) {
     host_.Control().SetBrushStyle(style);
     brushStyle_ = style;
     emit brushStyleChanged();
-    update();
+    Refresh();
 }
 
 QImage XPProgressBarItem::image() const {
@@ -170,7 +170,7 @@ void XPProgressBarItem::setImage(const QImage& image) {
                                                 : std::make_shared<vex::StdPicture>(image));
     });
     emit imageChanged();
-    update();
+    Refresh();
 }
 
 void XPProgressBarItem::setImageSource(const QUrl& source) {
@@ -195,7 +195,7 @@ void XPProgressBarItem::setFont(const QFont& font) {
     if (font == this->font()) return;
     host_.Control().SetFont(ToStdFont(font));
     emit fontChanged();
-    update();
+    Refresh();
 }
 
 void XPProgressBarItem::setTextVisible(bool visible) {
@@ -215,7 +215,7 @@ void XPProgressBarItem::setOrientation(Qt::Orientation orientation) {
             [&] { host_.Control().SetOrientation(orientation == Qt::Horizontal ? 0 : 1); });
     emit orientationChanged();
     UpdateImplicitSize();
-    update();
+    Refresh();
 }
 
 void XPProgressBarItem::UpdateImplicitSize() {
@@ -234,13 +234,23 @@ void XPProgressBarItem::geometryChange(const QRectF& newGeometry, const QRectF& 
     if (newGeometry.size() == oldGeometry.size()) return;
     const QSize pixels(qRound(newGeometry.width()), qRound(newGeometry.height()));
     Guarded("resize failed", [&] { host_.Resize(pixels); });
+    Refresh();
+}
+
+// The control paints on the GUI thread, in the polish step before each frame; the scene graph
+// may call paint() on its render thread, which then only copies the finished picture.
+void XPProgressBarItem::Refresh() {
+    polish();
     update();
+}
+
+void XPProgressBarItem::updatePolish() {
+    Guarded("paint failed", [&] { host_.Control().PaintControl(); });
 }
 
 // The picture is the control's, in logical pixels; at a device pixel ratio above 1 each of its
 // pixels covers a square of device pixels, as in the widget.
 void XPProgressBarItem::paint(QPainter* painter) {
-    Guarded("paint failed", [&] { host_.Control().PaintControl(); });
     painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter->drawImage(QPointF(0, 0), host_.Screen());
 }

@@ -136,12 +136,15 @@ class XPProgressBarItem : public QQuickPaintedItem {
   protected:
     void componentComplete() override;
     void geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry) override;
+    void updatePolish() override;
 
   private:
     // Every change of the range, the value or the busy state goes through here: the signals of
     // what changed, and the percentage and text handed to the control.
     void ChangeRange(qreal from, qreal to, qreal value, bool indeterminate);
     void ShowPercent();
+    // Asks for the control's repaint and a new frame.
+    void Refresh();
     void UpdateImplicitSize();
 
     QuickHost host_;
