@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
 # The Debian packages: cpack writes them, each is unpacked (never installed) and its file list
 # checked, and lintian --pedantic reports no error and no warning.
-#   deb_test.sh BUILD_DIR QT_PLUGIN_SUBDIR LIBDIR
+#   deb_test.sh BUILD_DIR QT_PLUGIN_SUBDIR LIBDIR QT_QML_SUBDIR (QT_QML_SUBDIR "none": no QML module)
 set -euo pipefail
-build=$1 plugin_subdir=$2 libdir=$3
+build=$1 plugin_subdir=$2 libdir=$3 qml_subdir=$4
+qml_files=
+if [ "$qml_subdir" != none ]; then
+    qml_files="usr/$qml_subdir/XPProgressBar/qmldir usr/$qml_subdir/XPProgressBar/plugins.qmltypes
+        usr/$qml_subdir/XPProgressBar/libxpprogressbarquickplugin.so"
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -14,6 +19,7 @@ cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.lo
 version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
 declare -A expected=(
     [libxpprogressbar1]="usr/$libdir/libXPProgressBar.so.1 usr/$libdir/libXPProgressBar.so.$version
+        $qml_files
         usr/share/doc/libxpprogressbar1/copyright"
     [libxpprogressbar-dev]="usr/include/XPProgressBar/XPProgressBar.h
         usr/include/XPProgressBar/XPProgressBarExport.h usr/$libdir/libXPProgressBar.so
@@ -35,8 +41,8 @@ declare -A expected=(
 # What belongs to one package must not be in another.
 declare -A foreign=(
     [libxpprogressbar1]="include/ bin/ libXPProgressBar.so$ designer/"
-    [libxpprogressbar-dev]="bin/ libXPProgressBar.so.1"
-    [vexbrindle]="include/ libXPProgressBar designer/"
+    [libxpprogressbar-dev]="bin/ libXPProgressBar.so.1 qml/"
+    [vexbrindle]="include/ libXPProgressBar designer/ qml/"
 )
 
 debs=()

@@ -3,10 +3,12 @@
 # what the library exports and that its header builds under strict settings, build
 # examples/xpbar-demo and the README's quick-start program against that prefix alone (CMake and
 # pkg-config) and run them offscreen, and load the Designer plugin as Designer does, with no
-# environment at all.
-#   install_test.sh SOURCE_DIR BUILD_DIR PLUGIN_CHECK QT_PLUGIN_SUBDIR LIBDIR
+# environment at all. With a QML module, examples/xpbar-quick is built and run the same way, its
+# module from the prefix.
+#   install_test.sh SOURCE_DIR BUILD_DIR PLUGIN_CHECK QT_PLUGIN_SUBDIR LIBDIR QT_QML_SUBDIR
+#   (QT_QML_SUBDIR "none": no QML module)
 set -euo pipefail
-src=$1 build=$2 plugin_check=$3 plugin_subdir=$4 libdir=$5
+src=$1 build=$2 plugin_check=$3 plugin_subdir=$4 libdir=$5 qml_subdir=${6:-none}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
@@ -39,6 +41,11 @@ for f in "$libdir/libXPProgressBar.so.1" "$libdir/libXPProgressBar.so" \
          "$plugin_subdir/designer/libxpprogressbarplugin.so"; do
     [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
+if [ "$qml_subdir" != none ]; then
+    for f in qmldir plugins.qmltypes libxpprogressbarquickplugin.so; do
+        [ -e "$prefix/$qml_subdir/XPProgressBar/$f" ] || fail "not installed: $qml_subdir/XPProgressBar/$f"
+    done
+fi
 soname=$(objdump -p "$prefix/$libdir/libXPProgressBar.so.1" | awk '$1 == "SONAME" {print $2}')
 [ "$soname" = libXPProgressBar.so.1 ] || fail "SONAME is '$soname'"
 # The installed headers stand alone: Qt's headers, the standard library's and the export header
@@ -107,6 +114,17 @@ expected=$(seq 10 10 100)
 out=$("${bare[@]}" QT_QPA_PLATFORM=offscreen timeout 20 "$quick/build/app") ||
     fail "the README's program failed"
 [ "$out" = "$expected" ] || fail "the README's program printed '$out'"
+
+# The QML example: built with nothing but the prefix, its module found through the import path.
+if [ "$qml_subdir" != none ]; then
+    (cd "$work" && env -u CMAKE_PREFIX_PATH cmake -S "$src/examples/xpbar-quick" -B "$work/qml-example" \
+        -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_BUILD_TYPE=Release >/dev/null)
+    cmake --build "$work/qml-example" -j2 >/dev/null || fail "the QML example does not build"
+    QT_QPA_PLATFORM=offscreen QML_IMPORT_PATH="$prefix/$qml_subdir" \
+        "$work/qml-example/xpbar-quick" --screenshot "$work/qml-example.png" || fail "the QML example failed"
+    [ "$(head -c 8 "$work/qml-example.png" | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ] ||
+        fail "the QML example's screenshot is not a PNG"
+fi
 
 # pkg-config, from wherever the prefix is: plain paths into the prefix, and the same program.
 flags=$(PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig" pkg-config --cflags --libs XPProgressBar)
