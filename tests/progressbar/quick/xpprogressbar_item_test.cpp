@@ -11,6 +11,8 @@
 #include <QQuickWindow>
 #include <QSGRendererInterface>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
@@ -159,6 +161,46 @@ INSTANTIATE_TEST_SUITE_P(
         PixelCase{"flat bar past its end", 100, 16, "value: 3; barStyle: XPProgressBar.Flat",
                   XPProgressBar::Flat, 100}),
     [](const auto& info) { return std::to_string(info.index); });
+
+// The Picture look tiles the picture read from imageSource as the widget tiles the same image;
+// a picture that cannot be read leaves none, as a widget that was given none.
+TEST_F(QuickItem, PictureFromImageSourceSameAsTheWidgetsImage) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QImage checker(4, 4, QImage::Format_RGB32);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            checker.setPixel(x, y, (x + y) % 2 ? 0xFF2040C0 : 0xFFF0E020);
+    const QString path = dir.filePath(QStringLiteral("checker.png"));
+    ASSERT_TRUE(checker.save(path));
+
+    struct Source {
+        QString file;
+        QImage image; // what the widget is given
+    };
+    const Source sources[] = {{path, checker}, {dir.filePath(QStringLiteral("missing.png")), {}}};
+    for (const Source& source : sources) {
+        const QByteArray url = QUrl::fromLocalFile(source.file).toEncoded();
+        auto item = Create("width: 120; height: 20; value: 0.5; barStyle: XPProgressBar.Picture; "
+                           "imageSource: \"" +
+                           url + "\"");
+        ASSERT_TRUE(item);
+        EXPECT_EQ(item->property("image").value<QImage>().isNull(), source.image.isNull());
+
+        XPProgressBar bar;
+        bar.resize(120, 20);
+        bar.initializeControl();
+        bar.setBarStyle(XPProgressBar::Picture);
+        bar.setImage(source.image);
+        bar.setValue(50);
+        bar.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
+        const QImage expected = bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage shown = Shown(*item);
+        EXPECT_TRUE(shown == expected)
+            << source.file.toStdString() << ": " << FirstDifference(shown, expected);
+    }
+}
 
 // The range as Qt Quick Controls' ProgressBar keeps it, whatever order QML sets it in.
 struct RangeCase {
