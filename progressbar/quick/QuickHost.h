@@ -9,6 +9,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace xpbar {
 
@@ -27,28 +29,74 @@ class QuickHost : public vex::ControlHost {
 
     // A new size: a new image in the back colour, then ResizeControl. The caller repaints.
     void Resize(QSize size);
+    QSize Size() const { return size_; }
     const QImage& Screen() const { return image_; }
+
+    // The text the control's overlay draws over the bar; characters beyond Latin-1 show as "?".
+    void SetBarText(const QString& text);
+
+    // The control's picture at a percentage, with or without its text: a copy, since the
+    // control goes on drawing into its DC.
+    QImage PaintedAt(vex::Long percent, bool text);
+    // The same, without text, in another look; the control's own look is put back.
+    QImage PaintedInLook(vex::Long look, vex::Long percent);
 
     // Runs on every change notification of the control, with the stored property's name.
     std::function<void(const QString&)> onNotify;
 
+    // Keeps the host's own settings of the control (a look or font borrowed for one picture)
+    // from reaching onNotify.
+    class Quiet {
+      public:
+        explicit Quiet(QuickHost& host) : host_(host) { ++host_.quiet_; }
+        ~Quiet() { --host_.quiet_; }
+        Quiet(const Quiet&) = delete;
+        Quiet& operator=(const Quiet&) = delete;
+
+      private:
+        QuickHost& host_;
+    };
+
+    // The control painting at another size than the item's (a multiple of it, or turned), its
+    // text's font enlarged `fontScale` times; the item's size and font come back at the end.
+    class Rendering {
+      public:
+        Rendering(QuickHost& host, QSize size, int fontScale);
+        ~Rendering();
+        Rendering(const Rendering&) = delete;
+        Rendering& operator=(const Rendering&) = delete;
+
+      private:
+        void Restore();
+
+        QuickHost& host_;
+        Quiet quiet_;
+        std::shared_ptr<vex::StdFont> font_;
+    };
+
     // ControlHost
     gdi::HWND Window() const override { return hwnd_; }
     gdi::HDC OwnDC() const override { return hdc_; }
-    float ScaleWidth() const override { return Scaled(size_.width()); }
-    float ScaleHeight() const override { return Scaled(size_.height()); }
+    float ScaleWidth() const override { return Scaled(ClientSize().width()); }
+    float ScaleHeight() const override { return Scaled(ClientSize().height()); }
     float ScaleLeft() const override { return 0.0f; }
     float ScaleTop() const override { return 0.0f; }
     void SetBackColor(vex::Long color) override;
     void SetScaleModePixels() override { scaleInPixels_ = true; }
     void NotifyPropertyChanged(const QString& name) override;
     std::shared_ptr<vex::StdFont> NewDefaultFont() override;
+    std::optional<std::string> BarText() const override;
 
   private:
     float Scaled(int pixels) const;
-    void NewScreen();
+    void NewScreen(QSize size);
+    QSize ClientSize() const { return renderSize_.isValid() ? renderSize_ : size_; }
 
     QSize size_{0, 0};
+    QSize renderSize_; // invalid: the item's own size
+    std::string barText_;
+    bool withoutText_ = false;
+    int quiet_ = 0;
     QImage image_;
     vex::Long backColor_;
     bool scaleInPixels_ = false;

@@ -8,9 +8,10 @@ namespace xpbar {
 double PositionInRange(double from, double to, double value);
 
 // The percentage QProgressBar shows for a value in a range: (value - from) * 100 / (to - from),
-// in double precision, truncated towards zero, always 0..100. Integer ranges up to the whole
-// 64-bit span of two ints give exactly QProgressBar's number; a real value that lies within
-// rounding noise below a whole percent (0.29 of 1) counts as that percent.
+// truncated towards zero, always 0..100. Whole numbers (up to 2^53) are counted in 64-bit
+// integers, so an int range gives exactly the widget's number; other values in double
+// precision, where a value within rounding noise below a whole percent (0.29 of 1) counts as
+// that percent.
 int PercentOfRange(double from, double to, double value);
 
 } // namespace xpbar

@@ -7,10 +7,13 @@
 #include "progressbar/StdFont.h"
 #include "progressbar/StdPicture.h"
 #include "progressbar/XP_ProgressBar.h"
+#include "progressbar/quick/ItemFrame.h"
 #include "progressbar/quick/RangePercent.h"
 #include "progressbar/quick/ToStdFont.h"
 
+#include <QLocale>
 #include <QPainter>
+#include <QQuickWindow>
 #include <QtQml/qqmlfile.h>
 #include <QtQml/qqmlinfo.h>
 
@@ -23,6 +26,9 @@ namespace {
 
 // The widget's size hint, so that both start at the same size.
 constexpr QSize kHorizontalImplicitSize{233, 17};
+// The widget's default format and busy animation step.
+const QString kDefaultFormat = QStringLiteral("%p%");
+constexpr int kBusyFrameMs = 50;
 
 // A setter keeps its new setting even when the control's repaint fails (its coordinate
 // overflow on an enormous item); the item then shows what the control drew before.
@@ -38,11 +44,26 @@ qreal Bounded(qreal from, qreal to, qreal value) {
     return std::clamp(value, std::min(from, to), std::max(from, to));
 }
 
+// A fractional device pixel ratio is drawn at the next whole one and scaled down smoothly, so
+// that the gaps between blocks stay even.
+int WholeScale(qreal ratio) {
+    return std::max(1, int(std::ceil(ratio - 1e-6)));
+}
+
 } // namespace
 
-XPProgressBarItem::XPProgressBarItem(QQuickItem* parent) : QQuickPaintedItem(parent) {
+XPProgressBarItem::XPProgressBarItem(QQuickItem* parent)
+    : QQuickPaintedItem(parent), format_(kDefaultFormat) {
     host_.onNotify = [this](const QString& name) { emit propertyChanged(name); };
+    busyTimer_.setParent(this);
+    busyTimer_.setObjectName(QStringLiteral("busyAnimation"));
+    busyTimer_.setInterval(kBusyFrameMs);
+    connect(&busyTimer_, &QTimer::timeout, this, [this] {
+        ++busyFrame_;
+        Refresh();
+    });
     UpdateImplicitSize();
+    ShowPercent();
 }
 
 XPProgressBarItem::~XPProgressBarItem() = default;
@@ -99,22 +120,51 @@ void XPProgressBarItem::ChangeRange(qreal from, qreal to, qreal value, bool inde
     ShowPercent();
 }
 
-// The control is handed a percentage on its own default range 0..100, so no value of the item
-// is ever refused by the control's arithmetic.
+// The control is handed a percentage on its own default range 0..100 as each frame is made, so
+// no value of the item is ever refused by the control's arithmetic.
 void XPProgressBarItem::ShowPercent() {
-    const bool busy = isIndeterminate();
-    const int percent = busy ? 0 : PercentOfRange(from_, to_, value_);
-    const bool text = textVisible_ && !busy;
+    const int percent = isIndeterminate() ? 0 : PercentOfRange(from_, to_, value_);
     vex::XP_ProgressBar& control = host_.Control();
-    if (percent != control.StoredPercent())
-        Guarded("repaint failed", [&] { control.SetValue(percent); });
-    if (vex::IsTrue(control.GetShowText()) != text)
-        Guarded("repaint failed", [&] { control.SetShowText(vex::ToBoolean(text)); });
+    if (vex::IsTrue(control.GetShowText()) != textVisible_)
+        Guarded("repaint failed", [&] { control.SetShowText(vex::ToBoolean(textVisible_)); });
     if (percent != percent_) {
         percent_ = percent;
         emit percentChanged();
     }
+    const QString shown = text();
+    host_.SetBarText(shown);
+    if (shown != shownText_) {
+        shownText_ = shown;
+        emit textChanged();
+    }
+    FollowBusyState();
     Refresh();
+}
+
+// As the widget writes its text: numbers without group separators.
+QString XPProgressBarItem::text() const {
+    if (isIndeterminate()) return QString();
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+    const auto number = [&](qreal x) {
+        return locale.toString(x, 'f', QLocale::FloatingPointShortest);
+    };
+    QString result = format_;
+    result.replace(QLatin1String("%m"), number(to_ - from_));
+    result.replace(QLatin1String("%v"), number(value_));
+    result.replace(QLatin1String("%p"), locale.toString(percent_));
+    return result;
+}
+
+void XPProgressBarItem::setFormat(const QString& format) {
+    if (format == format_) return;
+    format_ = format;
+    emit formatChanged();
+    ShowPercent();
+}
+
+void XPProgressBarItem::resetFormat() {
+    setFormat(kDefaultFormat);
 }
 
 XPProgressBarItem::BarStyle XPProgressBarItem::barStyle() const {
@@ -237,6 +287,28 @@ void XPProgressBarItem::geometryChange(const QRectF& newGeometry, const QRectF& 
     Refresh();
 }
 
+void XPProgressBarItem::FollowBusyState() {
+    const bool run = isIndeterminate() && isVisible() && window() != nullptr;
+    if (run && !busyTimer_.isActive()) busyTimer_.start();
+    if (!run) busyTimer_.stop();
+}
+
+void XPProgressBarItem::itemChange(ItemChange change, const ItemChangeData& data) {
+    QQuickPaintedItem::itemChange(change, data);
+    switch (change) {
+    case ItemSceneChange:
+    case ItemVisibleHasChanged:
+        FollowBusyState();
+        break;
+    case ItemEnabledHasChanged:
+    case ItemDevicePixelRatioHasChanged:
+        Refresh();
+        break;
+    default:
+        break;
+    }
+}
+
 // The control paints on the GUI thread, in the polish step before each frame; the scene graph
 // may call paint() on its render thread, which then only copies the finished picture.
 void XPProgressBarItem::Refresh() {
@@ -245,14 +317,23 @@ void XPProgressBarItem::Refresh() {
 }
 
 void XPProgressBarItem::updatePolish() {
-    Guarded("paint failed", [&] { host_.Control().PaintControl(); });
+    const qreal ratio = window() ? window()->effectiveDevicePixelRatio() : 1.0;
+    const ItemState state{percent_, isIndeterminate(), busyFrame_,
+                          textVisible_ && !shownText_.isEmpty(), isEnabled()};
+    Guarded("paint failed", [&] {
+        frame_ = ItemFrame(host_, state, WholeScale(ratio));
+        frameRatio_ = ratio;
+    });
 }
 
-// The picture is the control's, in logical pixels; at a device pixel ratio above 1 each of its
-// pixels covers a square of device pixels, as in the widget.
+// The picture is in device pixels of the next whole ratio; the painter works in logical pixels
+// scaled to the window's ratio, so at a whole ratio each picture pixel is one device pixel.
 void XPProgressBarItem::paint(QPainter* painter) {
-    painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter->drawImage(QPointF(0, 0), host_.Screen());
+    if (frame_.isNull()) return;
+    const int scale = WholeScale(frameRatio_);
+    painter->setRenderHint(QPainter::SmoothPixmapTransform, frameRatio_ != scale);
+    painter->drawImage(QRectF(QPointF(0, 0), QSizeF(frame_.size()) / scale), frame_,
+                       QRectF(frame_.rect()));
 }
 
 } // namespace xpbar

@@ -6,6 +6,8 @@
 #include <QFont>
 #include <QImage>
 #include <QQuickPaintedItem>
+#include <QString>
+#include <QTimer>
 #include <QUrl>
 #include <QtQml/qqmlregistration.h>
 
@@ -14,15 +16,20 @@ namespace xpbar {
 // The progress bar as a Qt Quick item, `XPProgressBar` in the QML module of the same name. Its
 // range follows Qt Quick Controls' ProgressBar: `value` lies between `from` and `to` (reals,
 // 0 to 1 by default; `from` may be the larger end), `position` is where it stands (0..1), and
-// the bar shows the percentage QProgressBar would show for it. A range whose ends are equal,
-// or `indeterminate` set, is the busy state: the bar is drawn empty and without its text.
+// the bar shows the percentage the widget shows for it (counted in 64-bit integers for whole
+// numbers, so an int range gives the widget's number exactly). A range whose ends are equal,
+// or `indeterminate` set, is the busy state: the widget's busy animation, without text, runs
+// while the item is visible.
 //
 // The looks, colour, hatch, picture, font, text and orientation are the control's, with the
-// widget's names and defaults: the item draws the same pixels as the widget XPProgressBar in
-// the same state, at its size in logical pixels, shown at the window's device pixel ratio.
+// widget's names; `format` and `text` are QProgressBar's ("%p%" by default, %p, %v and %m
+// replaced). The item draws the same pixels as the widget XPProgressBar in the same state:
+// greyed when disabled, and at a device pixel ratio of 2 the 1x picture with every step doubled
+// and the text at device resolution (a fractional ratio from the next whole one, scaled down).
 //
-// Differences from ProgressBar: the bar never mirrors (visualPosition equals position), and
-// the busy state is not animated.
+// Differences from ProgressBar: the bar never mirrors (visualPosition equals position). From
+// the widget: a range with equal ends other than 0 to 0 is busy here (ProgressBar has no
+// position there), where the widget shows it full.
 class XPProgressBarItem : public QQuickPaintedItem {
     Q_OBJECT
     QML_NAMED_ELEMENT(XPProgressBar)
@@ -44,6 +51,9 @@ class XPProgressBarItem : public QQuickPaintedItem {
     Q_PROPERTY(QFont font READ font WRITE setFont NOTIFY fontChanged FINAL)
     Q_PROPERTY(
         bool textVisible READ isTextVisible WRITE setTextVisible NOTIFY textVisibleChanged FINAL)
+    Q_PROPERTY(
+        QString format READ format WRITE setFormat RESET resetFormat NOTIFY formatChanged FINAL)
+    Q_PROPERTY(QString text READ text NOTIFY textChanged FINAL)
     Q_PROPERTY(Qt::Orientation orientation READ orientation WRITE setOrientation NOTIFY
                    orientationChanged FINAL)
 
@@ -100,17 +110,24 @@ class XPProgressBarItem : public QQuickPaintedItem {
     void setImage(const QImage& image);
     QUrl imageSource() const { return imageSource_; }
     void setImageSource(const QUrl& source);
-    // The text's font; until one is set, the control's own default.
+    // The text's font; until one is set, the application's font.
     QFont font() const;
     void setFont(const QFont& font);
-    // The percentage drawn over the bar (off by default, as the control's).
+    // Whether the text is drawn over the bar (off by default, as the control's).
     bool isTextVisible() const { return textVisible_; }
     void setTextVisible(bool visible);
+    // The text's format, as QProgressBar's: "%p%" by default; %p (percent), %v (value) and %m
+    // (to - from) are replaced.
+    QString format() const { return format_; }
+    void setFormat(const QString& format);
+    void resetFormat();
+    // The text the bar shows: the format with its placeholders replaced; empty while busy.
+    QString text() const;
     Qt::Orientation orientation() const;
     void setOrientation(Qt::Orientation orientation);
 
-    // What the item shows, in logical pixels: the control's own device context.
-    const QImage& shownImage() const { return host_.Screen(); }
+    // The last picture the item showed, in device pixels (the next whole device pixel ratio).
+    const QImage& shownImage() const { return frame_; }
 
     void paint(QPainter* painter) override;
 
@@ -129,6 +146,8 @@ class XPProgressBarItem : public QQuickPaintedItem {
     void imageSourceChanged();
     void fontChanged();
     void textVisibleChanged();
+    void formatChanged();
+    void textChanged();
     void orientationChanged();
     // A stored property of the control changed, by its stored name ("Scrolling", ...).
     void propertyChanged(const QString& name);
@@ -137,6 +156,7 @@ class XPProgressBarItem : public QQuickPaintedItem {
     void componentComplete() override;
     void geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry) override;
     void updatePolish() override;
+    void itemChange(ItemChange change, const ItemChangeData& data) override;
 
   private:
     // Every change of the range, the value or the busy state goes through here: the signals of
@@ -146,6 +166,8 @@ class XPProgressBarItem : public QQuickPaintedItem {
     // Asks for the control's repaint and a new frame.
     void Refresh();
     void UpdateImplicitSize();
+    // The busy animation runs only while it can be seen.
+    void FollowBusyState();
 
     QuickHost host_;
     qreal from_ = 0.0;
@@ -156,6 +178,13 @@ class XPProgressBarItem : public QQuickPaintedItem {
     bool textVisible_ = false;
     int brushStyle_ = 0;
     QUrl imageSource_;
+    QString format_;
+    QString shownText_;
+    QTimer busyTimer_;
+    int busyFrame_ = 0;
+    // The picture paint() draws, made in the polish step, and the ratio it was made for.
+    QImage frame_;
+    qreal frameRatio_ = 1.0;
 };
 
 } // namespace xpbar

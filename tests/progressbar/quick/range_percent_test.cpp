@@ -31,6 +31,8 @@ const PercentCase kPercentCases[] = {
     {"one step short of full rounds up", INT_MIN, INT_MAX, INT_MAX - 1.0, 99,
      4294967294.0 / 4294967295.0},
     {"a third rounds instead of truncating", 0, 3, 2, 66, 2.0 / 3},
+    {"whole numbers past int snapped up to full", 0, 2251799813685249.0, 2251799813685248.0, 99,
+     2251799813685248.0 / 2251799813685249.0},
     {"real value just under a percent by rounding", 0, 1, 0.29, 29, 0.29},
     {"real value under full shows full", 0, 1, 0.999, 99, 0.999},
     {"reversed range counts from its from end", 100, 0, 25, 75, 0.75},

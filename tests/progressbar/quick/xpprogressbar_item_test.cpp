@@ -1,10 +1,12 @@
 // The Qt Quick item as a QML program uses it: `import XPProgressBar`, properties set in QML,
 // the item grabbed from its window. For the same state it shows the same pixels as the widget,
-// at the screen's device pixel ratio.
+// at the screen's device pixel ratio (the suite runs at 1 and at 2).
 #include "progressbar/widget/XPProgressBar.h"
 
 #include <QByteArray>
 #include <QColor>
+#include <QMetaEnum>
+#include <QMetaProperty>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -12,10 +14,13 @@
 #include <QSGRendererInterface>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -50,36 +55,82 @@ class QuickItem : public ::testing::Test {
         return item;
     }
 
-    // What the window shows of the item, in device pixels.
-    QImage Shown(QQuickItem& item) {
+    // What the window shows of the item, in device pixels; `whileShown` runs once the window
+    // shows, just before the picture is taken.
+    QImage Shown(QQuickItem& item, const std::function<void()>& whileShown = {}) {
         window = std::make_unique<QQuickWindow>();
         window->resize(qRound(item.width()), qRound(item.height()));
         item.setParentItem(window->contentItem());
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        if (whileShown) whileShown();
         return window->grabWindow().convertToFormat(QImage::Format_RGB32);
     }
 };
 
-// A widget's state and the same state written in QML for the item. The widget gets the
-// percentage QProgressBar shows for the item's range and value on its default range 0..100,
-// so the rows hold whatever the widget's own range mapping does.
+// A widget's state and the same state for the item: the widget gets the range and value
+// through setRange and setValue, the item the same numbers as from, to and value (or the real
+// range `itemRange` that shows the same percentage), so the rows hold the item's range mapping,
+// text and frames against the widget's own.
 struct PixelCase {
     const char* name; // the fault the row catches
     int width, height;
-    const char* qml;
-    XPProgressBar::BarStyle style;
-    int percent;
+    int minimum, maximum, value;
+    XPProgressBar::BarStyle style = XPProgressBar::XPBlocks;
+    const char* qml = ""; // more of the item's QML, where the fields below do not say it
     bool vertical = false;
     bool text = false;
     std::optional<QColor> color = std::nullopt;
     int brushStyle = 0;
+    const char* format = nullptr;
+    bool enabled = true;
+    int busyFrames = 0; // steps of the busy animation before the picture is taken
+    const char* itemRange = nullptr;
+    // The widget's first picture only: its later ones of a standing bar with text come out cut
+    // (its turned text rendering leaves the control's surface shorter than the bar).
+    bool widgetFirstPaint = false;
 };
 void PrintTo(const PixelCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-// What the widget shows, through its own paint event, as the widget tests grab it.
+bool IsBusy(const PixelCase& c) {
+    return c.minimum == 0 && c.maximum == 0;
+}
+
+// One step of the busy animation, as its timer gives it.
+void Tick(QObject& owner, int times) {
+    auto* timer = owner.findChild<QTimer*>(QStringLiteral("busyAnimation"));
+    ASSERT_NE(timer, nullptr);
+    for (int i = 0; i < times; ++i)
+        QMetaObject::invokeMethod(timer, "timeout");
+}
+
+// The item's QML for a row: its size, range, text and look.
+QByteArray ItemQml(const PixelCase& c) {
+    QByteArray qml = "width: " + QByteArray::number(c.width) +
+                     "; height: " + QByteArray::number(c.height) + "\n";
+    // A busy row is made busy once its window shows, so that the animation starts from its
+    // first step there.
+    if (c.itemRange)
+        qml += c.itemRange;
+    else
+        qml += "from: " + QByteArray::number(c.minimum) +
+               "; to: " + QByteArray::number(IsBusy(c) ? 1 : c.maximum) +
+               "; value: " + QByteArray::number(c.value);
+    qml += "\nbarStyle: XPProgressBar." +
+           QByteArray(QMetaEnum::fromType<XPProgressBar::BarStyle>().valueToKey(c.style));
+    if (c.vertical) qml += "; orientation: Qt.Vertical";
+    if (c.text) qml += "; textVisible: true";
+    if (c.format) qml += "; format: \"" + QByteArray(c.format) + "\"";
+    if (!c.enabled) qml += "; enabled: false";
+    if (c.color) qml += "; color: \"" + c.color->name().toLatin1() + "\"";
+    qml += "; brushStyle: " + QByteArray::number(c.brushStyle);
+    return qml + "\n" + c.qml;
+}
+
+// What the widget shows, through its own paint event, as the widget tests grab it. A busy
+// widget is grabbed without being shown, so that its animation steps only when told.
 QImage WidgetShows(const PixelCase& c) {
     XPProgressBar bar;
     bar.resize(c.width, c.height);
@@ -87,11 +138,18 @@ QImage WidgetShows(const PixelCase& c) {
     bar.setBarStyle(c.style);
     bar.setOrientation(c.vertical ? Qt::Vertical : Qt::Horizontal);
     bar.setTextVisible(c.text);
+    if (c.format) bar.setFormat(QString::fromLatin1(c.format));
     if (c.color) bar.setColor(*c.color);
     bar.setBrushStyle(c.brushStyle);
-    bar.setValue(c.percent);
-    bar.show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(&bar));
+    bar.setRange(c.minimum, c.maximum);
+    bar.setValue(c.value);
+    bar.setEnabled(c.enabled);
+    if (IsBusy(c)) {
+        Tick(bar, c.busyFrames);
+    } else if (!c.widgetFirstPaint) {
+        bar.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&bar));
+    }
     return bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
@@ -114,11 +172,13 @@ class QuickItemPixels : public QuickItem, public ::testing::WithParamInterface<P
 
 TEST_P(QuickItemPixels, SameAsTheWidgetInTheSameState) {
     const PixelCase& c = GetParam();
-    auto item = Create(QByteArray("width: ") + QByteArray::number(c.width) +
-                       "; height: " + QByteArray::number(c.height) + "\n" + c.qml);
+    auto item = Create(ItemQml(c));
     ASSERT_TRUE(item);
-    ASSERT_EQ(item->property("percent").toInt(), c.percent);
-    const QImage shown = Shown(*item);
+    const QImage shown = Shown(*item, [&] {
+        if (!IsBusy(c)) return;
+        item->setProperty("to", 0);
+        Tick(*item, c.busyFrames);
+    });
     const QImage expected = WidgetShows(c);
     const qreal ratio = window->devicePixelRatio();
     ASSERT_EQ(shown.size(), QSize(qRound(c.width * ratio), qRound(c.height * ratio)));
@@ -127,40 +187,182 @@ TEST_P(QuickItemPixels, SameAsTheWidgetInTheSameState) {
 
 INSTANTIATE_TEST_SUITE_P(
     States, QuickItemPixels,
-    ::testing::Values(
-        PixelCase{"default look not the widget's", 120, 17, "value: 0.4", XPProgressBar::XPBlocks,
-                  40},
-        PixelCase{"real value rounded below its percent", 233, 17, "value: 0.29",
-                  XPProgressBar::XPBlocks, 29},
-        PixelCase{"non-zero from mapped as the control's Min", 150, 20,
-                  "from: 50; to: 150; value: 100; barStyle: XPProgressBar.XPSmooth",
-                  XPProgressBar::XPSmooth, 50},
-        PixelCase{"text missing or in another font", 160, 22,
-                  "from: -100; to: 100; value: 30; textVisible: true; "
-                  "barStyle: XPProgressBar.Glass",
-                  XPProgressBar::Glass, 65, false, true},
-        PixelCase{"vertical bar filled from the wrong end", 24, 90,
-                  "to: 1000; value: 700; orientation: Qt.Vertical", XPProgressBar::XPBlocks, 70,
-                  true},
-        PixelCase{"vertical text not centred", 30, 100,
-                  "to: 10; value: 3; orientation: Qt.Vertical; textVisible: true; "
-                  "barStyle: XPProgressBar.XPSearching",
-                  XPProgressBar::XPSearching, 30, true, true},
-        PixelCase{"byte count refused", 200, 18,
-                  "to: 30000000; value: 22000000; barStyle: XPProgressBar.Shaded; "
-                  "color: \"#c03000\"",
-                  XPProgressBar::Shaded, 73, false, false, QColor(0xc0, 0x30, 0x00)},
-        PixelCase{"hatch drawn with another brush", 140, 20,
-                  "value: 0.8; barStyle: XPProgressBar.Hatch; brushStyle: 5; color: \"navy\"",
-                  XPProgressBar::Hatch, 80, false, false, QColor(0, 0, 128), 5},
-        PixelCase{"black-cleared look shows stale white", 90, 20,
-                  "value: 0.6; barStyle: XPProgressBar.Dark; textVisible: true",
-                  XPProgressBar::Dark, 60, false, true},
-        PixelCase{"full etched bar", 100, 16, "value: 1; barStyle: XPProgressBar.Etched",
-                  XPProgressBar::Etched, 100},
-        PixelCase{"flat bar past its end", 100, 16, "value: 3; barStyle: XPProgressBar.Flat",
-                  XPProgressBar::Flat, 100}),
+    ::testing::Values(PixelCase{"default look not the widget's", 120, 17, 0, 10, 4},
+                      PixelCase{.name = "real value rounded below its percent",
+                                .width = 233,
+                                .height = 17,
+                                .minimum = 0,
+                                .maximum = 100,
+                                .value = 29,
+                                .text = true,
+                                .itemRange = "to: 1; value: 0.29"},
+                      PixelCase{"non-zero minimum mapped as the control's Min", 150, 20, 50, 150,
+                                100, XPProgressBar::XPSmooth},
+                      PixelCase{.name = "text missing or in another font",
+                                .width = 160,
+                                .height = 22,
+                                .minimum = -100,
+                                .maximum = 100,
+                                .value = 30,
+                                .style = XPProgressBar::Glass,
+                                .text = true},
+                      PixelCase{.name = "vertical bar filled from the wrong end",
+                                .width = 24,
+                                .height = 90,
+                                .minimum = 0,
+                                .maximum = 1000,
+                                .value = 700,
+                                .vertical = true},
+                      PixelCase{.name = "vertical text not along the bar",
+                                .width = 30,
+                                .height = 100,
+                                .minimum = 0,
+                                .maximum = 10,
+                                .value = 3,
+                                .style = XPProgressBar::XPSearching,
+                                .vertical = true,
+                                .text = true,
+                                .widgetFirstPaint = true},
+                      PixelCase{.name = "byte count refused",
+                                .width = 200,
+                                .height = 18,
+                                .minimum = 0,
+                                .maximum = 30000000,
+                                .value = 22000000,
+                                .style = XPProgressBar::Shaded,
+                                .color = QColor(0xc0, 0x30, 0x00)},
+                      PixelCase{.name = "whole int range overflows the percentage",
+                                .width = 120,
+                                .height = 20,
+                                .minimum = INT_MIN,
+                                .maximum = INT_MAX,
+                                .value = INT_MAX - 1,
+                                .style = XPProgressBar::Flat,
+                                .text = true},
+                      PixelCase{.name = "hatch drawn with another brush",
+                                .width = 140,
+                                .height = 20,
+                                .minimum = 0,
+                                .maximum = 5,
+                                .value = 4,
+                                .style = XPProgressBar::Hatch,
+                                .color = QColor(0, 0, 128),
+                                .brushStyle = 5},
+                      PixelCase{.name = "black-cleared look shows stale white",
+                                .width = 90,
+                                .height = 20,
+                                .minimum = 0,
+                                .maximum = 100,
+                                .value = 60,
+                                .style = XPProgressBar::Dark,
+                                .text = true},
+                      PixelCase{.name = "format's value and steps not replaced",
+                                .width = 160,
+                                .height = 20,
+                                .minimum = 10,
+                                .maximum = 40,
+                                .value = 25,
+                                .style = XPProgressBar::XPSmooth,
+                                .text = true,
+                                .format = "%v of %m (%p%)"},
+                      PixelCase{"full etched bar", 100, 16, 0, 100, 100, XPProgressBar::Etched},
+                      PixelCase{.name = "disabled bar not greyed",
+                                .width = 120,
+                                .height = 18,
+                                .minimum = 0,
+                                .maximum = 4,
+                                .value = 3,
+                                .style = XPProgressBar::Shaded,
+                                .text = true,
+                                .enabled = false},
+                      PixelCase{.name = "busy XP look not running its searching blocks",
+                                .width = 120,
+                                .height = 17,
+                                .minimum = 0,
+                                .maximum = 0,
+                                .value = 0,
+                                .text = true,
+                                .busyFrames = 7},
+                      PixelCase{.name = "busy standing bar's blocks run the wrong way",
+                                .width = 20,
+                                .height = 80,
+                                .minimum = 0,
+                                .maximum = 0,
+                                .value = 0,
+                                .style = XPProgressBar::XPSmooth,
+                                .vertical = true,
+                                .busyFrames = 3},
+                      PixelCase{.name = "busy band of the other looks misplaced",
+                                .width = 140,
+                                .height = 18,
+                                .minimum = 0,
+                                .maximum = 0,
+                                .value = 0,
+                                .style = XPProgressBar::Glass,
+                                .busyFrames = 9},
+                      PixelCase{.name = "busy and disabled",
+                                .width = 100,
+                                .height = 16,
+                                .minimum = 0,
+                                .maximum = 0,
+                                .value = 0,
+                                .style = XPProgressBar::Flat,
+                                .enabled = false,
+                                .busyFrames = 2}),
     [](const auto& info) { return std::to_string(info.index); });
+
+// A standing bar with text draws its text on the bar laid down; the pictures after that are
+// whole, not cut to the laid-down bar's height.
+TEST_F(QuickItem, StandingTextLeavesLaterPicturesWhole) {
+    auto item = Create("width: 30; height: 100; to: 10; value: 3; orientation: Qt.Vertical; "
+                       "textVisible: true");
+    ASSERT_TRUE(item);
+    const QImage first = Shown(*item);
+    item->setProperty("value", 4);
+    item->setProperty("value", 3);
+    EXPECT_TRUE(window->grabWindow().convertToFormat(QImage::Format_RGB32) == first);
+}
+
+// The busy animation steps only while the item is busy and can be seen.
+TEST_F(QuickItem, BusyAnimationRunsOnlyWhileVisibleAndBusy) {
+    auto item = Create("width: 100; height: 16; to: 0");
+    ASSERT_TRUE(item);
+    auto* timer = item->findChild<QTimer*>(QStringLiteral("busyAnimation"));
+    ASSERT_NE(timer, nullptr);
+    EXPECT_FALSE(timer->isActive()) << "in no window";
+    Shown(*item);
+    EXPECT_TRUE(timer->isActive());
+    item->setVisible(false);
+    EXPECT_FALSE(timer->isActive());
+    item->setVisible(true);
+    EXPECT_TRUE(timer->isActive());
+    item->setProperty("to", 10);
+    EXPECT_FALSE(timer->isActive()) << "no longer busy";
+    item->setProperty("indeterminate", true);
+    EXPECT_TRUE(timer->isActive());
+    item->setParentItem(nullptr);
+    EXPECT_FALSE(timer->isActive()) << "out of its window";
+}
+
+// The text as the widget writes it, with real numbers where the range has them; none while busy.
+TEST_F(QuickItem, TextFollowsFormatAndState) {
+    auto item = Create("to: 2; value: 0.5");
+    ASSERT_TRUE(item);
+    QSignalSpy text(item.get(), SIGNAL(textChanged()));
+    EXPECT_EQ(item->property("format").toString(), QStringLiteral("%p%"));
+    EXPECT_EQ(item->property("text").toString(), QStringLiteral("25%"));
+    item->setProperty("format", QStringLiteral("%v/%m"));
+    EXPECT_EQ(item->property("text").toString(), QStringLiteral("0.5/2"));
+    item->setProperty("to", 30000000);
+    EXPECT_EQ(item->property("text").toString(), QStringLiteral("0.5/30000000"));
+    item->setProperty("indeterminate", true);
+    EXPECT_EQ(item->property("text").toString(), QString());
+    EXPECT_EQ(text.count(), 3);
+    const QMetaObject& meta = *item->metaObject();
+    EXPECT_TRUE(meta.property(meta.indexOfProperty("format")).reset(item.get()));
+    item->setProperty("indeterminate", false);
+    EXPECT_EQ(item->property("text").toString(), QStringLiteral("0%"));
+}
 
 // The Picture look tiles the picture read from imageSource as the widget tiles the same image;
 // a picture that cannot be read leaves none, as a widget that was given none.
@@ -181,7 +383,8 @@ TEST_F(QuickItem, PictureFromImageSourceSameAsTheWidgetsImage) {
     const Source sources[] = {{path, checker}, {dir.filePath(QStringLiteral("missing.png")), {}}};
     for (const Source& source : sources) {
         const QByteArray url = QUrl::fromLocalFile(source.file).toEncoded();
-        auto item = Create("width: 120; height: 20; value: 0.5; barStyle: XPProgressBar.Picture; "
+        auto item = Create("width: 120; height: 20; value: 0.5; textVisible: true; "
+                           "barStyle: XPProgressBar.Picture; "
                            "imageSource: \"" +
                            url + "\"");
         ASSERT_TRUE(item);
