@@ -443,6 +443,13 @@ class Q_DECL_HIDDEN XPProgressBar::Host : public vex::ControlHost {
             host_.renderSize_ = QSize();
             host_.control_->SetFont(font_);
             host_.NewScreen(host_.widget_.size());
+            // The control takes its size back too, or every later picture is cut to the size
+            // it was drawn at.
+            try {
+                host_.control_->ResizeControl();
+            } catch (const vex::RuntimeError& e) {
+                Warn("resize failed", e);
+            }
         }
 
         Host& host_;
