@@ -2,7 +2,7 @@
 
 #include "platform/gdi/twips.h"
 #include "progressbar/StdFont.h"
-#include "progressbar/quick/ToStdFont.h"
+#include "progressbar/widget/ToStdFont.h"
 
 #include <QGuiApplication>
 

@@ -9,7 +9,7 @@
 #include "progressbar/XP_ProgressBar.h"
 #include "progressbar/quick/ItemFrame.h"
 #include "progressbar/quick/RangePercent.h"
-#include "progressbar/quick/ToStdFont.h"
+#include "progressbar/widget/ToStdFont.h"
 
 #include <QLocale>
 #include <QPainter>

@@ -14,6 +14,7 @@
 #include "progressbar/StdPicture.h"
 #include "progressbar/XP_ProgressBar.h"
 #include "progressbar/widget/BarFrames.h"
+#include "progressbar/widget/ToStdFont.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -59,15 +60,6 @@ const QString kDefaultFormat = QStringLiteral("%p%");
 constexpr int kBusyFrameMs = 50;
 constexpr vex::Long kControlMin = 0; // the control works on its own percentage scale
 constexpr vex::Long kControlMax = 100;
-
-std::shared_ptr<vex::StdFont> ToStdFont(const QFont& font) {
-    const double points = font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 0.75;
-    auto converted = std::make_shared<vex::StdFont>(font.family(), points, font.weight());
-    converted->Italic = font.italic();
-    converted->Underline = font.underline();
-    converted->Strikethrough = font.strikeOut();
-    return converted;
-}
 
 // The looks that can stand; the others always draw lying down.
 bool CanStand(vex::Long scrolling) {

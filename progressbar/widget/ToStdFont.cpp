@@ -1,4 +1,4 @@
-#include "progressbar/quick/ToStdFont.h"
+#include "progressbar/widget/ToStdFont.h"
 
 namespace xpbar {
 
