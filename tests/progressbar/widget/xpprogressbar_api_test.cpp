@@ -8,6 +8,8 @@
 #include "progressbar/headless/HeadlessHost.h"
 
 #include <QAccessible>
+#include <QFile>
+#include <QFileInfo>
 #include <QMetaProperty>
 #include <QProgressBar>
 #include <QSignalSpy>
@@ -447,6 +449,30 @@ TEST(XPProgressBarPropertyFile, AFileThatCannotBeReadChangesNothing) {
 
     EXPECT_FALSE(bar.saveProperties(dir.filePath("no/such/folder/bar.json"), &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+// A link planted where the bar saves its settings is replaced by the file, never written through.
+TEST(XPProgressBarProperties, ASaveReplacesALinkInsteadOfWritingThroughIt) {
+    QTemporaryDir dir;
+    const QString victim = dir.filePath("victim.txt");
+    const QString path = dir.filePath("bar.json");
+    {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("someone else's file\n");
+    }
+    ASSERT_TRUE(QFile::link(victim, path));
+    XPProgressBar bar;
+    bar.setValue(40);
+    QString error;
+    ASSERT_TRUE(bar.saveProperties(path, &error)) << error.toStdString();
+    EXPECT_FALSE(QFileInfo(path).isSymLink());
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("someone else's file\n"));
+    XPProgressBar restored;
+    ASSERT_TRUE(restored.loadProperties(path, &error)) << error.toStdString();
+    EXPECT_EQ(restored.value(), 40);
 }
 
 } // namespace
