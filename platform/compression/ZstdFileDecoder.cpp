@@ -98,10 +98,16 @@ qint64 ZstdFileDecoder::writeData(const char* data, qint64 size) {
     // A writer that does not keep to the bound waits while the excess is decoded.
     if (bytesToWrite() + size > kMaxPending) DecodePending(-1);
     if (failed_) return -1;
-    if (pendingAt_ > 0) {
-        pending_.remove(0, pendingAt_);
+    // The waiting bytes stay in one allocation, moved to its front only when the new ones would
+    // not fit behind them: a fresh allocation of megabytes costs a page fault per page, which
+    // held the loop for milliseconds on every write.
+    const qsizetype waiting = pending_.size() - pendingAt_;
+    if (pendingAt_ > 0 && pending_.size() + size > pending_.capacity()) {
+        std::memmove(pending_.data(), pending_.constData() + pendingAt_, waiting);
+        pending_.resize(waiting);
         pendingAt_ = 0;
     }
+    if (pending_.capacity() < pending_.size() + size) pending_.reserve(kMaxPending + size);
     pending_.append(data, size);
     if (!next_->isActive()) next_->start(0);
     return size;
@@ -129,7 +135,7 @@ void ZstdFileDecoder::DecodePending(qint64 sliceNs) {
     } else if (pendingAt_ < pending_.size()) {
         if (sliceNs >= 0) next_->start(0);
     } else {
-        pending_.clear();
+        pending_.resize(0); // keeps the allocation for what comes next
         pendingAt_ = 0;
     }
     if (taken > 0) emit bytesWritten(taken);
