@@ -115,7 +115,8 @@ class Chain {
         QString why;
         if (decoder_ && !decoder_->Finish()) why = Decoding(decoder_->errorString());
         if (why.isEmpty() && check_) why = check_->Refusal(file_.handle());
-        if (why.isEmpty() && !file_.commit()) why = file_.errorString();
+        if (why.isEmpty() && !file_.commit(vex::runtime::ReplacingFile::Sync::WhileLoopTurns))
+            why = file_.errorString();
         if (!why.isEmpty()) file_.cancelWriting();
         return why;
     }

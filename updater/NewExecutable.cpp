@@ -183,20 +183,22 @@ bool FetchNewExecutableForms(vex::inet::Inet& oInet, FormWindow& form,
         if (!signature) return false;
     }
     FormFetcher fetcher(oInet, form, source, signature ? &*signature : nullptr);
-    std::optional<bool> done = fetcher.ByPatch();
-    if (!done) done = fetcher.ByCompressedFile();
+    std::optional<bool> done;
+    {
+        // Before, between and after their transfers the loop turns while a base is hashed or
+        // a file decoded and synced: the status line stays that of a transfer meanwhile.
+        const vex::inet::Inet::Busy busy(oInet);
+        done = fetcher.ByPatch();
+        if (!done) done = fetcher.ByCompressedFile();
+        if (!done && signature) done = fetcher.BySignedWholeFile();
+    }
     if (!done) {
-        if (signature) {
-            done = fetcher.BySignedWholeFile();
-        } else {
-            // Nothing could tell a damaged partial file from a good one: never resumed.
-            PartialDownload(source.programFolder, source.executableUrl).Discard();
-            DownloadOptions options{vex::inet::kNoLimit, true};
-            // Nothing but its announced length can tell an unsigned executable from one cut
-            // short.
-            options.end = vex::inet::BodyEnd::AnnouncedLength;
-            done = DownloadFile(oInet, source.executableUrl, source.programFolder, form, options);
-        }
+        // Nothing could tell a damaged partial file from a good one: never resumed.
+        PartialDownload(source.programFolder, source.executableUrl).Discard();
+        DownloadOptions options{vex::inet::kNoLimit, true};
+        // Nothing but its announced length can tell an unsigned executable from one cut short.
+        options.end = vex::inet::BodyEnd::AnnouncedLength;
+        done = DownloadFile(oInet, source.executableUrl, source.programFolder, form, options);
     }
     if (*done) DiscardPartialExecutables(source.programFolder, source.executableUrl);
     return *done;

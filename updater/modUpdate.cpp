@@ -63,9 +63,12 @@ bool DownloadFile(vex::inet::Inet& oInet, const QString& sURL, const QString& sF
             QIODevice& sink = options.check ? options.check->Sink(file) : file;
             oInet.OpenURL(sURL, vex::inet::icByteArray, sink, options.lMaxBytes, options.end);
             if (options.check) failure = options.check->Refusal(file.handle());
+            // The sync waits for the disk with the loop turning; the status stays the
+            // transfer's until the file is in place.
+            const vex::inet::Inet::Busy busy(oInet);
             if (!failure.isEmpty()) {
                 file.cancelWriting();
-            } else if (!file.commit()) {
+            } else if (!file.commit(vex::runtime::ReplacingFile::Sync::WhileLoopTurns)) {
                 failure = file.errorString();
             }
         } catch (const vex::inet::InetError& error) {

@@ -1,5 +1,7 @@
 #include "platform/compression/ZstdFileDecoder.h"
 
+#include "platform/runtime/BackgroundWriteback.h"
+
 // A stable output buffer is part of zstd's advanced interface.
 #define ZSTD_STATIC_LINKING_ONLY
 #include <zstd.h>
@@ -33,7 +35,10 @@ QString SystemError(int error) {
 } // namespace
 
 struct ZstdFileDecoder::State {
+    explicit State(int fd) : writeback(fd) {}
+
     ZSTD_DCtx* context = ZSTD_createDCtx();
+    vex::runtime::BackgroundWriteback writeback;
     char* map = nullptr;
     qint64 size = 0;
     qint64 pos = 0;      // content decoded so far
@@ -48,8 +53,8 @@ struct ZstdFileDecoder::State {
 
 ZstdFileDecoder::ZstdFileDecoder(int outputFd, QIODevice* observer, QByteArrayView prefix,
                                  const DecodeLimits& limits)
-    : outputFd_(outputFd), observer_(observer), prefix_(prefix), state_(std::make_unique<State>()),
-      header_(limits), next_(new QTimer(this)) {
+    : outputFd_(outputFd), observer_(observer), prefix_(prefix),
+      state_(std::make_unique<State>(outputFd)), header_(limits), next_(new QTimer(this)) {
     open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     next_->setSingleShot(true);
     connect(next_, &QTimer::timeout, this, [this] { DecodePending(kSliceNs); });
@@ -78,6 +83,7 @@ bool ZstdFileDecoder::Finish() {
     }
     if (!frameEnded_) return Fail(QStringLiteral("the compressed data ends before its frame does"));
     // Every page goes back to the file before the caller syncs and renames it.
+    state_->writeback.Stop();
     if (state_->map) {
         ::munmap(state_->map, static_cast<size_t>(state_->size));
         state_->map = nullptr;
@@ -224,8 +230,7 @@ void ZstdFileDecoder::ReleasePages() {
     if (end > state_->released) {
         // Written back without waiting, then unmapped from this process: the data stays in
         // the system's cache and on its way to disk.
-        ::sync_file_range(outputFd_, state_->released, end - state_->released,
-                          SYNC_FILE_RANGE_WRITE);
+        state_->writeback.HandUpTo(end);
         ::madvise(state_->map, static_cast<size_t>(end), MADV_DONTNEED);
         state_->released = end;
     }

@@ -102,8 +102,25 @@ class Inet : public QObject {
     explicit Inet(QObject* parent = nullptr);
     ~Inet() override;
 
-    // True exactly while a fetch started through this instance has not yet finished.
-    bool StillExecuting() const { return reply_ != nullptr; }
+    // True while a fetch started through this instance has not yet finished, and while its
+    // caller still works on what a fetch is for (see Busy).
+    bool StillExecuting() const { return reply_ != nullptr || busy_ > 0; }
+
+    // While one lives, the instance counts as executing though no transfer runs: its caller
+    // is still finishing a fetch's file (syncing it to disk, renaming it) or preparing the next
+    // (hashing the base of a patch), with the event loop turning. A status line that follows
+    // StillExecuting() then keeps showing the transfer's status, and nothing can take the
+    // instance for idle meanwhile. Fetches may still be started through it.
+    class Busy {
+      public:
+        explicit Busy(Inet& inet) : inet_(inet) { ++inet_.busy_; }
+        ~Busy() { --inet_.busy_; }
+        Busy(const Busy&) = delete;
+        Busy& operator=(const Busy&) = delete;
+
+      private:
+        Inet& inet_;
+    };
 
     // Fetches url and writes its body into sink as it arrives (dataType must be icByteArray).
     // The body is asked for and taken only as it is stored ("Accept-Encoding: identity"): an
@@ -140,6 +157,7 @@ class Inet : public QObject {
   private:
     QNetworkAccessManager* manager_;
     QNetworkReply* reply_ = nullptr;
+    int busy_ = 0; // Busy objects alive
     Timeouts timeouts_;
     bool abandoned_ = false;
 };

@@ -1,5 +1,7 @@
 #include "platform/runtime/ReplacingFile.h"
 
+#include "platform/runtime/OffThread.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -142,6 +144,7 @@ bool ReplacingFile::open(OpenMode mode) {
         if (fd_ >= 0) {
             written_ = 0;
             handedToDisk_ = 0;
+            writeback_ = std::make_unique<BackgroundWriteback>(fd_);
             Pending().Add(tempPath_);
             return QIODevice::open(mode | Unbuffered);
         }
@@ -172,24 +175,28 @@ qint64 ReplacingFile::writeData(const char* data, qint64 size) {
     }
     written_ += done;
     if (written_ - handedToDisk_ >= kWritebackStep) {
-        // Starts the writeback without waiting for it; only a hint, commit()'s sync still
-        // reports whatever the disk refuses.
-        ::sync_file_range(fd_, handedToDisk_, written_ - handedToDisk_, SYNC_FILE_RANGE_WRITE);
+        // Only a hint: commit()'s sync still reports whatever the disk refuses.
+        writeback_->HandUpTo(written_);
         handedToDisk_ = written_;
     }
     return done;
 }
 
-bool ReplacingFile::commit() {
+bool ReplacingFile::commit(Sync sync) {
     if (failed_ || fd_ < 0) return false;
+    writeback_.reset();
     // Some file systems report a full disk only when the data reaches it: sync first, so the
     // old file is never replaced by one the disk did not take.
-    if (::fsync(fd_) != 0) return Fail(errno);
+    const int fd = fd_;
+    const auto fsync = [fd] { return ::fsync(fd) == 0 ? 0 : errno; };
+    if (const int error = sync == Sync::Here ? fsync() : CallOffThread(fsync); error != 0) {
+        return Fail(error);
+    }
+    if (fd_ != fd) return false; // cancelled while the loop turned
     // The lock stays on a second descriptor until the rename, so that no cleaner takes the
     // closed file for a leftover.
     const int lockFd = ::dup(fd_);
     if (lockFd < 0) return Fail(errno);
-    const int fd = fd_;
     fd_ = lockFd;
     if (::close(fd) != 0) return Fail(errno);
     if (std::rename(tempPath_.constData(), QFile::encodeName(path_).constData()) != 0) {
@@ -242,6 +249,7 @@ bool ReplacingFile::Fail(int errorNumber) {
 }
 
 void ReplacingFile::Discard() {
+    writeback_.reset();
     // The name goes before the lock, as in RemoveLeftovers().
     if (!tempPath_.isEmpty()) {
         ::unlink(tempPath_.constData());

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "platform/runtime/BackgroundWriteback.h"
+
 #include <QIODevice>
 #include <QString>
+
+#include <memory>
 
 #include <sys/types.h>
 
@@ -33,8 +37,12 @@ class ReplacingFile : public QIODevice {
 
     // Write-only: creates the temporary file. Any other mode fails.
     bool open(OpenMode mode) override;
+    enum class Sync {
+        Here,           // the caller waits for the disk
+        WhileLoopTurns, // on a thread of its own, the caller's event loop turning meanwhile
+    };
     // Syncs the temporary file to disk and renames it over the path; false on any failure.
-    bool commit();
+    bool commit(Sync sync = Sync::Here);
     // Drops what was written and removes the temporary file; the path is left as it was.
     void cancelWriting();
 
@@ -69,6 +77,7 @@ class ReplacingFile : public QIODevice {
     bool failed_ = false;
     qint64 written_ = 0;      // bytes in the temporary file
     qint64 handedToDisk_ = 0; // of which the disk was asked to start writing
+    std::unique_ptr<BackgroundWriteback> writeback_;
 };
 
 } // namespace vex::runtime

@@ -228,8 +228,15 @@ TEST_F(UpdateForms, TheFirstFormTheServerHasThatChecksOutIsUsed) {
         Folder folder(c.installed, c.downloaded);
         UpdaterRun run(folder.path(), nginx_->server().BaseUrl(),
                        c.signedSite ? keys_->PublicKeyLine() : QString());
+        // From the first tick to the closing message the run is at work: hashing, decoding and
+        // syncing between transfers must not read as "Server down.." with the close label.
+        bool told = false;
+        int idleTicks = 0;
+        run.window.onMsgBox = [&](const QString&) { told = true; };
+        run.window.onTimer1 = [&](int) { idleTicks += !told && !run.inet.StillExecuting(); };
         run.Run();
         EXPECT_TRUE(run.Completed(kServerVersion)) << run.Events();
+        EXPECT_EQ(idleTicks, 0) << "ticks that showed the server down while the run was at work";
         EXPECT_TRUE(ReadAll(folder.Path("DrixaBilling2.exe")) == R(2));
         EXPECT_EQ(FormsAsked(nginx_->Requests()), c.asked);
         EXPECT_EQ(run.window.notes.size(), c.notes) << run.Events();
