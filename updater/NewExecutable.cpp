@@ -65,23 +65,22 @@ class FormFetcher {
                 const vex::signature::SignatureFile* signature)
         : oInet_(oInet), form_(form), source_(source), signature_(signature) {}
 
-    // Form 1: a patch against each executable on disk, the installed one first.
+    // Form 1: a patch against the newest executable on disk. That is an earlier download still
+    // waiting beside the installed file, when there is one: it was newer than the installed
+    // release when it came. One patch at most is asked for, so that a server without patches
+    // costs a single 404 here.
     std::optional<bool> ByPatch() {
         const QString installed = source_.programFolder + QLatin1Char('/') + kInstalledName;
         const QString downloaded = TargetPathOf(source_.executableUrl, source_.programFolder);
-        QString firstId;
-        for (const QString& path : {installed, downloaded}) {
+        for (const QString& path : {downloaded, installed}) {
             PatchBase base;
             if (!base.Open(path, source_.ending)) {
                 if (source_.ending && source_.ending()) return false;
                 continue;
             }
-            if (base.IdHex() == firstId) continue; // the same bytes: the same patch
-            if (firstId.isEmpty()) firstId = base.IdHex();
             FormRequest request = Compressed(PatchUrlOf(source_.executableUrl, base.IdHex()));
             request.base = base.Bytes();
-            if (const std::optional<bool> done = Settle(FetchForm(oInet_, request), request))
-                return done;
+            return Settle(FetchForm(oInet_, request), request);
         }
         return std::nullopt;
     }
