@@ -111,7 +111,7 @@ update_once() {
     cmp -s "$new_exe" "$app/DrixaBilling2.exe" || { echo "$label: wrong executable" >&2; exit 1; }
     sleep 0.2 # nginx writes its log line as the response ends
     bytes=$(awk '{ total += $10 } END { print total + 0 }' "$log")
-    eval "$(echo "$line" | sed 's/ outcome=.*//' | tr ' ' '\n' | sed 's/^/r_/')"
+    eval "$(echo "$line" | sed 's/ gap_status=.*//' | tr ' ' '\n' | sed 's/^/r_/')"
     printf '| %s | %s | %.2f s | %d MiB | %.1f ms |\n' "$label" "$(human "$bytes")" "$r_seconds" \
         "$((r_peak_rss_kib / 1024))" "$r_longest_tick_gap_ms"
     bytes_of[$label]=$bytes

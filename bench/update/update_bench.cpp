@@ -1,9 +1,13 @@
 // One whole update run in-process, as the terminal front end runs it: the program folder holds
 // the installed release, the server the published one. Prints what bench/update/run.sh compares:
-//   seconds=S peak_rss_kib=K longest_tick_gap_ms=G ticks=T outcome="its messages"
+//   seconds=S peak_rss_kib=K longest_tick_gap_ms=G ticks=T gap_at_s=A gap_status="..."
+//   outcome="its messages"
 // A 1 ms timer runs throughout; the longest gap between its ticks (the time after the last tick
-// included) is the longest the event loop, and so a window, was held up. Exit status 0 when the
-// run left the new executable in the program folder.
+// included) is the longest the event loop, and so a window, was held up. gap_cpu_ms is the CPU
+// time this thread spent in it (far less than the gap: the system ran something else); gap_at_s
+// and gap_status say when it began and what the status line said then. With UPDATE_BENCH_GAPS_MS=N
+// every gap longer than N ms goes to standard error the same way. Exit status 0 when the run left
+// the new executable in the program folder.
 #include "updater/FormWindow.h"
 #include "updater/UpdateForm.h"
 
@@ -17,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -24,8 +29,9 @@ namespace {
 class BenchWindow : public vex::updater::FormWindow {
   public:
     QStringList messages;
+    QString status; // the last caption set, whichever label
 
-    void SetCaption(vex::updater::LabelId, const QString&) override {}
+    void SetCaption(vex::updater::LabelId, const QString& caption) override { status = caption; }
     void SetVisible(vex::updater::LabelId, bool) override {}
     void SetTimerInterval(vex::updater::TimerId, int) override {}
     void SetBarValue(vex::Long) override {}
@@ -48,6 +54,14 @@ long PeakRssKiB() {
     return -1;
 }
 
+// CPU time of the calling thread: a gap that used little of it was the system's (another
+// process ran, the thread waited), not this program's work.
+qint64 ThreadCpuNs() {
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -64,17 +78,42 @@ int main(int argc, char** argv) {
     QElapsedTimer clock;
     qint64 lastTick = -1;
     qint64 longestGapNs = 0;
+    qint64 longestGapAtNs = 0;
+    QString longestGapStatus;
     long ticks = 0;
+    const qint64 reportGapsOverNs =
+        qEnvironmentVariableIntValue("UPDATE_BENCH_GAPS_MS") * 1000000LL;
+    BenchWindow window;
+    QString statusAtLastTick;
+    qint64 cpuAtLastTick = ThreadCpuNs();
+    qint64 longestGapCpuNs = 0;
+    const auto gap = [&](qint64 now) {
+        const qint64 length = now - std::max<qint64>(lastTick, 0);
+        const qint64 cpu = ThreadCpuNs() - cpuAtLastTick;
+        if (length > longestGapNs) {
+            longestGapNs = length;
+            longestGapCpuNs = cpu;
+            longestGapAtNs = std::max<qint64>(lastTick, 0);
+            longestGapStatus = statusAtLastTick;
+        }
+        if (reportGapsOverNs > 0 && length > reportGapsOverNs) {
+            std::fprintf(stderr,
+                         "gap %.2f ms (%.2f ms of CPU) at %.3f s, status \"%s\" -> \"%s\"\n",
+                         length / 1e6, cpu / 1e6, std::max<qint64>(lastTick, 0) / 1e9,
+                         qPrintable(statusAtLastTick), qPrintable(window.status));
+        }
+    };
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer, &QTimer::timeout, [&] {
         const qint64 now = clock.nsecsElapsed();
-        if (lastTick >= 0 && now - lastTick > longestGapNs) longestGapNs = now - lastTick;
+        if (lastTick >= 0) gap(now);
         lastTick = now;
+        cpuAtLastTick = ThreadCpuNs();
+        statusAtLastTick = window.status;
         ++ticks;
     });
 
-    BenchWindow window;
     vex::inet::Inet inet;
     vex::updater::UpdateForm form(window, inet, settings);
     clock.start();
@@ -87,10 +126,12 @@ int main(int argc, char** argv) {
     app.exec();
     const qint64 endNs = clock.nsecsElapsed();
     timer.stop();
-    longestGapNs = std::max(longestGapNs, endNs - std::max<qint64>(lastTick, 0));
+    gap(endNs);
 
-    std::printf("seconds=%.3f peak_rss_kib=%ld longest_tick_gap_ms=%.2f ticks=%ld outcome=\"%s\"\n",
-                endNs / 1e9, PeakRssKiB(), longestGapNs / 1e6, ticks,
+    std::printf("seconds=%.3f peak_rss_kib=%ld longest_tick_gap_ms=%.2f gap_cpu_ms=%.2f ticks=%ld "
+                "gap_at_s=%.3f gap_status=\"%s\" outcome=\"%s\"\n",
+                endNs / 1e9, PeakRssKiB(), longestGapNs / 1e6, longestGapCpuNs / 1e6, ticks,
+                longestGapAtNs / 1e9, qPrintable(longestGapStatus),
                 qPrintable(window.messages.join(QStringLiteral(" / "))));
     return QFile::exists(settings.programFolder + QStringLiteral("/DrixaBilling2.exe")) ? 0 : 1;
 }
