@@ -104,6 +104,10 @@ QImage QuickHost::PaintedInLook(vex::Long look, vex::Long percent) {
     return PaintedAt(percent, false);
 }
 
+std::unique_ptr<FrameSource::Rendering> QuickHost::RenderAt(QSize size, int fontScale) {
+    return std::make_unique<Rendering>(*this, size, fontScale);
+}
+
 QuickHost::Rendering::Rendering(QuickHost& host, QSize size, int fontScale)
     : host_(host), quiet_(host), font_(host.control_->GetFont()) {
     host_.renderSize_ = size;

@@ -3,6 +3,7 @@
 #include "platform/gdi/gdi.h"
 #include "progressbar/ControlHost.h"
 #include "progressbar/XP_ProgressBar.h"
+#include "progressbar/widget/ComposedFrame.h"
 
 #include <QImage>
 #include <QSize>
@@ -17,29 +18,28 @@ namespace xpbar {
 // Hosts one XP_ProgressBar for a Qt Quick item: the control's own DC draws into an image of the
 // item's size in logical pixels (what the item shows), and its window is a registered handle of
 // that size. The control is initialised at once, so every property reads back from it.
-class QuickHost : public vex::ControlHost {
+class QuickHost : public vex::ControlHost, public FrameSource {
   public:
     QuickHost();
     ~QuickHost() override;
     QuickHost(const QuickHost&) = delete;
     QuickHost& operator=(const QuickHost&) = delete;
 
-    vex::XP_ProgressBar& Control() { return *control_; }
+    vex::XP_ProgressBar& Control() override { return *control_; }
     const vex::XP_ProgressBar& Control() const { return *control_; }
 
     // A new size: a new image in the back colour, then ResizeControl. The caller repaints.
     void Resize(QSize size);
-    QSize Size() const { return size_; }
     const QImage& Screen() const { return image_; }
 
     // The text the control's overlay draws over the bar; characters beyond Latin-1 show as "?".
     void SetBarText(const QString& text);
 
-    // The control's picture at a percentage, with or without its text: a copy, since the
-    // control goes on drawing into its DC.
-    QImage PaintedAt(vex::Long percent, bool text);
-    // The same, without text, in another look; the control's own look is put back.
-    QImage PaintedInLook(vex::Long look, vex::Long percent);
+    // FrameSource
+    QSize HostSize() const override { return size_; }
+    QImage PaintedAt(vex::Long percent, bool text) override;
+    QImage PaintedInLook(vex::Long look, vex::Long percent) override;
+    std::unique_ptr<FrameSource::Rendering> RenderAt(QSize size, int fontScale) override;
 
     // Runs on every change notification of the control, with the stored property's name.
     std::function<void(const QString&)> onNotify;
@@ -59,10 +59,10 @@ class QuickHost : public vex::ControlHost {
 
     // The control painting at another size than the item's (a multiple of it, or turned), its
     // text's font enlarged `fontScale` times; the item's size and font come back at the end.
-    class Rendering {
+    class Rendering : public FrameSource::Rendering {
       public:
         Rendering(QuickHost& host, QSize size, int fontScale);
-        ~Rendering();
+        ~Rendering() override;
         Rendering(const Rendering&) = delete;
         Rendering& operator=(const Rendering&) = delete;
 

@@ -7,13 +7,18 @@
 #include "progressbar/StdFont.h"
 #include "progressbar/StdPicture.h"
 #include "progressbar/XP_ProgressBar.h"
-#include "progressbar/quick/ItemFrame.h"
+#include "progressbar/quick/ItemAccessible.h"
 #include "progressbar/quick/RangePercent.h"
+#include "progressbar/widget/ComposedFrame.h"
 #include "progressbar/widget/ToStdFont.h"
 
+#include <QAccessible>
+#include <QGuiApplication>
 #include <QLocale>
 #include <QPainter>
+#include <QPalette>
 #include <QQuickWindow>
+#include <QtQml/qqml.h>
 #include <QtQml/qqmlfile.h>
 #include <QtQml/qqmlinfo.h>
 
@@ -50,10 +55,23 @@ int WholeScale(qreal ratio) {
     return std::max(1, int(std::ceil(ratio - 1e-6)));
 }
 
+// The Highlight of the palette's active group, as the widget reads its own. An item's palette
+// is reached through its QML property (its type is not public); it is made on first reading and
+// from then on follows the palettes above it.
+QColor PaletteHighlight(QQuickItem& item) {
+    const auto* palette = item.property("palette").value<QObject*>();
+    const auto* active = palette ? palette->property("active").value<QObject*>() : nullptr;
+    const QColor highlight = active ? active->property("highlight").value<QColor>() : QColor();
+    return highlight.isValid() ? highlight
+                               : QGuiApplication::palette().color(QPalette::Active,
+                                                                  QPalette::Highlight);
+}
+
 } // namespace
 
 XPProgressBarItem::XPProgressBarItem(QQuickItem* parent)
     : QQuickPaintedItem(parent), format_(kDefaultFormat) {
+    InstallItemAccessibility();
     host_.onNotify = [this](const QString& name) { emit propertyChanged(name); };
     busyTimer_.setParent(this);
     busyTimer_.setObjectName(QStringLiteral("busyAnimation"));
@@ -62,6 +80,8 @@ XPProgressBarItem::XPProgressBarItem(QQuickItem* parent)
         ++busyFrame_;
         Refresh();
     });
+    connect(this, &QQuickItem::paletteChanged, this, &XPProgressBarItem::FollowPalette);
+    FollowPalette();
     UpdateImplicitSize();
     ShowPercent();
 }
@@ -91,6 +111,21 @@ qreal XPProgressBarItem::position() const {
     return PositionInRange(from_, to_, value_);
 }
 
+qreal XPProgressBarItem::visualPosition() const {
+    return FillsFromOtherEnd() ? 1.0 - position() : position();
+}
+
+bool XPProgressBarItem::FillsFromOtherEnd() const {
+    const vex::XP_ProgressBar& control = host_.Control();
+    const bool standing = control.GetOrientation() != 0 && CanStand(control.GetScrolling());
+    return standing ? inverted_ : inverted_ != mirrored_;
+}
+
+void XPProgressBarItem::FillDirectionChanged(qreal oldVisualPosition) {
+    if (visualPosition() != oldVisualPosition) emit visualPositionChanged();
+    Refresh();
+}
+
 bool XPProgressBarItem::isIndeterminate() const {
     return indeterminate_ || from_ == to_;
 }
@@ -100,6 +135,7 @@ bool XPProgressBarItem::isIndeterminate() const {
 void XPProgressBarItem::ChangeRange(qreal from, qreal to, qreal value, bool indeterminate) {
     if (isComponentComplete()) value = Bounded(from, to, value);
     const qreal oldPosition = position();
+    const qreal oldVisualPosition = visualPosition();
     const bool wasBusy = isIndeterminate();
     const bool fromMoved = from != from_;
     const bool toMoved = to != to_;
@@ -111,11 +147,15 @@ void XPProgressBarItem::ChangeRange(qreal from, qreal to, qreal value, bool inde
     indeterminate_ = indeterminate;
     if (fromMoved) emit fromChanged();
     if (toMoved) emit toChanged();
-    if (valueMoved) emit valueChanged();
-    if (position() != oldPosition) {
-        emit positionChanged();
-        emit visualPositionChanged();
+    if (valueMoved) {
+        emit valueChanged();
+        if (isVisible() && window()) {
+            QAccessibleValueChangeEvent event(this, value_);
+            QAccessible::updateAccessibility(&event);
+        }
     }
+    if (position() != oldPosition) emit positionChanged();
+    if (visualPosition() != oldVisualPosition) emit visualPositionChanged();
     if (flagChanged || isIndeterminate() != wasBusy) emit indeterminateChanged();
     ShowPercent();
 }
@@ -173,9 +213,10 @@ XPProgressBarItem::BarStyle XPProgressBarItem::barStyle() const {
 
 void XPProgressBarItem::setBarStyle(BarStyle style) {
     if (style == barStyle()) return;
+    const qreal oldVisualPosition = visualPosition();
     Guarded("repaint failed", [&] { host_.Control().SetScrolling(style); });
     emit barStyleChanged();
-    Refresh();
+    FillDirectionChanged(oldVisualPosition);
 }
 
 QColor XPProgressBarItem::color() const {
@@ -193,6 +234,7 @@ uint XPProgressBarItem::colorCode() const {
 
 void XPProgressBarItem::setColorCode(uint code) {
     const uint before = colorCode();
+    explicitColor_ = true;
     Guarded("repaint failed", [&] { host_.Control().SetColor(static_cast<vex::Long>(code)); });
     if (colorCode() == before) return;
     emit colorChanged();
@@ -261,10 +303,47 @@ Qt::Orientation XPProgressBarItem::orientation() const {
 
 void XPProgressBarItem::setOrientation(Qt::Orientation orientation) {
     if (orientation == this->orientation()) return;
+    const qreal oldVisualPosition = visualPosition();
     Guarded("repaint failed",
             [&] { host_.Control().SetOrientation(orientation == Qt::Horizontal ? 0 : 1); });
     emit orientationChanged();
     UpdateImplicitSize();
+    FillDirectionChanged(oldVisualPosition);
+}
+
+void XPProgressBarItem::setInvertedAppearance(bool inverted) {
+    if (inverted == inverted_) return;
+    const qreal oldVisualPosition = visualPosition();
+    inverted_ = inverted;
+    emit invertedAppearanceChanged();
+    FillDirectionChanged(oldVisualPosition);
+}
+
+void XPProgressBarItem::setTextDirection(Direction direction) {
+    if (direction == textDirection_) return;
+    textDirection_ = direction;
+    emit textDirectionChanged();
+    Refresh();
+}
+
+void XPProgressBarItem::FollowMirroring() {
+    const bool mirrored = mirroring_.isValid() && mirroring_.read().toBool();
+    if (mirrored == mirrored_) return;
+    const qreal oldVisualPosition = visualPosition();
+    mirrored_ = mirrored;
+    emit mirroredChanged();
+    FillDirectionChanged(oldVisualPosition);
+}
+
+void XPProgressBarItem::FollowPalette() {
+    if (explicitColor_) return;
+    const uint before = colorCode();
+    const QColor highlight = PaletteHighlight(*this);
+    Guarded("repaint failed", [&] {
+        host_.Control().SetColor(gdi::BgrColor::FromQColor(highlight).Value());
+    });
+    if (colorCode() == before) return;
+    emit colorChanged();
     Refresh();
 }
 
@@ -274,8 +353,19 @@ void XPProgressBarItem::UpdateImplicitSize() {
     setImplicitSize(size.width(), size.height());
 }
 
+// LayoutMirroring and Accessible are QML's attached properties, reached by name through the
+// item's QML context (their types are not public); an item made outside QML has neither.
 void XPProgressBarItem::componentComplete() {
     QQuickPaintedItem::componentComplete();
+    if (QQmlContext* context = qmlContext(this)) {
+        mirroring_ = QQmlProperty(this, QStringLiteral("LayoutMirroring.enabled"), context);
+        if (mirroring_.isValid())
+            mirroring_.connectNotifySignal(this, SLOT(FollowMirroring()));
+        // Only an item with Accessible's properties stands in the window's accessibility tree.
+        QQmlProperty(this, QStringLiteral("Accessible.role"), context)
+            .write(int(QAccessible::ProgressBar));
+    }
+    FollowMirroring();
     ChangeRange(from_, to_, value_, indeterminate_);
 }
 
@@ -318,10 +408,17 @@ void XPProgressBarItem::Refresh() {
 
 void XPProgressBarItem::updatePolish() {
     const qreal ratio = window() ? window()->effectiveDevicePixelRatio() : 1.0;
-    const ItemState state{percent_, isIndeterminate(), busyFrame_,
-                          textVisible_ && !shownText_.isEmpty(), isEnabled()};
+    FrameState state;
+    state.percent = percent_;
+    state.busy = isIndeterminate();
+    state.busyFrame = busyFrame_;
+    state.text = textVisible_ && !shownText_.isEmpty();
+    state.enabled = isEnabled();
+    state.inverted = inverted_;
+    state.rightToLeft = mirrored_;
+    state.textUpwards = textDirection_ == BottomToTop;
     Guarded("paint failed", [&] {
-        frame_ = ItemFrame(host_, state, WholeScale(ratio));
+        frame_ = ComposedFrame(host_, state, WholeScale(ratio));
         frameRatio_ = ratio;
     });
 }

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QQmlProperty>
 #include <QQuickPaintedItem>
 #include <QString>
 #include <QTimer>
@@ -15,21 +16,25 @@ namespace xpbar {
 
 // The progress bar as a Qt Quick item, `XPProgressBar` in the QML module of the same name. Its
 // range follows Qt Quick Controls' ProgressBar: `value` lies between `from` and `to` (reals,
-// 0 to 1 by default; `from` may be the larger end), `position` is where it stands (0..1), and
-// the bar shows the percentage the widget shows for it (counted in 64-bit integers for whole
+// 0 to 1 by default; `from` may be the larger end), `position` is where it stands (0..1),
+// `visualPosition` the same counted from the end the fill starts at, and the bar shows the percentage the widget shows for it (counted in 64-bit integers for whole
 // numbers, so an int range gives the widget's number exactly). A range whose ends are equal,
 // or `indeterminate` set, is the busy state: the widget's busy animation, without text, runs
 // while the item is visible.
 //
-// The looks, colour, hatch, picture, font, text and orientation are the control's, with the
-// widget's names; `format` and `text` are QProgressBar's ("%p%" by default, %p, %v and %m
-// replaced). The item draws the same pixels as the widget XPProgressBar in the same state:
-// greyed when disabled, and at a device pixel ratio of 2 the 1x picture with every step doubled
-// and the text at device resolution (a fractional ratio from the next whole one, scaled down).
+// The looks, colour, hatch, picture, font, text, orientation, inverted appearance and text
+// direction are the control's and the widget's, with the widget's names and defaults (the text
+// visible); `format` and `text` are QProgressBar's ("%p%" by default, %p, %v and %m replaced).
+// The item draws the same pixels as the widget XPProgressBar in the same state: greyed when
+// disabled, filling from the right where QML's LayoutMirroring mirrors it (`mirrored`), the bar
+// colour following the palette's Highlight until one is set, and at a device pixel ratio of 2
+// the 1x picture with every step doubled and the text at device resolution (a fractional ratio
+// from the next whole one, scaled down). Assistive technology sees a progress bar whose value,
+// minimum and maximum are `value`, `from` and `to`.
 //
-// Differences from ProgressBar: the bar never mirrors (visualPosition equals position). From
-// the widget: a range with equal ends other than 0 to 0 is busy here (ProgressBar has no
-// position there), where the widget shows it full.
+// Differences from the widget: a range with equal ends other than 0 to 0 is busy here
+// (ProgressBar has no position there), where the widget shows it full. An item made from C++
+// outside any QML context sees no LayoutMirroring.
 class XPProgressBarItem : public QQuickPaintedItem {
     Q_OBJECT
     QML_NAMED_ELEMENT(XPProgressBar)
@@ -56,6 +61,11 @@ class XPProgressBarItem : public QQuickPaintedItem {
     Q_PROPERTY(QString text READ text NOTIFY textChanged FINAL)
     Q_PROPERTY(Qt::Orientation orientation READ orientation WRITE setOrientation NOTIFY
                    orientationChanged FINAL)
+    Q_PROPERTY(bool invertedAppearance READ invertedAppearance WRITE setInvertedAppearance NOTIFY
+                   invertedAppearanceChanged FINAL)
+    Q_PROPERTY(Direction textDirection READ textDirection WRITE setTextDirection NOTIFY
+                   textDirectionChanged FINAL)
+    Q_PROPERTY(bool mirrored READ isMirrored NOTIFY mirroredChanged FINAL)
 
   public:
     // The ten looks, numbered as the widget's BarStyle.
@@ -73,6 +83,13 @@ class XPProgressBarItem : public QQuickPaintedItem {
     };
     Q_ENUM(BarStyle)
 
+    // Which way a standing bar's text reads, as the widget's Direction.
+    enum Direction {
+        TopToBottom = 0, // turned clockwise
+        BottomToTop = 1, // turned counter-clockwise
+    };
+    Q_ENUM(Direction)
+
     explicit XPProgressBarItem(QQuickItem* parent = nullptr);
     ~XPProgressBarItem() override;
 
@@ -84,7 +101,9 @@ class XPProgressBarItem : public QQuickPaintedItem {
     qreal value() const { return value_; }
     void setValue(qreal value);
     qreal position() const;
-    qreal visualPosition() const { return position(); }
+    // 1 - position while the fill runs from the other end (right to left, or top to bottom
+    // when standing).
+    qreal visualPosition() const;
     bool isIndeterminate() const;
     void setIndeterminate(bool indeterminate);
     // What the bar shows: QProgressBar's percentage for the value, 0 while busy.
@@ -92,7 +111,7 @@ class XPProgressBarItem : public QQuickPaintedItem {
 
     BarStyle barStyle() const;
     void setBarStyle(BarStyle style);
-    // The bar colour; until one is set, the desktop's highlight colour when the item was made.
+    // The bar colour; until one is set, the palette's Highlight (of its active group), live.
     // An invalid colour is ignored and the alpha is not used.
     QColor color() const;
     void setColor(const QColor& color);
@@ -113,7 +132,7 @@ class XPProgressBarItem : public QQuickPaintedItem {
     // The text's font; until one is set, the application's font.
     QFont font() const;
     void setFont(const QFont& font);
-    // Whether the text is drawn over the bar (off by default, as the control's).
+    // Whether the text is drawn over the bar (on by default, as the widget's).
     bool isTextVisible() const { return textVisible_; }
     void setTextVisible(bool visible);
     // The text's format, as QProgressBar's: "%p%" by default; %p (percent), %v (value) and %m
@@ -125,6 +144,15 @@ class XPProgressBarItem : public QQuickPaintedItem {
     QString text() const;
     Qt::Orientation orientation() const;
     void setOrientation(Qt::Orientation orientation);
+    // Whether the bar fills from the other end (right to left, or top to bottom when standing);
+    // a mirrored layout turns a lying bar once more, as it turns the widget.
+    bool invertedAppearance() const { return inverted_; }
+    void setInvertedAppearance(bool inverted);
+    // Which way a standing bar's text reads (TopToBottom by default).
+    Direction textDirection() const { return textDirection_; }
+    void setTextDirection(Direction direction);
+    // Whether QML's LayoutMirroring mirrors the item, set on it or inherited.
+    bool isMirrored() const { return mirrored_; }
 
     // The last picture the item showed, in device pixels (the next whole device pixel ratio).
     const QImage& shownImage() const { return frame_; }
@@ -149,6 +177,9 @@ class XPProgressBarItem : public QQuickPaintedItem {
     void formatChanged();
     void textChanged();
     void orientationChanged();
+    void invertedAppearanceChanged();
+    void textDirectionChanged();
+    void mirroredChanged();
     // A stored property of the control changed, by its stored name ("Scrolling", ...).
     void propertyChanged(const QString& name);
 
@@ -158,7 +189,17 @@ class XPProgressBarItem : public QQuickPaintedItem {
     void updatePolish() override;
     void itemChange(ItemChange change, const ItemChangeData& data) override;
 
+  private Q_SLOTS:
+    // The layout's mirroring, as LayoutMirroring reports it for the item.
+    void FollowMirroring();
+
   private:
+    // The bar colour follows the palette's Highlight until one is set.
+    void FollowPalette();
+    // After the fill's direction may have turned: visualPosition's signal and a new picture.
+    void FillDirectionChanged(qreal oldVisualPosition);
+    // Whether the fill runs from the right (or, standing, from the top).
+    bool FillsFromOtherEnd() const;
     // Every change of the range, the value or the busy state goes through here: the signals of
     // what changed, and the percentage and text handed to the control.
     void ChangeRange(qreal from, qreal to, qreal value, bool indeterminate);
@@ -175,7 +216,12 @@ class XPProgressBarItem : public QQuickPaintedItem {
     qreal value_ = 0.0;
     bool indeterminate_ = false;
     int percent_ = 0;
-    bool textVisible_ = false;
+    bool textVisible_ = true;
+    bool explicitColor_ = false;
+    bool inverted_ = false;
+    bool mirrored_ = false;
+    Direction textDirection_ = TopToBottom;
+    QQmlProperty mirroring_; // LayoutMirroring.enabled of the item
     int brushStyle_ = 0;
     QUrl imageSource_;
     QString format_;

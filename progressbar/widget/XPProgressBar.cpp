@@ -13,7 +13,7 @@
 #include "progressbar/StdFont.h"
 #include "progressbar/StdPicture.h"
 #include "progressbar/XP_ProgressBar.h"
-#include "progressbar/widget/BarFrames.h"
+#include "progressbar/widget/ComposedFrame.h"
 #include "progressbar/widget/ToStdFont.h"
 
 #include <QAccessible>
@@ -25,7 +25,6 @@
 #include <QStyle>
 #include <QStyleOptionProgressBar>
 #include <QTimer>
-#include <QTransform>
 
 #include <climits>
 #include <cmath>
@@ -60,16 +59,6 @@ const QString kDefaultFormat = QStringLiteral("%p%");
 constexpr int kBusyFrameMs = 50;
 constexpr vex::Long kControlMin = 0; // the control works on its own percentage scale
 constexpr vex::Long kControlMax = 100;
-
-// The looks that can stand; the others always draw lying down.
-bool CanStand(vex::Long scrolling) {
-    return scrolling < vex::Flat || scrolling > vex::Glass;
-}
-
-// The looks of the XP family, whose busy state is a moving band of fill.
-bool IsXPLook(vex::Long scrolling) {
-    return CanStand(scrolling);
-}
 
 // The bar as assistive technology sees it, as it sees a QProgressBar: the value interface in the
 // widget's units, the value as its text, and no name of its own.
@@ -137,7 +126,7 @@ struct Snapshot {
 // is its window. Also keeps QProgressBar's range, value and text settings, which the control
 // does not store (it keeps only the percentage it paints). Hidden in the shared library like
 // everything but the widget's own interface.
-class Q_DECL_HIDDEN XPProgressBar::Host : public vex::ControlHost {
+class Q_DECL_HIDDEN XPProgressBar::Host : public vex::ControlHost, public FrameSource {
   public:
     explicit Host(XPProgressBar& widget) : widget_(widget) {
         backColor_ = InitialBackColor();
@@ -177,7 +166,7 @@ class Q_DECL_HIDDEN XPProgressBar::Host : public vex::ControlHost {
         Host& host_;
     };
 
-    vex::XP_ProgressBar& Control() { return *control_; }
+    vex::XP_ProgressBar& Control() override { return *control_; }
     // The control, initialised first if it was not yet.
     vex::XP_ProgressBar& Ready() {
         Initialize();
@@ -239,37 +228,104 @@ class Q_DECL_HIDDEN XPProgressBar::Host : public vex::ControlHost {
         image_.fill(gdi::BgrColor(backColor_).ToQColor());
     }
 
-    // The picture to show at a whole device pixel ratio: the control's, put together with others
-    // of its pictures where the fill runs the other way or the bar is busy, and greyed when the
-    // widget is disabled. Above 1 the picture is the 1x one with every pixel doubled (so lines,
-    // blocks and gaps keep their proportions) and the text drawn afresh at device resolution.
+    // The picture to show at a whole device pixel ratio, by the rules the Qt Quick item shares.
     QImage Frame(int scale) {
-        vex::XP_ProgressBar& c = *control_;
-        const vex::Long style = c.GetScrolling();
-        const FillAxis axis =
-            c.GetOrientation() != 0 && CanStand(style) ? FillAxis::Vertical : FillAxis::Horizontal;
-        const bool rightToLeft = widget_.layoutDirection() == Qt::RightToLeft;
-        const bool mirrored = axis == FillAxis::Horizontal ? inverted != rightToLeft : inverted;
-        const bool text = vex::IsTrue(c.GetShowText()) && !widget_.text().isEmpty();
-        const bool standing = axis == FillAxis::Vertical;
-        QImage picture;
-        if (Busy()) {
-            picture = BusyFrame(axis, mirrored, IsXPLook(style));
-            if (scale > 1) picture = Doubled(picture, scale);
-        } else if (scale == 1 && !mirrored && !(standing && text)) {
-            c.PaintControl();
-            picture = image_; // shared only while it is shown, before the control draws again
-        } else {
-            picture = mirrored ? MirroredFill(axis) : PaintedAt(Percent(), false);
-            if (scale > 1) picture = Doubled(picture, scale);
-            if (text && standing) {
-                LayStandingText(picture, scale);
-            } else if (text) {
-                const Rendering atScale(*this, widget_.size() * scale, scale);
-                LayText(picture, axis, mirrored);
+        FrameState state;
+        state.percent = Percent();
+        state.busy = Busy();
+        state.busyFrame = busyFrame;
+        state.text = vex::IsTrue(control_->GetShowText()) && !widget_.text().isEmpty();
+        state.enabled = widget_.isEnabled();
+        state.inverted = inverted;
+        state.rightToLeft = widget_.layoutDirection() == Qt::RightToLeft;
+        state.textUpwards = textDirection == BottomToTop;
+        return ComposedFrame(*this, state, scale);
+    }
+
+    // The control painting at another size than the widget's (a multiple of it, or turned), its
+    // text's font enlarged `fontScale` times, its settings heard by no container; the widget's size
+    // and font come back at the end.
+    class Rendering : public FrameSource::Rendering {
+      public:
+        Rendering(Host& host, QSize size, int fontScale)
+            : host_(host), quiet_(host), font_(host.control_->GetFont()) {
+            host_.renderSize_ = size;
+            host_.NewScreen(size);
+            if (font_ && fontScale != 1) {
+                auto large = std::make_shared<vex::StdFont>(font_->Name, font_->Size * fontScale,
+                                                            font_->Weight);
+                large->Italic = font_->Italic;
+                large->Underline = font_->Underline;
+                large->Strikethrough = font_->Strikethrough;
+                host_.control_->SetFont(large);
+            }
+            try {
+                host_.control_->ResizeControl();
+            } catch (...) {
+                Restore();
+                throw;
             }
         }
-        return widget_.isEnabled() ? picture : Greyed(picture);
+        ~Rendering() override { Restore(); }
+        Rendering(const Rendering&) = delete;
+        Rendering& operator=(const Rendering&) = delete;
+
+      private:
+        void Restore() {
+            if (!host_.renderSize_.isValid()) return;
+            host_.renderSize_ = QSize();
+            host_.control_->SetFont(font_);
+            host_.NewScreen(host_.widget_.size());
+            // The control takes its size back too, or every later picture is cut to the size
+            // it was drawn at.
+            try {
+                host_.control_->ResizeControl();
+            } catch (const vex::RuntimeError& e) {
+                Warn("resize failed", e);
+            }
+        }
+
+        Host& host_;
+        const Quiet quiet_;
+        std::shared_ptr<vex::StdFont> font_;
+    };
+
+    // FrameSource.
+    QSize HostSize() const override { return widget_.size(); }
+    // The control's DC itself, shared only while it is shown, before the control draws again.
+    QImage Painted(vex::Long) override {
+        control_->PaintControl();
+        return image_;
+    }
+    // The control's picture at a percentage, with or without its text. A copy: the control's DC
+    // goes on drawing into image_.
+    QImage PaintedAt(vex::Long percent, bool text) override {
+        withoutText_ = !text;
+        control_->SetValue(percent);
+        withoutText_ = false;
+        return image_.copy();
+    }
+    // The control's picture, without text, in another look at a percentage; the bar's own look
+    // is put back.
+    QImage PaintedInLook(vex::Long look, vex::Long percent) override {
+        const Quiet quiet(*this);
+        const vex::Long own = control_->GetScrolling();
+        struct LookBack {
+            vex::XP_ProgressBar& control;
+            vex::Long look;
+            ~LookBack() {
+                try {
+                    control.SetScrolling(look);
+                } catch (const vex::RuntimeError& e) {
+                    Warn("repaint failed", e);
+                }
+            }
+        } lookBack{*control_, own};
+        control_->SetScrolling(look);
+        return PaintedAt(percent, false);
+    }
+    std::unique_ptr<FrameSource::Rendering> RenderAt(QSize size, int fontScale) override {
+        return std::make_unique<Rendering>(*this, size, fontScale);
     }
 
     // ControlHost.
@@ -318,158 +374,7 @@ class Q_DECL_HIDDEN XPProgressBar::Host : public vex::ControlHost {
         return scaleInPixels_ ? float(pixels) : float(pixels) * gdi::kTwipsPerPixel;
     }
 
-    // The control's picture at a percentage, with or without its text. A copy: the control's DC
-    // goes on drawing into image_.
-    QImage PaintedAt(vex::Long percent, bool text) {
-        withoutText_ = !text;
-        control_->SetValue(percent);
-        withoutText_ = false;
-        return image_.copy();
-    }
-
-    // The control's picture, without text, in another look at a percentage; the bar's own look
-    // is put back.
-    QImage PaintedInLook(vex::Long look, vex::Long percent) {
-        const Quiet quiet(*this);
-        const vex::Long own = control_->GetScrolling();
-        struct LookBack {
-            vex::XP_ProgressBar& control;
-            vex::Long look;
-            ~LookBack() {
-                try {
-                    control.SetScrolling(look);
-                } catch (const vex::RuntimeError& e) {
-                    Warn("repaint failed", e);
-                }
-            }
-        } lookBack{*control_, own};
-        control_->SetScrolling(look);
-        return PaintedAt(percent, false);
-    }
-
-    // The bar with no fill at all. The XP looks draw a stub of fill at 0 %; their searching
-    // look has its blocks past the end at 100 % lying and at 0 % standing, and so shows the
-    // empty bar.
-    QImage Bare(vex::Long look, FillAxis axis) {
-        if (!IsXPLook(look)) return PaintedAt(0, false);
-        return PaintedInLook(vex::XPSearching, axis == FillAxis::Horizontal ? 100 : 0);
-    }
-
-    // The XP looks run their own searching blocks across the bar; the others move a lighter
-    // band over the full bar.
-    QImage BusyFrame(FillAxis axis, bool mirrored, bool xpLook) {
-        if (xpLook) {
-            const int percent = BusyPercent(busyFrame);
-            return PaintedInLook(vex::XPSearching, mirrored ? 100 - percent : percent);
-        }
-        const int extent = axis == FillAxis::Horizontal ? image_.width() : image_.height();
-        const QRect area = SpanRect(image_.size(), axis, BusyBand(busyFrame, extent), mirrored);
-        return WithHighlight(PaintedAt(100, false), area);
-    }
-
-    // The fill runs from the other end while the frame stays as it is: the area the fill may
-    // take is turned end for end.
-    QImage MirroredFill(FillAxis axis) {
-        const QImage bare = Bare(control_->GetScrolling(), axis);
-        const QRect fillable = FillableArea(bare, PaintedAt(100, false), axis);
-        return MirroredWithin(PaintedAt(Percent(), false), fillable, axis);
-    }
-
-    // Lays the text over a picture the size of the control's: as the control draws it, and
-    // where the fill runs the other way, in its colours over the fill where the turned fill
-    // lies and in the others elsewhere, so that it stays readable.
-    void LayText(QImage& picture, FillAxis axis, bool mirrored) {
-        const vex::Long percent = Percent();
-        if (!mirrored) {
-            const QImage with = PaintedAt(percent, true);
-            CopyChangedPixels(picture, with, PaintedAt(percent, false), picture.rect());
-            return;
-        }
-        const QSize size = image_.size();
-        const int extent = axis == FillAxis::Horizontal ? size.width() : size.height();
-        const int fillEnd = std::clamp<int>(vex::CLng(percent / 100.0 * extent), 0, extent);
-        const QImage emptyWith = PaintedAt(0, true);
-        CopyChangedPixels(picture, emptyWith, PaintedAt(0, false),
-                          SpanRect(size, axis, {fillEnd, extent - fillEnd}, true));
-        const QImage fullWith = PaintedAt(100, true);
-        CopyChangedPixels(picture, fullWith, PaintedAt(100, false),
-                          SpanRect(size, axis, {0, fillEnd}, true));
-        PaintedAt(percent, false); // the control ends on the bar's own percentage
-    }
-
-    static QImage Doubled(const QImage& picture, int scale) {
-        return picture.scaled(picture.size() * scale, Qt::IgnoreAspectRatio,
-                              Qt::FastTransformation);
-    }
-
-    // The control painting at another size than the widget's (a multiple of it, or turned), its
-    // text's font enlarged `fontScale` times; the widget's size and font come back at the end.
-    class Rendering {
-      public:
-        Rendering(Host& host, QSize size, int fontScale)
-            : host_(host), font_(host.control_->GetFont()) {
-            host_.renderSize_ = size;
-            host_.NewScreen(size);
-            if (font_ && fontScale != 1) {
-                auto large = std::make_shared<vex::StdFont>(font_->Name, font_->Size * fontScale,
-                                                            font_->Weight);
-                large->Italic = font_->Italic;
-                large->Underline = font_->Underline;
-                large->Strikethrough = font_->Strikethrough;
-                host_.control_->SetFont(large);
-            }
-            try {
-                host_.control_->ResizeControl();
-            } catch (...) {
-                Restore();
-                throw;
-            }
-        }
-        ~Rendering() { Restore(); }
-        Rendering(const Rendering&) = delete;
-        Rendering& operator=(const Rendering&) = delete;
-
-      private:
-        void Restore() {
-            if (!host_.renderSize_.isValid()) return;
-            host_.renderSize_ = QSize();
-            host_.control_->SetFont(font_);
-            host_.NewScreen(host_.widget_.size());
-            // The control takes its size back too, or every later picture is cut to the size
-            // it was drawn at.
-            try {
-                host_.control_->ResizeControl();
-            } catch (const vex::RuntimeError& e) {
-                Warn("resize failed", e);
-            }
-        }
-
-        Host& host_;
-        std::shared_ptr<vex::StdFont> font_;
-    };
-
     QSize ClientSize() const { return renderSize_.isValid() ? renderSize_ : widget_.size(); }
-
-    // A standing bar's text reads along the bar, as textDirection says: drawn by the control
-    // on the bar laid down, and turned.
-    void LayStandingText(QImage& picture, int scale) {
-        const Quiet quiet(*this);
-        const vex::Long percent = Percent();
-        QImage with, without;
-        {
-            const Rendering lying(*this, widget_.size().transposed() * scale, scale);
-            const vex::Long own = control_->GetOrientation();
-            control_->SetOrientation(0);
-            with = PaintedAt(percent, true);
-            without = PaintedAt(percent, false);
-            control_->SetOrientation(own);
-        }
-        QTransform turn;
-        turn.rotate(textDirection == TopToBottom ? 90 : -90);
-        CopyChangedPixels(picture, with.transformed(turn), without.transformed(turn),
-                          picture.rect());
-        PaintedAt(percent, false); // the control ends on the bar's own percentage
-    }
 
     XPProgressBar& widget_;
     QImage image_;

@@ -118,7 +118,7 @@ QByteArray ItemQml(const PixelCase& c) {
     qml += "\nbarStyle: XPProgressBar." +
            QByteArray(QMetaEnum::fromType<XPProgressBar::BarStyle>().valueToKey(c.style));
     if (c.vertical) qml += "; orientation: Qt.Vertical";
-    if (c.text) qml += "; textVisible: true";
+    qml += c.text ? "; textVisible: true" : "; textVisible: false";
     if (c.format) qml += "; format: \"" + QByteArray(c.format) + "\"";
     if (!c.enabled) qml += "; enabled: false";
     if (c.color) qml += "; color: \"" + c.color->name().toLatin1() + "\"";
