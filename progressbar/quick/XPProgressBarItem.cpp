@@ -86,7 +86,13 @@ XPProgressBarItem::XPProgressBarItem(QQuickItem* parent)
     ShowPercent();
 }
 
-XPProgressBarItem::~XPProgressBarItem() = default;
+// QQuickItem's destructor leaves its window and parent, which may signal a palette or a
+// mirroring change; by then the host is gone, so nothing may reach this item any more.
+XPProgressBarItem::~XPProgressBarItem() {
+    disconnect(this, nullptr, this, nullptr);
+    for (QObject* attached : children())
+        disconnect(attached, nullptr, this, nullptr);
+}
 
 void XPProgressBarItem::setFrom(qreal from) {
     if (std::isnan(from)) return;

@@ -3,11 +3,16 @@
 // at the screen's device pixel ratio (the suite runs at 1 and at 2).
 #include "progressbar/widget/XPProgressBar.h"
 
+#include <QAccessible>
 #include <QByteArray>
 #include <QColor>
+#include <QFont>
+#include <QPalette>
 #include <QMetaEnum>
 #include <QMetaProperty>
 #include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlProperty>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -48,8 +53,13 @@ class QuickItem : public ::testing::Test {
 
     // Creates `XPProgressBar { <body> }` from QML text, as a QML file would.
     std::unique_ptr<QQuickItem> Create(const QByteArray& body) {
+        return CreateFile("XPProgressBar {\n" + body + "\n}\n");
+    }
+
+    // Creates the root item of a QML file that imports the module.
+    std::unique_ptr<QQuickItem> CreateFile(const QByteArray& qml) {
         QQmlComponent component(&engine);
-        component.setData("import XPProgressBar\nXPProgressBar {\n" + body + "\n}\n", QUrl());
+        component.setData("import XPProgressBar\n" + qml, QUrl());
         std::unique_ptr<QQuickItem> item(qobject_cast<QQuickItem*>(component.create()));
         EXPECT_TRUE(item) << component.errorString().toStdString();
         return item;
@@ -86,6 +96,14 @@ struct PixelCase {
     bool enabled = true;
     int busyFrames = 0; // steps of the busy animation before the picture is taken
     const char* itemRange = nullptr;
+    bool inverted = false;
+    bool rightToLeft = false; // the widget's layout direction, the item's LayoutMirroring
+    bool textUpwards = false; // a standing bar's text reads bottom to top
+    bool bare = false;        // neither sets textVisible nor the colour: both as made
+    // Changed once the bar shows: the palette's Highlight (the window's, inherited by the
+    // item) and the font.
+    std::optional<QColor> laterHighlight = std::nullopt;
+    std::optional<QFont> laterFont = std::nullopt;
 };
 void PrintTo(const PixelCase& c, std::ostream* os) {
     *os << c.name;
@@ -118,7 +136,10 @@ QByteArray ItemQml(const PixelCase& c) {
     qml += "\nbarStyle: XPProgressBar." +
            QByteArray(QMetaEnum::fromType<XPProgressBar::BarStyle>().valueToKey(c.style));
     if (c.vertical) qml += "; orientation: Qt.Vertical";
-    qml += c.text ? "; textVisible: true" : "; textVisible: false";
+    if (!c.bare) qml += c.text ? "; textVisible: true" : "; textVisible: false";
+    if (c.inverted) qml += "; invertedAppearance: true";
+    if (c.rightToLeft) qml += "; LayoutMirroring.enabled: true";
+    if (c.textUpwards) qml += "; textDirection: XPProgressBar.BottomToTop";
     if (c.format) qml += "; format: \"" + QByteArray(c.format) + "\"";
     if (!c.enabled) qml += "; enabled: false";
     if (c.color) qml += "; color: \"" + c.color->name().toLatin1() + "\"";
@@ -134,20 +155,36 @@ QImage WidgetShows(const PixelCase& c) {
     bar.initializeControl();
     bar.setBarStyle(c.style);
     bar.setOrientation(c.vertical ? Qt::Vertical : Qt::Horizontal);
-    bar.setTextVisible(c.text);
+    if (!c.bare) bar.setTextVisible(c.text);
     if (c.format) bar.setFormat(QString::fromLatin1(c.format));
     if (c.color) bar.setColor(*c.color);
     bar.setBrushStyle(c.brushStyle);
     bar.setRange(c.minimum, c.maximum);
     bar.setValue(c.value);
     bar.setEnabled(c.enabled);
+    bar.setInvertedAppearance(c.inverted);
+    bar.setLayoutDirection(c.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+    bar.setTextDirection(c.textUpwards ? XPProgressBar::BottomToTop : XPProgressBar::TopToBottom);
     if (IsBusy(c)) {
         Tick(bar, c.busyFrames);
     } else {
         bar.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&bar));
     }
+    if (c.laterHighlight) {
+        QPalette palette = bar.palette();
+        palette.setColor(QPalette::Highlight, *c.laterHighlight);
+        bar.setPalette(palette);
+    }
+    if (c.laterFont) bar.setFont(*c.laterFont);
     return bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The Highlight of a window's palette, which its items inherit, set as a QML program sets it.
+void SetWindowHighlight(QQuickWindow& window, const QColor& color) {
+    auto* palette = window.contentItem()->property("palette").value<QObject*>();
+    ASSERT_NE(palette, nullptr);
+    palette->setProperty("highlight", color);
 }
 
 // Where two pictures differ, for the failure message.
@@ -172,6 +209,8 @@ TEST_P(QuickItemPixels, SameAsTheWidgetInTheSameState) {
     auto item = Create(ItemQml(c));
     ASSERT_TRUE(item);
     const QImage shown = Shown(*item, [&] {
+        if (c.laterHighlight) SetWindowHighlight(*window, *c.laterHighlight);
+        if (c.laterFont) item->setProperty("font", *c.laterFont);
         if (!IsBusy(c)) return;
         item->setProperty("to", 0);
         Tick(*item, c.busyFrames);
@@ -304,7 +343,103 @@ INSTANTIATE_TEST_SUITE_P(
                                 .value = 0,
                                 .style = XPProgressBar::Flat,
                                 .enabled = false,
-                                .busyFrames = 2}),
+                                .busyFrames = 2},
+                      PixelCase{.name = "right-to-left layout fills from the left",
+                                .width = 120,
+                                .height = 17,
+                                .minimum = 0,
+                                .maximum = 10,
+                                .value = 3,
+                                .text = true,
+                                .rightToLeft = true},
+                      PixelCase{.name = "inverted bar fills from the start, text unreadable",
+                                .width = 140,
+                                .height = 20,
+                                .minimum = 0,
+                                .maximum = 100,
+                                .value = 70,
+                                .style = XPProgressBar::Glass,
+                                .text = true,
+                                .inverted = true},
+                      PixelCase{.name = "inverted right-to-left bar not turned back",
+                                .width = 120,
+                                .height = 18,
+                                .minimum = 0,
+                                .maximum = 4,
+                                .value = 1,
+                                .style = XPProgressBar::Shaded,
+                                .inverted = true,
+                                .rightToLeft = true},
+                      PixelCase{.name = "standing bar mirrored by the layout",
+                                .width = 24,
+                                .height = 90,
+                                .minimum = 0,
+                                .maximum = 10,
+                                .value = 4,
+                                .style = XPProgressBar::XPSmooth,
+                                .vertical = true,
+                                .rightToLeft = true},
+                      PixelCase{.name = "inverted standing bar fills from the bottom",
+                                .width = 24,
+                                .height = 90,
+                                .minimum = 0,
+                                .maximum = 10,
+                                .value = 4,
+                                .vertical = true,
+                                .text = true,
+                                .inverted = true},
+                      PixelCase{.name = "standing text reads down where told to read up",
+                                .width = 30,
+                                .height = 100,
+                                .minimum = 0,
+                                .maximum = 10,
+                                .value = 6,
+                                .vertical = true,
+                                .text = true,
+                                .textUpwards = true},
+                      PixelCase{.name = "busy band enters from the left when right to left",
+                                .width = 140,
+                                .height = 18,
+                                .minimum = 0,
+                                .maximum = 0,
+                                .value = 0,
+                                .style = XPProgressBar::Etched,
+                                .busyFrames = 5,
+                                .rightToLeft = true},
+                      PixelCase{.name = "bare item and bare widget differ",
+                                .width = 120,
+                                .height = 17,
+                                .minimum = 0,
+                                .maximum = 100,
+                                .value = 45,
+                                .bare = true},
+                      PixelCase{.name = "palette change after creation ignored",
+                                .width = 120,
+                                .height = 17,
+                                .minimum = 0,
+                                .maximum = 10,
+                                .value = 6,
+                                .style = XPProgressBar::XPSmooth,
+                                .bare = true,
+                                .laterHighlight = QColor(0x20, 0x90, 0x30)},
+                      PixelCase{.name = "palette overrides the colour set",
+                                .width = 120,
+                                .height = 17,
+                                .minimum = 0,
+                                .maximum = 10,
+                                .value = 6,
+                                .style = XPProgressBar::Flat,
+                                .color = QColor(0x80, 0x10, 0x60),
+                                .laterHighlight = QColor(0x20, 0x90, 0x30)},
+                      PixelCase{.name = "font change after creation ignored",
+                                .width = 160,
+                                .height = 24,
+                                .minimum = 0,
+                                .maximum = 10,
+                                .value = 5,
+                                .style = XPProgressBar::Dark,
+                                .text = true,
+                                .laterFont = QFont(QStringLiteral("DejaVu Serif"), 13, QFont::Bold)}),
     [](const auto& info) { return std::to_string(info.index); });
 
 // A standing bar with text draws its text on the bar laid down; the pictures after that are
@@ -467,6 +602,82 @@ TEST_F(QuickItem, RangeChangesSignalWhatMoved) {
     EXPECT_FALSE(item->property("indeterminate").toBool());
     EXPECT_EQ(item->property("percent").toInt(), 50);
     EXPECT_EQ(busy.count(), 2);
+}
+
+// Until a colour is set the bar takes the Highlight of the palette it inherits, and follows it.
+TEST_F(QuickItem, ColourFollowsInheritedPaletteUntilSet) {
+    auto root = CreateFile("Item {\n"
+                           "    palette.highlight: \"#208030\"\n"
+                           "    XPProgressBar { objectName: \"bar\" }\n"
+                           "}\n");
+    ASSERT_TRUE(root);
+    auto* bar = root->findChild<QQuickItem*>(QStringLiteral("bar"));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->property("color").value<QColor>(), QColor(0x20, 0x80, 0x30));
+
+    QSignalSpy color(bar, SIGNAL(colorChanged()));
+    auto* palette = root->property("palette").value<QObject*>();
+    ASSERT_NE(palette, nullptr);
+    palette->setProperty("highlight", QColor(0x10, 0x20, 0xa0));
+    EXPECT_EQ(bar->property("color").value<QColor>(), QColor(0x10, 0x20, 0xa0));
+    EXPECT_EQ(color.count(), 1);
+
+    bar->setProperty("color", QColor(0xc0, 0x30, 0x00));
+    palette->setProperty("highlight", QColor(0x20, 0x80, 0x30));
+    EXPECT_EQ(bar->property("color").value<QColor>(), QColor(0xc0, 0x30, 0x00));
+}
+
+// A mirrored layout, inherited from above, turns a lying bar (visualPosition counts from the
+// right), and invertedAppearance turns it back.
+TEST_F(QuickItem, MirroringFollowsLayoutMirroringAbove) {
+    auto root = CreateFile("Item {\n"
+                           "    LayoutMirroring.enabled: true\n"
+                           "    LayoutMirroring.childrenInherit: true\n"
+                           "    XPProgressBar { objectName: \"bar\"; value: 0.25 }\n"
+                           "}\n");
+    ASSERT_TRUE(root);
+    auto* bar = root->findChild<QQuickItem*>(QStringLiteral("bar"));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->property("mirrored").toBool());
+    EXPECT_DOUBLE_EQ(bar->property("position").toDouble(), 0.25);
+    EXPECT_DOUBLE_EQ(bar->property("visualPosition").toDouble(), 0.75);
+
+    QSignalSpy visual(bar, SIGNAL(visualPositionChanged()));
+    bar->setProperty("invertedAppearance", true);
+    EXPECT_DOUBLE_EQ(bar->property("visualPosition").toDouble(), 0.25);
+    EXPECT_EQ(visual.count(), 1);
+
+    QSignalSpy mirrored(bar, SIGNAL(mirroredChanged()));
+    QQmlProperty::write(root.get(), QStringLiteral("LayoutMirroring.enabled"), false,
+                        qmlContext(root.get()));
+    EXPECT_FALSE(bar->property("mirrored").toBool());
+    EXPECT_EQ(mirrored.count(), 1);
+    EXPECT_DOUBLE_EQ(bar->property("visualPosition").toDouble(), 0.75) << "inverted alone";
+}
+
+// Assistive technology sees a progress bar in the item's units, with the value as its text and
+// no name of its own, as a child of the window.
+TEST_F(QuickItem, AccessibleAsAProgressBarInItsUnits) {
+    auto item = Create("width: 100; height: 16; from: 50; to: 150; value: 100");
+    ASSERT_TRUE(item);
+    Shown(*item);
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(item.get());
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->role(), QAccessible::ProgressBar);
+    EXPECT_EQ(iface->text(QAccessible::Name), QString());
+    EXPECT_EQ(iface->text(QAccessible::Value), QStringLiteral("100"));
+    QAccessibleValueInterface* values = iface->valueInterface();
+    ASSERT_NE(values, nullptr);
+    EXPECT_DOUBLE_EQ(values->currentValue().toDouble(), 100);
+    EXPECT_DOUBLE_EQ(values->minimumValue().toDouble(), 50);
+    EXPECT_DOUBLE_EQ(values->maximumValue().toDouble(), 150);
+    EXPECT_FALSE(iface->state().invisible);
+
+    QAccessibleInterface* windowIface = QAccessible::queryAccessibleInterface(window.get());
+    ASSERT_NE(windowIface, nullptr);
+    EXPECT_GE(windowIface->indexOfChild(iface), 0) << "not in the window's tree";
+    ASSERT_NE(iface->parent(), nullptr);
+    EXPECT_EQ(iface->parent()->object(), window.get());
 }
 
 } // namespace
