@@ -15,9 +15,10 @@
 #include <QAccessible>
 #include <QGuiApplication>
 #include <QLocale>
-#include <QPainter>
 #include <QPalette>
 #include <QQuickWindow>
+#include <QSGImageNode>
+#include <QSGTexture>
 #include <QtQml/qqml.h>
 #include <QtQml/qqmlfile.h>
 #include <QtQml/qqmlinfo.h>
@@ -70,7 +71,8 @@ QColor PaletteHighlight(QQuickItem& item) {
 } // namespace
 
 XPProgressBarItem::XPProgressBarItem(QQuickItem* parent)
-    : QQuickPaintedItem(parent), format_(kDefaultFormat) {
+    : QQuickItem(parent), format_(kDefaultFormat) {
+    setFlag(ItemHasContents);
     InstallItemAccessibility();
     host_.onNotify = [this](const QString& name) { emit propertyChanged(name); };
     busyTimer_.setParent(this);
@@ -362,7 +364,7 @@ void XPProgressBarItem::UpdateImplicitSize() {
 // LayoutMirroring and Accessible are QML's attached properties, reached by name through the
 // item's QML context (their types are not public); an item made outside QML has neither.
 void XPProgressBarItem::componentComplete() {
-    QQuickPaintedItem::componentComplete();
+    QQuickItem::componentComplete();
     if (QQmlContext* context = qmlContext(this)) {
         mirroring_ = QQmlProperty(this, QStringLiteral("LayoutMirroring.enabled"), context);
         if (mirroring_.isValid())
@@ -376,7 +378,7 @@ void XPProgressBarItem::componentComplete() {
 }
 
 void XPProgressBarItem::geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry) {
-    QQuickPaintedItem::geometryChange(newGeometry, oldGeometry);
+    QQuickItem::geometryChange(newGeometry, oldGeometry);
     if (newGeometry.size() == oldGeometry.size()) return;
     const QSize pixels(qRound(newGeometry.width()), qRound(newGeometry.height()));
     Guarded("resize failed", [&] { host_.Resize(pixels); });
@@ -390,7 +392,7 @@ void XPProgressBarItem::FollowBusyState() {
 }
 
 void XPProgressBarItem::itemChange(ItemChange change, const ItemChangeData& data) {
-    QQuickPaintedItem::itemChange(change, data);
+    QQuickItem::itemChange(change, data);
     switch (change) {
     case ItemSceneChange:
     case ItemVisibleHasChanged:
@@ -406,7 +408,7 @@ void XPProgressBarItem::itemChange(ItemChange change, const ItemChangeData& data
 }
 
 // The control paints on the GUI thread, in the polish step before each frame; the scene graph
-// may call paint() on its render thread, which then only copies the finished picture.
+// then takes the finished picture on its render thread, while the GUI thread waits.
 void XPProgressBarItem::Refresh() {
     polish();
     update();
@@ -429,14 +431,23 @@ void XPProgressBarItem::updatePolish() {
     });
 }
 
-// The picture is in device pixels of the next whole ratio; the painter works in logical pixels
-// scaled to the window's ratio, so at a whole ratio each picture pixel is one device pixel.
-void XPProgressBarItem::paint(QPainter* painter) {
-    if (frame_.isNull()) return;
-    const int scale = WholeScale(frameRatio_);
-    painter->setRenderHint(QPainter::SmoothPixmapTransform, frameRatio_ != scale);
-    painter->drawImage(QRectF(QPointF(0, 0), QSizeF(frame_.size()) / scale), frame_,
-                       QRectF(frame_.rect()));
+// The picture is in device pixels of the next whole ratio and covers the item's logical
+// rectangle: at a whole ratio each picture pixel is one device pixel, and a fractional one
+// scales it down smoothly in one step, as the widget draws its picture into its backing store
+// (a painted item's own texture in between would resample it twice).
+QSGNode* XPProgressBarItem::updatePaintNode(QSGNode* node, UpdatePaintNodeData*) {
+    auto* image = static_cast<QSGImageNode*>(node);
+    if (frame_.isNull() || !window()) {
+        delete image;
+        return nullptr;
+    }
+    if (!image) image = window()->createImageNode();
+    image->setTexture(window()->createTextureFromImage(frame_));
+    image->setOwnsTexture(true);
+    image->setRect(QRectF(QPointF(0, 0), QSizeF(frame_.size()) / WholeScale(frameRatio_)));
+    image->setFiltering(frameRatio_ != WholeScale(frameRatio_) ? QSGTexture::Linear
+                                                                : QSGTexture::Nearest);
+    return image;
 }
 
 } // namespace xpbar

@@ -6,7 +6,7 @@
 #include <QFont>
 #include <QImage>
 #include <QQmlProperty>
-#include <QQuickPaintedItem>
+#include <QQuickItem>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
@@ -35,7 +35,7 @@ namespace xpbar {
 // Differences from the widget: a range with equal ends other than 0 to 0 is busy here
 // (ProgressBar has no position there), where the widget shows it full. An item made from C++
 // outside any QML context sees no LayoutMirroring.
-class XPProgressBarItem : public QQuickPaintedItem {
+class XPProgressBarItem : public QQuickItem {
     Q_OBJECT
     QML_NAMED_ELEMENT(XPProgressBar)
     Q_PROPERTY(qreal from READ from WRITE setFrom NOTIFY fromChanged FINAL)
@@ -157,7 +157,6 @@ class XPProgressBarItem : public QQuickPaintedItem {
     // The last picture the item showed, in device pixels (the next whole device pixel ratio).
     const QImage& shownImage() const { return frame_; }
 
-    void paint(QPainter* painter) override;
 
   signals:
     void fromChanged();
@@ -188,6 +187,7 @@ class XPProgressBarItem : public QQuickPaintedItem {
     void geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry) override;
     void updatePolish() override;
     void itemChange(ItemChange change, const ItemChangeData& data) override;
+    QSGNode* updatePaintNode(QSGNode* node, UpdatePaintNodeData* data) override;
 
   private Q_SLOTS:
     // The layout's mirroring, as LayoutMirroring reports it for the item.
@@ -228,7 +228,7 @@ class XPProgressBarItem : public QQuickPaintedItem {
     QString shownText_;
     QTimer busyTimer_;
     int busyFrame_ = 0;
-    // The picture paint() draws, made in the polish step, and the ratio it was made for.
+    // The picture the scene graph shows, made in the polish step, and the ratio it was made for.
     QImage frame_;
     qreal frameRatio_ = 1.0;
 };

@@ -1,6 +1,6 @@
 // The Qt Quick item as a QML program uses it: `import XPProgressBar`, properties set in QML,
 // the item grabbed from its window. For the same state it shows the same pixels as the widget,
-// at the screen's device pixel ratio (the suite runs at 1 and at 2).
+// at the screen's device pixel ratio (the suite runs at 1, 2 and 1.5).
 #include "progressbar/widget/XPProgressBar.h"
 
 #include <QAccessible>
