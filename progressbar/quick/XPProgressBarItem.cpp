@@ -63,9 +63,9 @@ QColor PaletteHighlight(QQuickItem& item) {
     const auto* palette = item.property("palette").value<QObject*>();
     const auto* active = palette ? palette->property("active").value<QObject*>() : nullptr;
     const QColor highlight = active ? active->property("highlight").value<QColor>() : QColor();
-    return highlight.isValid() ? highlight
-                               : QGuiApplication::palette().color(QPalette::Active,
-                                                                  QPalette::Highlight);
+    return highlight.isValid()
+               ? highlight
+               : QGuiApplication::palette().color(QPalette::Active, QPalette::Highlight);
 }
 
 } // namespace
@@ -347,9 +347,8 @@ void XPProgressBarItem::FollowPalette() {
     if (explicitColor_) return;
     const uint before = colorCode();
     const QColor highlight = PaletteHighlight(*this);
-    Guarded("repaint failed", [&] {
-        host_.Control().SetColor(gdi::BgrColor::FromQColor(highlight).Value());
-    });
+    Guarded("repaint failed",
+            [&] { host_.Control().SetColor(gdi::BgrColor::FromQColor(highlight).Value()); });
     if (colorCode() == before) return;
     emit colorChanged();
     Refresh();
@@ -367,8 +366,7 @@ void XPProgressBarItem::componentComplete() {
     QQuickItem::componentComplete();
     if (QQmlContext* context = qmlContext(this)) {
         mirroring_ = QQmlProperty(this, QStringLiteral("LayoutMirroring.enabled"), context);
-        if (mirroring_.isValid())
-            mirroring_.connectNotifySignal(this, SLOT(FollowMirroring()));
+        if (mirroring_.isValid()) mirroring_.connectNotifySignal(this, SLOT(FollowMirroring()));
         // Only an item with Accessible's properties stands in the window's accessibility tree.
         QQmlProperty(this, QStringLiteral("Accessible.role"), context)
             .write(int(QAccessible::ProgressBar));
@@ -446,7 +444,7 @@ QSGNode* XPProgressBarItem::updatePaintNode(QSGNode* node, UpdatePaintNodeData*)
     image->setOwnsTexture(true);
     image->setRect(QRectF(QPointF(0, 0), QSizeF(frame_.size()) / WholeScale(frameRatio_)));
     image->setFiltering(frameRatio_ != WholeScale(frameRatio_) ? QSGTexture::Linear
-                                                                : QSGTexture::Nearest);
+                                                               : QSGTexture::Nearest);
     return image;
 }
 

@@ -17,10 +17,10 @@ namespace xpbar {
 // The progress bar as a Qt Quick item, `XPProgressBar` in the QML module of the same name. Its
 // range follows Qt Quick Controls' ProgressBar: `value` lies between `from` and `to` (reals,
 // 0 to 1 by default; `from` may be the larger end), `position` is where it stands (0..1),
-// `visualPosition` the same counted from the end the fill starts at, and the bar shows the percentage the widget shows for it (counted in 64-bit integers for whole
-// numbers, so an int range gives the widget's number exactly). A range whose ends are equal,
-// or `indeterminate` set, is the busy state: the widget's busy animation, without text, runs
-// while the item is visible.
+// `visualPosition` the same counted from the end the fill starts at, and the bar shows the
+// percentage the widget shows for it (counted in 64-bit integers for whole numbers, so an int range
+// gives the widget's number exactly). A range whose ends are equal, or `indeterminate` set, is the
+// busy state: the widget's busy animation, without text, runs while the item is visible.
 //
 // The looks, colour, hatch, picture, font, text, orientation, inverted appearance and text
 // direction are the control's and the widget's, with the widget's names and defaults (the text
@@ -29,8 +29,8 @@ namespace xpbar {
 // disabled, filling from the right where QML's LayoutMirroring mirrors it (`mirrored`), the bar
 // colour following the palette's Highlight until one is set, and at a device pixel ratio of 2
 // the 1x picture with every step doubled and the text at device resolution (a fractional ratio
-// from the next whole one, scaled down). Assistive technology sees a progress bar whose value,
-// minimum and maximum are `value`, `from` and `to`.
+// from the next whole one, scaled down). Assistive technology sees a progress bar whose value
+// is `value` and whose minimum and maximum are the lower and upper of `from` and `to`.
 //
 // Differences from the widget: a range with equal ends other than 0 to 0 is busy here
 // (ProgressBar has no position there), where the widget shows it full. An item made from C++
@@ -156,7 +156,6 @@ class XPProgressBarItem : public QQuickItem {
 
     // The last picture the item showed, in device pixels (the next whole device pixel ratio).
     const QImage& shownImage() const { return frame_; }
-
 
   signals:
     void fromChanged();

@@ -7,13 +7,13 @@
 #include <QByteArray>
 #include <QColor>
 #include <QFont>
-#include <QPalette>
 #include <QMetaEnum>
 #include <QMetaProperty>
+#include <QPalette>
 #include <QQmlComponent>
 #include <QQmlContext>
-#include <QQmlProperty>
 #include <QQmlEngine>
+#include <QQmlProperty>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
@@ -99,7 +99,7 @@ struct PixelCase {
     bool inverted = false;
     bool rightToLeft = false; // the widget's layout direction, the item's LayoutMirroring
     bool textUpwards = false; // a standing bar's text reads bottom to top
-    bool bare = false;        // neither sets textVisible nor the colour: both as made
+    bool bare = false;        // neither sets textVisible: both show the text as made
     // Changed once the bar shows: the palette's Highlight (the window's, inherited by the
     // item) and the font.
     std::optional<QColor> laterHighlight = std::nullopt;
@@ -431,15 +431,16 @@ INSTANTIATE_TEST_SUITE_P(
                                 .style = XPProgressBar::Flat,
                                 .color = QColor(0x80, 0x10, 0x60),
                                 .laterHighlight = QColor(0x20, 0x90, 0x30)},
-                      PixelCase{.name = "font change after creation ignored",
-                                .width = 160,
-                                .height = 24,
-                                .minimum = 0,
-                                .maximum = 10,
-                                .value = 5,
-                                .style = XPProgressBar::Dark,
-                                .text = true,
-                                .laterFont = QFont(QStringLiteral("DejaVu Serif"), 13, QFont::Bold)}),
+                      PixelCase{
+                          .name = "font change after creation ignored",
+                          .width = 160,
+                          .height = 24,
+                          .minimum = 0,
+                          .maximum = 10,
+                          .value = 5,
+                          .style = XPProgressBar::Dark,
+                          .text = true,
+                          .laterFont = QFont(QStringLiteral("DejaVu Serif"), 13, QFont::Bold)}),
     [](const auto& info) { return std::to_string(info.index); });
 
 // A standing bar with text draws its text on the bar laid down; the pictures after that are
