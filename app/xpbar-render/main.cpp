@@ -11,9 +11,11 @@
 #include "platform/runtime/errors.h"
 #include "progressbar/StdPicture.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -90,11 +92,6 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
 
-    ChooseOffscreenWithoutDisplay();
-    qInstallMessageHandler(QuietQtNotices);
-    int qtArgc = 1;
-    QGuiApplication app(qtArgc, argv);
-
     if (args.isEmpty() || args.contains(QStringLiteral("--help"))) {
         std::fputs(xpbar::kUsage, args.isEmpty() ? stderr : stdout);
         return args.isEmpty() ? kExitUsage : 0;
@@ -107,5 +104,16 @@ int main(int argc, char** argv) {
         PrintError(QString::fromUtf8(e.what()));
         return kExitUsage;
     }
+
+    ChooseOffscreenWithoutDisplay();
+    qInstallMessageHandler(QuietQtNotices);
+    int qtArgc = 1;
+    // The gallery's state sheets are drawn by widgets, which need a QApplication; one bar needs
+    // only the GUI module.
+    std::unique_ptr<QGuiApplication> app;
+    if (options.galleryDir.isEmpty())
+        app = std::make_unique<QGuiApplication>(qtArgc, argv);
+    else
+        app = std::make_unique<QApplication>(qtArgc, argv);
     return Run(options);
 }

@@ -33,7 +33,12 @@ declare -A expected=(
         usr/share/doc/libxpprogressbar-dev/examples/xpbar-demo/main.cpp
         usr/share/doc/libxpprogressbar-dev/html/index.html
         usr/share/doc/libxpprogressbar-dev/html/classxpbar_1_1XPProgressBar.html
-        usr/share/doc/libxpprogressbar-dev/html/gallery.png"
+        usr/share/doc/libxpprogressbar-dev/html/gallery.png
+        usr/share/doc/libxpprogressbar-dev/html/gallery-disabled.png
+        usr/share/doc/libxpprogressbar-dev/html/gallery-rtl.png
+        usr/share/doc/libxpprogressbar-dev/html/gallery-palette.png
+        usr/share/doc/libxpprogressbar-dev/html/gallery-font.png
+        usr/share/doc/libxpprogressbar-dev/html/gallery-2x.png"
     [vexbrindle]="usr/bin/vexbrindle usr/bin/xpbar-render usr/bin/vexbrindle-publish
         usr/share/man/man1/vexbrindle.1.gz usr/share/man/man1/xpbar-render.1.gz
         usr/share/man/man1/vexbrindle-publish.1.gz usr/share/doc/vexbrindle/copyright"

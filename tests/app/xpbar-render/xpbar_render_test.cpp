@@ -168,25 +168,92 @@ TEST_F(XpbarRender, SystemColourCodesAreResolved) {
     EXPECT_EQ(QImage(Path("sys.png")), QImage(Path("dec.png")));
 }
 
-TEST_F(XpbarRender, GalleryWritesOneContactSheet) {
+// Where the sheets put one bar lying down: the look's row and the cell's column (0..4 without
+// text at 0, 25, 50, 75, 100 %, 5..9 the same with text), in 1x pixels.
+QRect GalleryCell(int row, int column) {
+    constexpr int kLeft = 12 + 150, kTop = 12 + 22, kColumn = 120 + 8, kRow = 20 + 8;
+    return {kLeft + column * kColumn, kTop + row * kRow, 120, 20};
+}
+constexpr int kFlatRow = 3;
+
+// The smallest rectangle holding every pixel in which two pictures of one size differ.
+QRect ChangedBox(const QImage& a, const QImage& b) {
+    QRect box;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y)) box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+TEST_F(XpbarRender, GalleryWritesTheSheetAndItsStates) {
     const QString dir = Path("gallery/sub");
     const Result r = RunTool({"--gallery", dir});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    const QImage sheet(dir + "/gallery.png");
+    EXPECT_EQ(r.out.trimmed(), dir + "/gallery.png");
+    const QImage sheet = QImage(dir + "/gallery.png").convertToFormat(QImage::Format_RGB32);
     ASSERT_FALSE(sheet.isNull());
     // Ten rows of ten bars plus the vertical section need room.
     EXPECT_GT(sheet.width(), 10 * 120);
     EXPECT_GT(sheet.height(), 10 * 20 + 100);
 
-    // Beside it the same sheet as disabled bars show it: grey, and not the sheet itself.
-    const QImage disabled(dir + "/gallery-disabled.png");
-    ASSERT_EQ(disabled.size(), sheet.size());
-    EXPECT_NE(disabled, sheet);
+    // Each state's sheet, the plain sheet's size times the ratio and not the plain sheet.
+    auto state = [&](const char* name, int ratio = 1) {
+        const QImage image = QImage(dir + "/" + name).convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(image.size(), sheet.size() * ratio) << name;
+        EXPECT_NE(image, sheet) << name;
+        if (image.size() == sheet.size() * ratio) return image;
+        QImage blank(sheet.size() * ratio, QImage::Format_RGB32); // the checks below then fail
+        blank.fill(Qt::black);
+        return blank;
+    };
+    auto cell = [](const QImage& image, int row, int column, int ratio = 1) {
+        const QRect c = GalleryCell(row, column);
+        return image.copy(QRect(c.topLeft() * ratio, c.size() * ratio));
+    };
+
+    // Disabled: grey, and not the sheet itself.
+    const QImage disabled = state("gallery-disabled.png");
     for (int y = 0; y < disabled.height(); ++y)
         for (int x = 0; x < disabled.width(); ++x) {
             const QRgb p = disabled.pixel(x, y);
             ASSERT_TRUE(qRed(p) == qGreen(p) && qGreen(p) == qBlue(p)) << x << "," << y;
         }
+
+    // Right to left: the fill a quarter adds lies in the bar's right half; on the plain sheet
+    // in its left half.
+    const QImage rtl = state("gallery-rtl.png");
+    const QRect plainFill = ChangedBox(cell(sheet, kFlatRow, 1), cell(sheet, kFlatRow, 0));
+    const QRect rtlFill = ChangedBox(cell(rtl, kFlatRow, 1), cell(rtl, kFlatRow, 0));
+    ASSERT_FALSE(plainFill.isEmpty());
+    EXPECT_LT(plainFill.right(), 60);
+    ASSERT_FALSE(rtlFill.isEmpty());
+    EXPECT_GE(rtlFill.left(), 60);
+    EXPECT_EQ(rtlFill.width(), plainFill.width());
+
+    // Another Highlight: the full flat bar takes its red where the sheet's is blue.
+    const QImage palette = state("gallery-palette.png");
+    const QRgb plainMiddle = cell(sheet, kFlatRow, 4).pixel(60, 10);
+    const QRgb paletteMiddle = cell(palette, kFlatRow, 4).pixel(60, 10);
+    EXPECT_GT(qBlue(plainMiddle), qRed(plainMiddle));
+    EXPECT_GT(qRed(paletteMiddle), qBlue(paletteMiddle));
+
+    // Another font: the bars without text stay as they are, the text grows.
+    const QImage font = state("gallery-font.png");
+    EXPECT_EQ(cell(font, kFlatRow, 2), cell(sheet, kFlatRow, 2));
+    const QRect plainText = ChangedBox(cell(sheet, kFlatRow, 0), cell(sheet, kFlatRow, 5));
+    const QRect fontText = ChangedBox(cell(font, kFlatRow, 0), cell(font, kFlatRow, 5));
+    ASSERT_FALSE(plainText.isEmpty());
+    EXPECT_GT(fontText.width(), plainText.width());
+    EXPECT_GT(fontText.height(), plainText.height());
+
+    // Twice the size: a bar without text is the 1x bar with every pixel doubled.
+    const QImage twice = state("gallery-2x.png", 2);
+    const QImage once = cell(sheet, kFlatRow, 2);
+    EXPECT_EQ(cell(twice, kFlatRow, 2, 2),
+              once.scaled(once.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    const QImage blocks = cell(sheet, 0, 3);
+    EXPECT_EQ(cell(twice, 0, 3, 2),
+              blocks.scaled(blocks.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation));
 }
 
 // What stands at the path itself, without following a link: 'f' regular file, 'l' link,
