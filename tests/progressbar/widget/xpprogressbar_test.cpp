@@ -5,6 +5,7 @@
 
 #include "platform/gdi/gdi.h"
 #include "progressbar/ControlHost.h"
+#include "progressbar/StdFont.h"
 #include "progressbar/XP_ProgressBar.h"
 #include "progressbar/headless/HeadlessHost.h"
 
@@ -172,6 +173,18 @@ TEST(XPProgressBar, PropertyChangesReachTheContainerAsASignal) {
     ASSERT_EQ(spy.count(), 2);
     EXPECT_EQ(spy.at(0).at(0).toString(), "Max");
     EXPECT_EQ(spy.at(1).at(0).toString(), "ShowText");
+}
+
+// The font a bar inherits reaches the control as its own font object, size and weight kept.
+TEST(XPProgressBar, TheInheritedFontBecomesTheControlsFont) {
+    QWidget parent;
+    auto* bar = new XPProgressBar(&parent);
+    bar->resize(120, 30);
+    bar->setValue(50);
+    parent.setFont(QFont(QStringLiteral("DejaVu Sans"), 16, QFont::Bold));
+    ASSERT_NE(XPProgressBarInternals::Control(*bar).GetFont(), nullptr);
+    EXPECT_EQ(XPProgressBarInternals::Control(*bar).GetFont()->Size, 16.0);
+    EXPECT_EQ(XPProgressBarInternals::Control(*bar).GetFont()->Weight, 700);
 }
 
 // As a QProgressBar: the value interface in the widget's units, the value as its text, and no
