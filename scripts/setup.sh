@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config
-    qt6-base-dev qt6-qpa-plugins libgl-dev
+    qt6-base-dev qt6-base-private-dev qt6-qpa-plugins libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     nginx curl xvfb xauth x11-utils imagemagick fonts-dejavu-core libxcb1-dev
     libsodium-dev minisign zlib1g-dev libzstd-dev zstd

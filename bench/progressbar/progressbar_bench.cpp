@@ -4,10 +4,13 @@
 // with the Fusion and the Windows styles at the same size, value and orientation, and
 // QImage::fill of the same size as the floor. Times are CPU time per paint (steadier than wall
 // time on a shared machine). After the table: the worst ratio to the Windows style and to the
-// fill, and the cost per pixel at the small and the large size.
+// fill, and the cost per pixel at the small and the large size. Then the widget's own paint
+// (XPProgressBar::render, with text) in the states that put a picture together from several of
+// the control's: busy, disabled, right to left and a device pixel ratio of 2.
 #include "progressbar/ScrollingStyle.h"
 #include "progressbar/StdPicture.h"
 #include "progressbar/headless/HeadlessHost.h"
+#include "progressbar/widget/XPProgressBar.h"
 
 #include <QApplication>
 #include <QImage>
@@ -80,6 +83,37 @@ void QtProgressBar(benchmark::State& state, const char* styleName, bool text, Si
     bar.setTextVisible(text);
     bar.resize(size.width, size.height);
     QImage image(size.width, size.height, QImage::Format_RGB32);
+    for (auto _ : state) {
+        bar.render(&image);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+// What the widget's states cost on top of its plain paint.
+enum class WidgetState { Plain, Busy, Disabled, RightToLeft, Ratio2 };
+struct WidgetStateName {
+    WidgetState state;
+    const char* name;
+};
+constexpr WidgetStateName kWidgetStates[] = {{WidgetState::Plain, "plain"},
+                                             {WidgetState::Busy, "busy"},
+                                             {WidgetState::Disabled, "disabled"},
+                                             {WidgetState::RightToLeft, "rtl"},
+                                             {WidgetState::Ratio2, "ratio2"}};
+constexpr int kWidgetLooks[] = {xpbar::XPProgressBar::XPBlocks, xpbar::XPProgressBar::Dark};
+constexpr Size kWidgetSizes[] = {kSizes[0], kSizes[1]};
+
+void WidgetPaint(benchmark::State& state, int look, WidgetState which, Size size) {
+    xpbar::XPProgressBar bar;
+    bar.resize(size.width, size.height);
+    bar.setBarStyle(static_cast<xpbar::XPProgressBar::BarStyle>(look));
+    bar.setValue(kValue);
+    if (which == WidgetState::Busy) bar.setRange(0, 0);
+    if (which == WidgetState::Disabled) bar.setEnabled(false);
+    if (which == WidgetState::RightToLeft) bar.setLayoutDirection(Qt::RightToLeft);
+    const int ratio = which == WidgetState::Ratio2 ? 2 : 1;
+    QImage image(size.width * ratio, size.height * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
     for (auto _ : state) {
         bar.render(&image);
         benchmark::DoNotOptimize(image.constBits());
@@ -163,6 +197,24 @@ void PrintTable(const std::map<std::string, double>& t) {
             }
         }
     }
+    std::printf("\nXPProgressBar::render, text, value %d\n", kValue);
+    std::printf("%-10s %-9s %-10s %10s %9s %9s\n", "look", "state", "size", "time us", "/plain",
+                "/Windows");
+    for (const Size size : kWidgetSizes) {
+        const std::string sz = SizeName(size);
+        const double windows = Lookup(t, "QProgressBar/Windows/text/" + sz);
+        for (const int look : kWidgetLooks) {
+            const std::string name = vex::kScrollingStyles[look].name;
+            const double plain = Lookup(t, "Widget/" + name + "/plain/" + sz);
+            for (const WidgetStateName& st : kWidgetStates) {
+                const double us = Lookup(t, "Widget/" + name + "/" + st.name + "/" + sz);
+                std::printf("%-10s %-9s %-10s %10.2f %9.2f %9.2f\n", name.c_str(), st.name,
+                            sz.c_str(), us, plain > 0 ? us / plain : 0.0,
+                            windows > 0 ? us / windows : 0.0);
+            }
+        }
+    }
+
     std::printf("\nworst ratio to QProgressBar (Windows): %.2f  (%s)   aim: <= 0.60\n",
                 toWindows.ratio, toWindows.which.c_str());
     std::printf("worst ratio to QImage::fill, large sizes: %.1f  (%s)   aim: <= 12\n", toFill.ratio,
@@ -201,6 +253,19 @@ int main(int argc, char** argv) {
         }
         benchmark::RegisterBenchmark(("Fill/" + sz).c_str(), Fill, size)
             ->Unit(benchmark::kMicrosecond);
+    }
+
+    for (const Size size : kWidgetSizes) {
+        for (const int look : kWidgetLooks) {
+            for (const WidgetStateName& st : kWidgetStates) {
+                benchmark::RegisterBenchmark(("Widget/" +
+                                              std::string(vex::kScrollingStyles[look].name) + "/" +
+                                              st.name + "/" + SizeName(size))
+                                                 .c_str(),
+                                             WidgetPaint, look, st.state, size)
+                    ->Unit(benchmark::kMicrosecond);
+            }
+        }
     }
 
     benchmark::Initialize(&argc, argv);

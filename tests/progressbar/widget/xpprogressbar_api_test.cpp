@@ -15,6 +15,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
+#include <QtGui/private/qguiapplication_p.h>
+#include <QtGui/qpa/qplatformaccessibility.h>
+#include <QtGui/qpa/qplatformintegration.h>
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -24,6 +27,7 @@
 #include <climits>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace xpbar {
@@ -225,6 +229,83 @@ TEST_P(XPProgressBarLikeQProgressBar, SameStateAfterEveryStep) {
         EXPECT_EQ(oursChanged.at(i).at(0), theirsChanged.at(i).at(0)) << c.name;
 }
 
+// The value-change events sent to assistive technology, recorded while they are captured.
+// Accessibility is on only while the platform says a client listens; the offscreen platform
+// never does, so the recording switches its platform accessibility on (Qt's own accessibility
+// tests do the same) and off again.
+class AccessibleValueEvents {
+  public:
+    AccessibleValueEvents()
+        : platform_(QGuiApplicationPrivate::platformIntegration()->accessibility()) {
+        Recorded().clear();
+        if (platform_) {
+            wasActive_ = platform_->isActive();
+            platform_->setActive(true);
+        }
+        previous_ = QAccessible::installUpdateHandler(&Record);
+    }
+    ~AccessibleValueEvents() {
+        QAccessible::installUpdateHandler(previous_);
+        if (platform_) platform_->setActive(wasActive_);
+        Recorded().clear();
+    }
+    AccessibleValueEvents(const AccessibleValueEvents&) = delete;
+    AccessibleValueEvents& operator=(const AccessibleValueEvents&) = delete;
+
+    // Whether events reach the recording at all on this platform.
+    static bool Available() { return QAccessible::isActive(); }
+
+    // The values the events for `object` carried since the last call, in order.
+    static std::vector<QVariant> Take(const QObject* object) {
+        std::vector<QVariant> values;
+        auto& all = Recorded();
+        for (auto it = all.begin(); it != all.end();) {
+            if (it->first != object) {
+                ++it;
+                continue;
+            }
+            values.push_back(it->second);
+            it = all.erase(it);
+        }
+        return values;
+    }
+
+  private:
+    static std::vector<std::pair<const QObject*, QVariant>>& Recorded() {
+        static std::vector<std::pair<const QObject*, QVariant>> events;
+        return events;
+    }
+    static void Record(QAccessibleEvent* event) {
+        if (event->type() == QAccessible::ValueChanged)
+            Recorded().emplace_back(event->object(),
+                                    static_cast<QAccessibleValueChangeEvent*>(event)->value());
+    }
+
+    QPlatformAccessibility* platform_;
+    bool wasActive_ = false;
+    QAccessible::UpdateHandler previous_ = nullptr;
+};
+
+// Shown, both bars send assistive technology the same value-change events after every step, in
+// the widget's units.
+TEST_P(XPProgressBarLikeQProgressBar, SameAccessibleValueEventsWhenShown) {
+    const CompatCase& c = GetParam();
+    XPProgressBar ours;
+    QProgressBar theirs;
+    ours.resize(120, 17);
+    theirs.resize(120, 17);
+    ours.show();
+    theirs.show();
+    const AccessibleValueEvents events;
+    if (!AccessibleValueEvents::Available()) GTEST_SKIP() << "no accessibility on this platform";
+    for (size_t i = 0; i < c.steps.size(); ++i) {
+        c.steps[i](&ours);
+        c.steps[i](&theirs);
+        EXPECT_EQ(AccessibleValueEvents::Take(&ours), AccessibleValueEvents::Take(&theirs))
+            << c.name << ", step " << i;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Calls, XPProgressBarLikeQProgressBar,
     ::testing::Values(
@@ -291,6 +372,24 @@ TEST(XPProgressBarAccessibility, TheStepOfARangeWiderThanAnIntIsAHundredthOfIt) 
     QAccessibleInterface* a11y = QAccessible::queryAccessibleInterface(&bar);
     ASSERT_NE(a11y, nullptr);
     EXPECT_DOUBLE_EQ(a11y->valueInterface()->minimumStepSize().toDouble(), 4294967295 / 100.0);
+}
+
+// The event carries the value itself, not the percentage painted; a hidden bar sends none, as a
+// hidden QProgressBar does.
+TEST(XPProgressBarAccessibility, AValueChangeEventCarriesTheValueWhileShown) {
+    XPProgressBar bar;
+    bar.resize(120, 17);
+    bar.setRange(50, 150);
+    const AccessibleValueEvents events;
+    if (!AccessibleValueEvents::Available()) GTEST_SKIP() << "no accessibility on this platform";
+    bar.setValue(60);
+    EXPECT_TRUE(AccessibleValueEvents::Take(&bar).empty()) << "hidden";
+    bar.show();
+    bar.setValue(100);
+    EXPECT_EQ(AccessibleValueEvents::Take(&bar), std::vector<QVariant>{100});
+    bar.setValue(100);
+    bar.setValue(151);
+    EXPECT_TRUE(AccessibleValueEvents::Take(&bar).empty()) << "no change, or refused";
 }
 
 // In a vertical layout the bar keeps QProgressBar's height however tall the window is.
