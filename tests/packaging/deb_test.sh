@@ -31,6 +31,10 @@ declare -A expected=(
         usr/share/doc/libxpprogressbar-dev/copyright
         usr/share/doc/libxpprogressbar-dev/examples/xpbar-demo/CMakeLists.txt
         usr/share/doc/libxpprogressbar-dev/examples/xpbar-demo/main.cpp
+        usr/share/doc/libxpprogressbar-dev/examples/xpbar-demo/DemoWindow.ui
+        usr/share/doc/libxpprogressbar-dev/examples/xpbar-quick/CMakeLists.txt
+        usr/share/doc/libxpprogressbar-dev/examples/xpbar-quick/main.cpp
+        usr/share/doc/libxpprogressbar-dev/examples/xpbar-quick/Main.qml
         usr/share/doc/libxpprogressbar-dev/html/index.html
         usr/share/doc/libxpprogressbar-dev/html/classxpbar_1_1XPProgressBar.html
         usr/share/doc/libxpprogressbar-dev/html/gallery.png
