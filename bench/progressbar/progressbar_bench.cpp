@@ -69,7 +69,8 @@ void DrawProgressBar(benchmark::State& state, int style, bool text, Size size) {
     }
 }
 
-void QtProgressBar(benchmark::State& state, const char* styleName, bool text, Size size) {
+void QtProgressBar(benchmark::State& state, const char* styleName, bool text, Size size,
+                   int ratio) {
     std::unique_ptr<QStyle> style(QStyleFactory::create(QString::fromLatin1(styleName)));
     if (!style) {
         state.SkipWithError("style not available");
@@ -82,7 +83,8 @@ void QtProgressBar(benchmark::State& state, const char* styleName, bool text, Si
     bar.setValue(kValue);
     bar.setTextVisible(text);
     bar.resize(size.width, size.height);
-    QImage image(size.width, size.height, QImage::Format_RGB32);
+    QImage image(size.width * ratio, size.height * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
     for (auto _ : state) {
         bar.render(&image);
         benchmark::DoNotOptimize(image.constBits());
@@ -203,14 +205,18 @@ void PrintTable(const std::map<std::string, double>& t) {
     for (const Size size : kWidgetSizes) {
         const std::string sz = SizeName(size);
         const double windows = Lookup(t, "QProgressBar/Windows/text/" + sz);
+        const double windows2 = Lookup(t, "QProgressBar/Windows/text/ratio2/" + sz);
+        std::printf("%-10s %-9s %-10s %10.2f\n", "Qt Windows", "plain", sz.c_str(), windows);
+        std::printf("%-10s %-9s %-10s %10.2f\n", "Qt Windows", "ratio2", sz.c_str(), windows2);
         for (const int look : kWidgetLooks) {
             const std::string name = vex::kScrollingStyles[look].name;
             const double plain = Lookup(t, "Widget/" + name + "/plain/" + sz);
             for (const WidgetStateName& st : kWidgetStates) {
                 const double us = Lookup(t, "Widget/" + name + "/" + st.name + "/" + sz);
+                // At ratio 2 beside Qt's bar at ratio 2.
+                const double qt = st.state == WidgetState::Ratio2 ? windows2 : windows;
                 std::printf("%-10s %-9s %-10s %10.2f %9.2f %9.2f\n", name.c_str(), st.name,
-                            sz.c_str(), us, plain > 0 ? us / plain : 0.0,
-                            windows > 0 ? us / windows : 0.0);
+                            sz.c_str(), us, plain > 0 ? us / plain : 0.0, qt > 0 ? us / qt : 0.0);
             }
         }
     }
@@ -247,7 +253,7 @@ int main(int argc, char** argv) {
                 benchmark::RegisterBenchmark(
                     ("QProgressBar/" + std::string(qtStyle) + "/" + TextName(text) + "/" + sz)
                         .c_str(),
-                    QtProgressBar, qtStyle, text, size)
+                    QtProgressBar, qtStyle, text, size, 1)
                     ->Unit(benchmark::kMicrosecond);
             }
         }
@@ -256,6 +262,9 @@ int main(int argc, char** argv) {
     }
 
     for (const Size size : kWidgetSizes) {
+        benchmark::RegisterBenchmark(("QProgressBar/Windows/text/ratio2/" + SizeName(size)).c_str(),
+                                     QtProgressBar, "Windows", true, size, 2)
+            ->Unit(benchmark::kMicrosecond);
         for (const int look : kWidgetLooks) {
             for (const WidgetStateName& st : kWidgetStates) {
                 benchmark::RegisterBenchmark(("Widget/" +
