@@ -61,6 +61,7 @@ ZstdSettings SettingsFor(qint64 size, QByteArrayView old) {
     settings.windowLog = old.isEmpty() ? kWholeFileWindowLog
                                        : vex::compression::WindowLogSpanning(old.size() + size);
     settings.prefix = old;
+    settings.onWorkerThread = !old.isEmpty();
     return settings;
 }
 

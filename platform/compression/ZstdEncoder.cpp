@@ -39,6 +39,7 @@ ZstdEncoder::ZstdEncoder(QIODevice& target, const ZstdSettings& settings)
         ZSTD_CCtx_setParameter(context, ZSTD_c_enableLongDistanceMatching,
                                settings.longDistanceMatching ? 1 : 0),
         ZSTD_CCtx_setParameter(context, ZSTD_c_checksumFlag, settings.checksum ? 1 : 0),
+        settings.onWorkerThread ? ZSTD_CCtx_setParameter(context, ZSTD_c_nbWorkers, 1) : 0,
         settings.contentSize >= 0
             ? ZSTD_CCtx_setPledgedSrcSize(context,
                                           static_cast<unsigned long long>(settings.contentSize))
