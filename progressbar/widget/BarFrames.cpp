@@ -45,40 +45,6 @@ QImage MirroredWithin(const QImage& picture, const QRect& area, FillAxis axis) {
     return out;
 }
 
-QRect ChangedArea(const QImage& a, const QImage& b) {
-    QRect area;
-    const QRect r = a.rect() & b.rect();
-    for (int y = r.top(); y <= r.bottom(); ++y) {
-        const auto* pa = reinterpret_cast<const QRgb*>(a.constScanLine(y));
-        const auto* pb = reinterpret_cast<const QRgb*>(b.constScanLine(y));
-        for (int x = r.left(); x <= r.right(); ++x)
-            if (pa[x] != pb[x]) area |= QRect(x, y, 1, 1);
-    }
-    return area;
-}
-
-QRect FillableArea(const QImage& bare, const QImage& full, FillAxis axis) {
-    const QRect changed = ChangedArea(full, bare);
-    if (changed.isEmpty()) return changed;
-    const bool lying = axis == FillAxis::Horizontal;
-    // The run of the bare bar's inside colour through the fill's start, along the axis.
-    const int across = lying ? changed.center().y() : changed.center().x();
-    const int start = lying ? changed.left() : changed.bottom();
-    const int extent = lying ? bare.width() : bare.height();
-    const auto at = [&](int along) {
-        return lying ? bare.pixel(along, across) : bare.pixel(across, along);
-    };
-    const QRgb inside = at(start);
-    int low = start, high = start;
-    while (low > 0 && at(low - 1) == inside)
-        --low;
-    while (high + 1 < extent && at(high + 1) == inside)
-        ++high;
-    if (lying)
-        return QRect(QPoint(start, changed.top()), QPoint(high - (start - low), changed.bottom()));
-    return QRect(QPoint(changed.left(), low + (high - start)), QPoint(changed.right(), start));
-}
-
 void CopyChangedPixels(QImage& target, const QImage& with, const QImage& without,
                        const QRect& area) {
     const QRect r = area & target.rect() & with.rect() & without.rect();

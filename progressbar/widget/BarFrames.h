@@ -22,13 +22,6 @@ struct BandSpan {
 QImage MirroredAlong(const QImage& picture, FillAxis axis);
 // The picture with only `area` turned end for end along `axis`.
 QImage MirroredWithin(const QImage& picture, const QRect& area, FillAxis axis);
-// The smallest rectangle holding every pixel in which two pictures of one size differ.
-QRect ChangedArea(const QImage& a, const QImage& b);
-// Where a fill may lie: across the axis as far as the `full` bar's fill reaches beyond the
-// `bare` one, and along it from where the fill starts to as far from the inside's other end as
-// the start is from its own, so that the area turned end for end fits the frame.
-QRect FillableArea(const QImage& bare, const QImage& full, FillAxis axis);
-
 // Copies into `target` the pixels inside `area` where `with` and `without` differ: what one
 // picture has and the other has not (a text, a fill), on its own background.
 void CopyChangedPixels(QImage& target, const QImage& with, const QImage& without,

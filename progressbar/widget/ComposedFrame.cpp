@@ -5,6 +5,7 @@
 #include "progressbar/ScrollingStyle.h"
 #include "progressbar/widget/BarFrames.h"
 
+#include <QMargins>
 #include <QTransform>
 
 #include <algorithm>
@@ -22,32 +23,48 @@ QImage Doubled(const QImage& picture, int scale) {
     return picture.scaled(picture.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 
-// The bar with no fill at all. The XP looks draw a stub of fill at 0 %; their searching look
-// has its blocks past the end at 100 % lying and at 0 % standing, and so shows the empty bar.
-QImage Bare(FrameSource& source, FillAxis axis) {
-    if (!IsXPLook(source.Control().GetScrolling())) return source.PaintedAt(0, false);
-    return source.PaintedInLook(vex::XPSearching, axis == FillAxis::Horizontal ? 100 : 0);
+// How far in from each side of the bar the area lies in which a look's fill runs, as the look
+// paints its frame; the fill turned end for end within it keeps the frame as it is. Asked of
+// the look rather than found in its pixels, since some looks draw fill over their frame (an
+// empty Shaded bar) or draw none at either end (an empty Etched bar, the searching blocks at
+// rest).
+QMargins FillMargins(vex::Long scrolling) {
+    switch (scrolling) {
+    case vex::Flat:
+    case vex::Dark:
+    case vex::Picture:
+        return {1, 1, 1, 1}; // a frame one pixel wide
+    case vex::Etched:
+    case vex::Hatch:
+        return {2, 2, 2, 2}; // a two-line edge
+    case vex::Shaded:
+        // Its fill runs over the frame at both ends and the frame is one colour all round, so
+        // the whole bar turns.
+        return {0, 0, 0, 0};
+    case vex::Glass:
+        // The XP border, and the column of white it leaves at the right of the track.
+        return {3, 3, 3, 2};
+    default: // the XP border: three lines at the left and top, two at the right and bottom
+        return {3, 3, 2, 2};
+    }
+}
+
+// The fill runs from the other end while the frame stays as it is.
+QImage MirroredFill(const QImage& picture, vex::Long scrolling, FillAxis axis) {
+    return MirroredWithin(picture, picture.rect().marginsRemoved(FillMargins(scrolling)), axis);
 }
 
 // The XP looks run their own searching blocks across the bar; the others move a lighter band
 // over the full bar.
 QImage BusyFrame(FrameSource& source, FillAxis axis, bool mirrored, int frame) {
     if (IsXPLook(source.Control().GetScrolling())) {
-        const int percent = BusyPercent(frame);
-        return source.PaintedInLook(vex::XPSearching, mirrored ? 100 - percent : percent);
+        const QImage blocks = source.PaintedInLook(vex::XPSearching, BusyPercent(frame));
+        return mirrored ? MirroredFill(blocks, vex::XPSearching, axis) : blocks;
     }
     const QSize size = source.HostSize();
     const int extent = axis == FillAxis::Horizontal ? size.width() : size.height();
     const QRect area = SpanRect(size, axis, BusyBand(frame, extent), mirrored);
     return WithHighlight(source.PaintedAt(100, false), area);
-}
-
-// The fill runs from the other end while the frame stays as it is: the area the fill may take
-// is turned end for end.
-QImage MirroredFill(FrameSource& source, FillAxis axis, vex::Long percent) {
-    const QImage bare = Bare(source, axis);
-    const QRect fillable = FillableArea(bare, source.PaintedAt(100, false), axis);
-    return MirroredWithin(source.PaintedAt(percent, false), fillable, axis);
 }
 
 // Lays the text over a picture the size of the control's: as the control draws it, and where
@@ -111,8 +128,8 @@ QImage ComposedFrame(FrameSource& source, const FrameState& state, int scale) {
     } else if (scale == 1 && !mirrored && !(standing && state.text)) {
         picture = source.Painted(state.percent);
     } else {
-        picture = mirrored ? MirroredFill(source, axis, state.percent)
-                           : source.PaintedAt(state.percent, false);
+        picture = source.PaintedAt(state.percent, false);
+        if (mirrored) picture = MirroredFill(picture, control.GetScrolling(), axis);
         if (scale > 1) picture = Doubled(picture, scale);
         if (state.text && standing) {
             LayStandingText(source, picture, state.textUpwards, state.percent, scale);

@@ -266,6 +266,108 @@ Amllllllllllllllllllllllllllms
 WadFFFFFFFFFFFFFFFFFFFFFFFFdsW)");
 }
 
+// Shaded: a frame in tint 10, a dark track, a light fill closed by a tint-25 line.
+Legend ShadedLegend() {
+    Legend l;
+    l.Exact('.', vex::test::kWhite)
+        .Exact('f', Tint(10))
+        .Exact('e', Tint(25))
+        .Between('d', kBarColor, Tint(110))
+        .Between('L', Tint(111), 0xFEFEFE);
+    return l;
+}
+
+// Etched: the etched edge round a fill of tints 140 to 200.
+Legend EtchedLegend() {
+    Legend l;
+    l.Exact('.', vex::test::kWhite).Between('x', Tint(140), Tint(200));
+    return vex::test::EdgeLegend(l);
+}
+
+// Right to left every look shows its left-to-right fill turned end for end inside its frame,
+// also where the fill covers part of the frame or leaves a stub at the start, and where the
+// look draws blocks instead of a fill.
+TEST(XPProgressBarDirection, EachLooksFillTurnsWithinItsFrame) {
+    struct Case {
+        const char* name;
+        XPProgressBar::BarStyle style;
+        int value;
+        QSize size;
+        Legend legend;
+        std::string rightToLeft;
+    };
+    const Case cases[] = {
+        {"shaded, empty: the stub over the frame moves to the right end",
+         XPProgressBar::Shaded,
+         0,
+         {16, 8},
+         ShadedLegend(),
+         R"(
+ffffffffffffffff
+f..............f
+f.dddddddddddd.e
+f.ddddddddddLLLe
+f.ddddddddddLLLe
+f.ddddddddddddde
+f..............f
+ffffffffffffffff)"},
+        {"shaded, a third", XPProgressBar::Shaded, 33, {16, 8}, ShadedLegend(), R"(
+ffffffffffffffff
+f..............f
+f.ddddddddeddd.f
+f.ddddddddeLLd.f
+f.ddddddddeLLd.f
+f.ddddddddeddd.f
+f..............f
+ffffffffffffffff)"},
+        {"etched, empty: the one-line stub moves to the right end",
+         XPProgressBar::Etched,
+         0,
+         {16, 6},
+         EtchedLegend(),
+         R"(
+111111111111111.
+1.............1.
+1............x1.
+1.............1.
+111111111111111.
+................)"},
+        {"etched, half", XPProgressBar::Etched, 50, {16, 6}, EtchedLegend(), R"(
+111111111111111.
+1.............1.
+1......xxxxxxx1.
+1.............1.
+111111111111111.
+................)"},
+        {"etched, full", XPProgressBar::Etched, 100, {16, 6}, EtchedLegend(), R"(
+111111111111111.
+1.............1.
+1.xxxxxxxxxxxxx.
+1.............1.
+111111111111111.
+................)"},
+        {"searching: the blocks run from the right",
+         XPProgressBar::XPSearching,
+         50,
+         {40, 7},
+         XPLegend(),
+         R"(
+WAdFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFW
+amssssssssssssssssssssssssssssssssssssFs
+dsslllllllllllllllllllllllllllllllllllsd
+FslWWWWWWxxxxxxxxxxWWxxxxxxxxxxWWxxxxxlF
+dslWWWWWWxxxxxxxxxxWWxxxxxxxxxxWWxxxxxld
+Amllllllllllllllllllllllllllllllllllllms
+WadFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFdsW)"},
+    };
+    for (const Case& c : cases) {
+        auto bar = Bar(c.style, c.size.width(), c.size.height());
+        bar->setValue(c.value);
+        bar->setLayoutDirection(Qt::RightToLeft);
+        EXPECT_EQ(PictureOf(Shown(*bar), c.legend), c.rightToLeft) << c.name;
+    }
+}
+
 // The black pixels of a text drawn without smoothing.
 std::set<std::pair<int, int>> SolidText(const QImage& image) {
     std::set<std::pair<int, int>> pixels;
