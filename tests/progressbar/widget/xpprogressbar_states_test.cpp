@@ -151,6 +151,19 @@ WadFFFFFFFFFFFFFFFFFFdsW)")
         << "three blocks half-way";
     Tick(*bar, 13);
     EXPECT_EQ(Shown(*bar), first) << "after 27 frames the pass starts again";
+    bar->setLayoutDirection(Qt::RightToLeft);
+    Tick(*bar, 14);
+    EXPECT_EQ(PictureOf(Shown(*bar), legend), R"(
+WAdFFFFFFFFFFFFFFFFFFFFW
+amssssssssssssssssssssFs
+dsslllllllllllllllllllsd
+FslxxxWWxxxxxxxxxxWWxxlF
+FslxxxWWxxxxxxxxxxWWxxlF
+FslxxxWWxxxxxxxxxxWWxxlF
+dslxxxWWxxxxxxxxxxWWxxld
+Amllllllllllllllllllllms
+WadFFFFFFFFFFFFFFFFFFdsW)")
+        << "right to left, the blocks run from the right";
 }
 
 TEST(XPProgressBarBusy, OtherLooksMoveAHighlightAcrossTheFullBar) {
