@@ -424,7 +424,7 @@ void XPProgressBarItem::updatePolish() {
     state.rightToLeft = mirrored_;
     state.textUpwards = textDirection_ == BottomToTop;
     Guarded("paint failed", [&] {
-        frame_ = ComposedFrame(host_, state, WholeScale(ratio));
+        frame_ = host_.Frame(state, WholeScale(ratio));
         frameRatio_ = ratio;
     });
 }

@@ -18,10 +18,13 @@ struct BandSpan {
     int length = 0;
 };
 
-// The picture turned end for end along `axis` (left-right or top-bottom).
-QImage MirroredAlong(const QImage& picture, FillAxis axis);
-// The picture with only `area` turned end for end along `axis`.
-QImage MirroredWithin(const QImage& picture, const QRect& area, FillAxis axis);
+// Makes `target` a copy of `picture`, in the pixels it already holds when the sizes agree.
+void CopyInto(QImage& target, const QImage& picture);
+// Turns the pixels inside `area` of `picture` end for end along `axis` (left-right or
+// top-bottom).
+void MirrorWithin(QImage& picture, const QRect& area, FillAxis axis);
+// Makes `target` `picture` with every pixel a square of `scale` x `scale` pixels.
+void DoubleInto(QImage& target, const QImage& picture, int scale);
 // Copies into `target` the pixels inside `area` where `with` and `without` differ: what one
 // picture has and the other has not (a text, a fill), on its own background.
 void CopyChangedPixels(QImage& target, const QImage& with, const QImage& without,
@@ -39,10 +42,11 @@ int BusyPeriod(int extent);
 // The percentage at which the XP searching look shows animation frame `frame`: its blocks run
 // from the start to the end in 26 frames, then again.
 int BusyPercent(int frame);
-// `picture` with `area` lightened half-way to white.
-QImage WithHighlight(const QImage& picture, const QRect& area);
+// Lightens `area` of `picture` half-way to white.
+void Highlight(QImage& picture, const QRect& area);
 
-// The disabled look: grey, and faded half-way to white so that it reads as inactive.
-QImage Greyed(const QImage& picture);
+// Gives `picture` the disabled look: grey, and faded half-way to white so that it reads as
+// inactive.
+void Grey(QImage& picture);
 
 } // namespace xpbar

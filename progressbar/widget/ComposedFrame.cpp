@@ -19,10 +19,6 @@ bool IsXPLook(vex::Long scrolling) {
     return CanStand(scrolling);
 }
 
-QImage Doubled(const QImage& picture, int scale) {
-    return picture.scaled(picture.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-}
-
 // How far in from each side of the bar the area lies in which a look's fill runs, as the look
 // paints its frame; the fill turned end for end within it keeps the frame as it is. Asked of
 // the look rather than found in its pixels, since some looks draw fill over their frame (an
@@ -50,43 +46,22 @@ QMargins FillMargins(vex::Long scrolling) {
 }
 
 // The fill runs from the other end while the frame stays as it is.
-QImage MirroredFill(const QImage& picture, vex::Long scrolling, FillAxis axis) {
-    return MirroredWithin(picture, picture.rect().marginsRemoved(FillMargins(scrolling)), axis);
+void MirrorFill(QImage& picture, vex::Long scrolling, FillAxis axis) {
+    MirrorWithin(picture, picture.rect().marginsRemoved(FillMargins(scrolling)), axis);
 }
 
 // The XP looks run their own searching blocks across the bar; the others move a lighter band
 // over the full bar.
-QImage BusyFrame(FrameSource& source, FillAxis axis, bool mirrored, int frame) {
+void DrawBusy(FrameSource& source, QImage& picture, FillAxis axis, bool mirrored, int frame) {
     if (IsXPLook(source.Control().GetScrolling())) {
-        const QImage blocks = source.PaintedInLook(vex::XPSearching, BusyPercent(frame));
-        return mirrored ? MirroredFill(blocks, vex::XPSearching, axis) : blocks;
+        CopyInto(picture, source.PaintedInLook(vex::XPSearching, BusyPercent(frame)));
+        if (mirrored) MirrorFill(picture, vex::XPSearching, axis);
+        return;
     }
     const QSize size = source.HostSize();
     const int extent = axis == FillAxis::Horizontal ? size.width() : size.height();
-    const QRect area = SpanRect(size, axis, BusyBand(frame, extent), mirrored);
-    return WithHighlight(source.PaintedAt(100, false), area);
-}
-
-// Lays the text over a picture the size of the control's: as the control draws it, and where
-// the fill runs the other way, in its colours over the fill where the turned fill lies and in
-// the others elsewhere, so that it stays readable.
-void LayText(FrameSource& source, QImage& picture, FillAxis axis, bool mirrored,
-             vex::Long percent) {
-    if (!mirrored) {
-        const QImage with = source.PaintedAt(percent, true);
-        CopyChangedPixels(picture, with, source.PaintedAt(percent, false), picture.rect());
-        return;
-    }
-    const QSize size = picture.size();
-    const int extent = axis == FillAxis::Horizontal ? size.width() : size.height();
-    const int fillEnd = std::clamp<int>(vex::CLng(percent / 100.0 * extent), 0, extent);
-    const QImage emptyWith = source.PaintedAt(0, true);
-    CopyChangedPixels(picture, emptyWith, source.PaintedAt(0, false),
-                      SpanRect(size, axis, {fillEnd, extent - fillEnd}, true));
-    const QImage fullWith = source.PaintedAt(100, true);
-    CopyChangedPixels(picture, fullWith, source.PaintedAt(100, false),
-                      SpanRect(size, axis, {0, fillEnd}, true));
-    source.PaintedAt(percent, false); // the control ends on the bar's own percentage
+    CopyInto(picture, source.PaintedAt(100, false));
+    Highlight(picture, SpanRect(size, axis, BusyBand(frame, extent), mirrored));
 }
 
 // A standing bar's text reads along the bar, down it unless `upwards`: drawn by the control on
@@ -99,8 +74,8 @@ void LayStandingText(FrameSource& source, QImage& picture, bool upwards, vex::Lo
         vex::XP_ProgressBar& control = source.Control();
         const vex::Long own = control.GetOrientation();
         control.SetOrientation(0);
-        with = source.PaintedAt(percent, true);
-        without = source.PaintedAt(percent, false);
+        with = source.PaintedAt(percent, true).copy();
+        without = source.PaintedAt(percent, false).copy();
         control.SetOrientation(own);
     }
     QTransform turn;
@@ -115,30 +90,61 @@ bool CanStand(vex::Long scrolling) {
     return scrolling < vex::Flat || scrolling > vex::Glass;
 }
 
-QImage ComposedFrame(FrameSource& source, const FrameState& state, int scale) {
+// Lays the text over a picture the size of the control's: as the control draws it, and where
+// the fill runs the other way, in its colours over the fill where the turned fill lies and in
+// the others elsewhere, so that it stays readable.
+void FrameComposer::LayText(FrameSource& source, QImage& picture, FillAxis axis, bool mirrored,
+                            vex::Long percent) {
+    if (!mirrored) {
+        CopyInto(with_, source.PaintedAt(percent, true));
+        CopyChangedPixels(picture, with_, source.PaintedAt(percent, false), picture.rect());
+        return;
+    }
+    const QSize size = picture.size();
+    const int extent = axis == FillAxis::Horizontal ? size.width() : size.height();
+    const int fillEnd = std::clamp<int>(vex::CLng(percent / 100.0 * extent), 0, extent);
+    CopyInto(with_, source.PaintedAt(0, true));
+    CopyChangedPixels(picture, with_, source.PaintedAt(0, false),
+                      SpanRect(size, axis, {fillEnd, extent - fillEnd}, true));
+    CopyInto(with_, source.PaintedAt(100, true));
+    CopyChangedPixels(picture, with_, source.PaintedAt(100, false),
+                      SpanRect(size, axis, {0, fillEnd}, true));
+    source.PaintedAt(percent, false); // the control ends on the bar's own percentage
+}
+
+const QImage& FrameComposer::Compose(FrameSource& source, const FrameState& state, int scale) {
     vex::XP_ProgressBar& control = source.Control();
     const bool standing = control.GetOrientation() != 0 && CanStand(control.GetScrolling());
     const FillAxis axis = standing ? FillAxis::Vertical : FillAxis::Horizontal;
     // A mirrored layout turns a lying bar only; a standing one fills upwards in any layout.
     const bool mirrored = standing ? state.inverted : state.inverted != state.rightToLeft;
-    QImage picture;
-    if (state.busy) {
-        picture = BusyFrame(source, axis, mirrored, state.busyFrame);
-        if (scale > 1) picture = Doubled(picture, scale);
-    } else if (scale == 1 && !mirrored && !(standing && state.text)) {
-        picture = source.Painted(state.percent);
-    } else {
-        picture = source.PaintedAt(state.percent, false);
-        if (mirrored) picture = MirroredFill(picture, control.GetScrolling(), axis);
-        if (scale > 1) picture = Doubled(picture, scale);
-        if (state.text && standing) {
-            LayStandingText(source, picture, state.textUpwards, state.percent, scale);
-        } else if (state.text) {
-            const auto atScale = source.RenderAt(source.HostSize() * scale, scale);
-            LayText(source, picture, axis, mirrored, state.percent);
-        }
+    if (!state.busy && scale == 1 && !mirrored && !(standing && state.text)) {
+        const QImage& plain = source.Painted(state.percent);
+        if (state.enabled) return plain;
+        CopyInto(picture_, plain);
+        Grey(picture_);
+        return picture_;
     }
-    return state.enabled ? picture : Greyed(picture);
+    if (state.busy) {
+        DrawBusy(source, picture_, axis, mirrored, state.busyFrame);
+    } else {
+        CopyInto(picture_, source.PaintedAt(state.percent, false));
+        if (mirrored) MirrorFill(picture_, control.GetScrolling(), axis);
+    }
+    QImage* picture = &picture_;
+    if (scale > 1) {
+        DoubleInto(doubled_, picture_, scale);
+        picture = &doubled_;
+    }
+    if (!state.busy && state.text && standing) {
+        LayStandingText(source, *picture, state.textUpwards, state.percent, scale);
+    } else if (!state.busy && state.text) {
+        const auto atScale = source.RenderAt(source.HostSize() * scale, scale);
+        LayText(source, *picture, axis, mirrored, state.percent);
+    }
+    if (!state.enabled) Grey(*picture);
+    last_ = picture;
+    return *picture;
 }
 
 } // namespace xpbar

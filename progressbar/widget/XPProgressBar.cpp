@@ -13,7 +13,7 @@
 #include "progressbar/StdFont.h"
 #include "progressbar/StdPicture.h"
 #include "progressbar/XP_ProgressBar.h"
-#include "progressbar/widget/ComposedFrame.h"
+#include "progressbar/widget/ComposingHost.h"
 #include "progressbar/widget/ToStdFont.h"
 
 #include <QAccessible>
@@ -126,15 +126,10 @@ struct Snapshot {
 // is its window. Also keeps QProgressBar's range, value and text settings, which the control
 // does not store (it keeps only the percentage it paints). Hidden in the shared library like
 // everything but the widget's own interface.
-class Q_DECL_HIDDEN XPProgressBar::Host : public vex::ControlHost, public FrameSource {
+class Q_DECL_HIDDEN XPProgressBar::Host : public ComposingHost {
   public:
     explicit Host(XPProgressBar& widget) : widget_(widget) {
-        backColor_ = InitialBackColor();
-        image_ = QImage(widget.size(), QImage::Format_RGB32);
-        image_.fill(gdi::BgrColor(backColor_).ToQColor());
-        hdc_ = gdi::CreateDCForImage(&image_);
-        hwnd_ = gdi::RegisterWindow([this] { return ClientSize(); });
-        control_ = std::make_unique<vex::XP_ProgressBar>(*this);
+        NewScreen(widget.size());
         busyTimer.setParent(&widget);
         busyTimer.setObjectName(QStringLiteral("busyAnimation"));
         busyTimer.setInterval(kBusyFrameMs);
@@ -146,27 +141,11 @@ class Q_DECL_HIDDEN XPProgressBar::Host : public vex::ControlHost, public FrameS
 
     ~Host() override {
         if (initialized_) control_->TerminateControl();
-        control_.reset();
-        gdi::DeleteDC(hdc_);
-        gdi::UnregisterWindow(hwnd_);
     }
 
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
 
-    // Keeps the widget's own settings of the control from reaching the container.
-    class Quiet {
-      public:
-        explicit Quiet(Host& host) : host_(host) { ++host_.quiet_; }
-        ~Quiet() { --host_.quiet_; }
-        Quiet(const Quiet&) = delete;
-        Quiet& operator=(const Quiet&) = delete;
-
-      private:
-        Host& host_;
-    };
-
-    vex::XP_ProgressBar& Control() override { return *control_; }
     // The control, initialised first if it was not yet.
     vex::XP_ProgressBar& Ready() {
         Initialize();
@@ -221,15 +200,8 @@ class Q_DECL_HIDDEN XPProgressBar::Host : public vex::ControlHost, public FrameS
         }
     }
 
-    QImage& Screen() { return image_; }
-    void NewScreen(QSize size) {
-        // The DC keeps pointing at image_, so the image is replaced in place.
-        image_ = QImage(size, QImage::Format_RGB32);
-        image_.fill(gdi::BgrColor(backColor_).ToQColor());
-    }
-
     // The picture to show at a whole device pixel ratio, by the rules the Qt Quick item shares.
-    QImage Frame(int scale) {
+    const QImage& Frame(int scale) {
         FrameState state;
         state.percent = Percent();
         state.busy = Busy();
@@ -239,116 +211,23 @@ class Q_DECL_HIDDEN XPProgressBar::Host : public vex::ControlHost, public FrameS
         state.inverted = inverted;
         state.rightToLeft = widget_.layoutDirection() == Qt::RightToLeft;
         state.textUpwards = textDirection == BottomToTop;
-        return ComposedFrame(*this, state, scale);
+        return ComposingHost::Frame(state, scale);
     }
-
-    // The control painting at another size than the widget's (a multiple of it, or turned), its
-    // text's font enlarged `fontScale` times, its settings heard by no container; the widget's size
-    // and font come back at the end.
-    class Rendering : public FrameSource::Rendering {
-      public:
-        Rendering(Host& host, QSize size, int fontScale)
-            : host_(host), quiet_(host), font_(host.control_->GetFont()) {
-            host_.renderSize_ = size;
-            host_.NewScreen(size);
-            if (font_ && fontScale != 1) {
-                auto large = std::make_shared<vex::StdFont>(font_->Name, font_->Size * fontScale,
-                                                            font_->Weight);
-                large->Italic = font_->Italic;
-                large->Underline = font_->Underline;
-                large->Strikethrough = font_->Strikethrough;
-                host_.control_->SetFont(large);
-            }
-            try {
-                host_.control_->ResizeControl();
-            } catch (...) {
-                Restore();
-                throw;
-            }
-        }
-        ~Rendering() override { Restore(); }
-        Rendering(const Rendering&) = delete;
-        Rendering& operator=(const Rendering&) = delete;
-
-      private:
-        void Restore() {
-            if (!host_.renderSize_.isValid()) return;
-            host_.renderSize_ = QSize();
-            host_.control_->SetFont(font_);
-            host_.NewScreen(host_.widget_.size());
-            // The control takes its size back too, or every later picture is cut to the size
-            // it was drawn at.
-            try {
-                host_.control_->ResizeControl();
-            } catch (const vex::RuntimeError& e) {
-                Warn("resize failed", e);
-            }
-        }
-
-        Host& host_;
-        const Quiet quiet_;
-        std::shared_ptr<vex::StdFont> font_;
-    };
 
     // FrameSource.
     QSize HostSize() const override { return widget_.size(); }
-    // The control's DC itself, shared only while it is shown, before the control draws again.
-    QImage Painted(vex::Long) override {
+    // The control's own picture: its value is already the bar's.
+    const QImage& Painted(vex::Long) override {
         control_->PaintControl();
-        return image_;
-    }
-    // The control's picture at a percentage, with or without its text. A copy: the control's DC
-    // goes on drawing into image_.
-    QImage PaintedAt(vex::Long percent, bool text) override {
-        withoutText_ = !text;
-        control_->SetValue(percent);
-        withoutText_ = false;
-        return image_.copy();
-    }
-    // The control's picture, without text, in another look at a percentage; the bar's own look
-    // is put back.
-    QImage PaintedInLook(vex::Long look, vex::Long percent) override {
-        const Quiet quiet(*this);
-        const vex::Long own = control_->GetScrolling();
-        struct LookBack {
-            vex::XP_ProgressBar& control;
-            vex::Long look;
-            ~LookBack() {
-                try {
-                    control.SetScrolling(look);
-                } catch (const vex::RuntimeError& e) {
-                    Warn("repaint failed", e);
-                }
-            }
-        } lookBack{*control_, own};
-        control_->SetScrolling(look);
-        return PaintedAt(percent, false);
-    }
-    std::unique_ptr<FrameSource::Rendering> RenderAt(QSize size, int fontScale) override {
-        return std::make_unique<Rendering>(*this, size, fontScale);
+        return Screen();
     }
 
     // ControlHost.
-    gdi::HWND Window() const override { return hwnd_; }
-    gdi::HDC OwnDC() const override { return hdc_; }
-    float ScaleWidth() const override { return Scaled(ClientSize().width()); }
-    float ScaleHeight() const override { return Scaled(ClientSize().height()); }
-    float ScaleLeft() const override { return 0.0f; }
-    float ScaleTop() const override { return 0.0f; }
     void SetBackColor(Long color) override {
-        backColor_ = color;
-        image_.fill(gdi::BgrColor(backColor_).ToQColor());
+        ComposingHost::SetBackColor(color);
         widget_.update();
     }
-    void SetScaleModePixels() override { scaleInPixels_ = true; }
-    void NotifyPropertyChanged(const QString& name) override {
-        if (quiet_ == 0) emit widget_.propertyChanged(name);
-    }
     std::shared_ptr<vex::StdFont> NewDefaultFont() override { return ToStdFont(widget_.font()); }
-    std::optional<std::string> BarText() const override {
-        if (withoutText_) return std::string();
-        return widget_.text().toLatin1().toStdString();
-    }
 
     Snapshot Take();
     void EmitChangesSince(const Snapshot& before);
@@ -369,24 +248,15 @@ class Q_DECL_HIDDEN XPProgressBar::Host : public vex::ControlHost, public FrameS
     QTimer busyTimer;
     int busyFrame = 0;
 
-  private:
-    float Scaled(int pixels) const {
-        return scaleInPixels_ ? float(pixels) : float(pixels) * gdi::kTwipsPerPixel;
+  protected:
+    std::optional<std::string> HostText() const override {
+        return widget_.text().toLatin1().toStdString();
     }
+    void PropertyChanged(const QString& name) override { emit widget_.propertyChanged(name); }
 
-    QSize ClientSize() const { return renderSize_.isValid() ? renderSize_ : widget_.size(); }
-
+  private:
     XPProgressBar& widget_;
-    QImage image_;
-    gdi::HWND hwnd_ = 0;
-    gdi::HDC hdc_ = 0;
-    Long backColor_ = 0;
-    bool scaleInPixels_ = false;
     bool initialized_ = false;
-    bool withoutText_ = false;
-    int quiet_ = 0;
-    QSize renderSize_; // invalid: the widget's own size
-    std::unique_ptr<vex::XP_ProgressBar> control_;
 };
 
 XPProgressBar::XPProgressBar(QWidget* parent) : QWidget(parent) {

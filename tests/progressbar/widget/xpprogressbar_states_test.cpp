@@ -5,6 +5,7 @@
 #include "tests/progressbar/paint_fixture.h"
 
 #include <QGuiApplication>
+#include <QPalette>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtMath>
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <set>
 #include <utility>
@@ -590,6 +592,74 @@ TEST(XPProgressBarScale, AFractionalRatioIsTheNextWholeOneScaledDown) {
                               std::abs(qBlue(a) - qBlue(b))});
         }
     EXPECT_LE(worst, 24);
+}
+
+// A repaint of an unchanged bar shows the picture put together before; any change shows at once.
+// Each change is made to a bar already painted in a state, and the picture compared with a bar
+// given the change before its first paint.
+TEST(XPProgressBarRepaint, EveryChangeShowsAtTheNextPaint) {
+    struct Base {
+        const char* name;
+        qreal ratio;
+        Qt::LayoutDirection direction;
+        bool enabled;
+    };
+    const Base bases[] = {{"plain", 1, Qt::LeftToRight, true},
+                          {"right to left, disabled", 1, Qt::RightToLeft, false},
+                          {"right to left at ratio 2", 2, Qt::RightToLeft, true}};
+    using Change = std::function<void(XPProgressBar&)>;
+    QImage tile(4, 4, QImage::Format_RGB32);
+    tile.fill(Qt::darkCyan);
+    QPalette palette;
+    palette.setColor(QPalette::Highlight, QColor(0x20, 0xA0, 0x40));
+    struct Case {
+        const char* name;
+        XPProgressBar::BarStyle look;
+        Change change;
+    };
+    const Case cases[] = {
+        {"value", XPProgressBar::XPBlocks, [](XPProgressBar& b) { b.setValue(70); }},
+        {"format", XPProgressBar::XPBlocks,
+         [](XPProgressBar& b) { b.setFormat(QStringLiteral("%v of %m")); }},
+        {"text hidden", XPProgressBar::XPBlocks, [](XPProgressBar& b) { b.setTextVisible(false); }},
+        {"look", XPProgressBar::XPBlocks,
+         [](XPProgressBar& b) { b.setBarStyle(XPProgressBar::Dark); }},
+        {"colour", XPProgressBar::Flat, [](XPProgressBar& b) { b.setColor(Qt::darkRed); }},
+        {"palette", XPProgressBar::Flat, [&](XPProgressBar& b) { b.setPalette(palette); }},
+        {"hatch", XPProgressBar::Hatch, [](XPProgressBar& b) { b.setBrushStyle(3); }},
+        {"picture", XPProgressBar::Picture, [&](XPProgressBar& b) { b.setImage(tile); }},
+        {"font", XPProgressBar::XPSmooth,
+         [](XPProgressBar& b) { b.setFont(QFont(QStringLiteral("DejaVu Serif"), 11)); }},
+        {"inverted", XPProgressBar::XPSmooth,
+         [](XPProgressBar& b) { b.setInvertedAppearance(true); }},
+        {"direction", XPProgressBar::XPSmooth,
+         [](XPProgressBar& b) { b.setLayoutDirection(Qt::LeftToRight); }},
+        {"enabled", XPProgressBar::XPSmooth, [](XPProgressBar& b) { b.setEnabled(true); }},
+        {"size", XPProgressBar::XPBlocks, [](XPProgressBar& b) { b.resize(90, 20); }},
+        {"busy", XPProgressBar::XPBlocks, [](XPProgressBar& b) { b.setRange(0, 0); }},
+    };
+    for (const Base& base : bases) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(base.name) + ", " + c.name);
+            const auto make = [&] {
+                auto bar = std::make_unique<XPProgressBar>();
+                bar->resize(70, 18);
+                bar->setBarStyle(c.look);
+                bar->setValue(40);
+                bar->setLayoutDirection(base.direction);
+                bar->setEnabled(base.enabled);
+                return bar;
+            };
+            auto painted = make();
+            const QImage before = RenderedAt(*painted, base.ratio);
+            EXPECT_EQ(RenderedAt(*painted, base.ratio), before) << "a repaint";
+            c.change(*painted);
+            auto fresh = make();
+            c.change(*fresh);
+            const QImage expected = RenderedAt(*fresh, base.ratio);
+            EXPECT_EQ(RenderedAt(*painted, base.ratio), expected);
+        }
+    }
 }
 
 } // namespace
