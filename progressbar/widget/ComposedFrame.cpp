@@ -139,7 +139,9 @@ const QImage& FrameComposer::Compose(FrameSource& source, const FrameState& stat
     if (!state.busy && state.text && standing) {
         LayStandingText(source, *picture, state.textUpwards, state.percent, scale);
     } else if (!state.busy && state.text) {
-        const auto atScale = source.RenderAt(source.HostSize() * scale, scale);
+        // At 1x the control already paints at the host's size.
+        const auto atScale =
+            scale > 1 ? source.RenderAt(source.HostSize() * scale, scale) : nullptr;
         LayText(source, *picture, axis, mirrored, state.percent);
     }
     if (!state.enabled) Grey(*picture);

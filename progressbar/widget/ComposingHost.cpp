@@ -80,7 +80,7 @@ ComposingHost::~ComposingHost() {
 
 // The DC keeps pointing at image_, so the image is replaced in place: by the one of the size
 // it had before, when that is the size wanted.
-void ComposingHost::NewScreen(QSize size) {
+void ComposingHost::NewScreen(QSize size, Background background) {
     shown_.reset();
     const qint64 pixels = qint64(std::max(size.width(), 0)) * std::max(size.height(), 0);
     if (pixels <= 0 || pixels > kMaxScreenPixels) {
@@ -94,7 +94,8 @@ void ComposingHost::NewScreen(QSize size) {
         spare_.swap(image_);
         image_ = QImage(size, QImage::Format_RGB32);
     }
-    if (!image_.isNull()) image_.fill(gdi::BgrColor(backColor_).ToQRgb());
+    if (!image_.isNull() && background == Background::Filled)
+        image_.fill(gdi::BgrColor(backColor_).ToQRgb());
 }
 
 float ComposingHost::Scaled(int pixels) const {
@@ -158,7 +159,8 @@ class ComposingHost::Render : public FrameSource::Rendering {
     Render(ComposingHost& host, QSize size, int fontScale)
         : host_(host), quiet_(host), font_(host.control_->GetFont()) {
         host_.renderSize_ = size;
-        host_.NewScreen(size);
+        // The control paints every pixel of it next.
+        host_.NewScreen(size, Background::AsLeft);
         try {
             if (font_ && fontScale != 1) host_.control_->SetFont(host_.LargeFont(font_, fontScale));
             host_.control_->ResizeControl();

@@ -46,8 +46,10 @@ class ComposingHost : public vex::ControlHost, public FrameSource {
     const vex::XP_ProgressBar& Control() const { return *control_; }
     // What the control's DC holds: its last picture.
     const QImage& Screen() const { return image_; }
-    // The DC becomes a picture of `size` in the back colour; the caller resizes the control.
-    void NewScreen(QSize size);
+    // The DC becomes a picture of `size`, in the back colour unless the control is about to
+    // paint all of it; the caller resizes the control.
+    enum class Background { Filled, AsLeft };
+    void NewScreen(QSize size, Background background = Background::Filled);
 
     // The picture to show for `state` at a whole device pixel ratio: the one put together last
     // when nothing it depends on has changed since, so that a repaint of an unchanged bar
