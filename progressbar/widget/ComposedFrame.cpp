@@ -112,13 +112,36 @@ void FrameComposer::LayText(FrameSource& source, QImage& picture, FillAxis axis,
     source.PaintedAt(percent, false); // the control ends on the bar's own percentage
 }
 
+namespace {
+
+bool Standing(const vex::XP_ProgressBar& control) {
+    return control.GetOrientation() != 0 && CanStand(control.GetScrolling());
+}
+
+// A mirrored layout turns a lying bar only; a standing one fills upwards in any layout.
+bool Mirrored(const vex::XP_ProgressBar& control, const FrameState& state) {
+    return Standing(control) ? state.inverted : state.inverted != state.rightToLeft;
+}
+
+// The control's own picture, greyed or not.
+bool OneOfTheControls(const vex::XP_ProgressBar& control, const FrameState& state, int scale) {
+    return !state.busy && scale == 1 && !Mirrored(control, state) &&
+           !(Standing(control) && state.text);
+}
+
+} // namespace
+
+bool FrameComposer::IsPlain(const vex::XP_ProgressBar& control, const FrameState& state,
+                            int scale) {
+    return state.enabled && OneOfTheControls(control, state, scale);
+}
+
 const QImage& FrameComposer::Compose(FrameSource& source, const FrameState& state, int scale) {
     vex::XP_ProgressBar& control = source.Control();
-    const bool standing = control.GetOrientation() != 0 && CanStand(control.GetScrolling());
+    const bool standing = Standing(control);
     const FillAxis axis = standing ? FillAxis::Vertical : FillAxis::Horizontal;
-    // A mirrored layout turns a lying bar only; a standing one fills upwards in any layout.
-    const bool mirrored = standing ? state.inverted : state.inverted != state.rightToLeft;
-    if (!state.busy && scale == 1 && !mirrored && !(standing && state.text)) {
+    const bool mirrored = Mirrored(control, state);
+    if (OneOfTheControls(control, state, scale)) {
         const QImage& plain = source.Painted(state.percent);
         if (state.enabled) return plain;
         CopyInto(picture_, plain);

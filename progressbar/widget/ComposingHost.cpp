@@ -240,6 +240,13 @@ ComposingHost::FrameKey ComposingHost::KeyOf(const FrameState& state, int scale)
     return key;
 }
 
+void ComposingHost::ScreenDrawn(const FrameState& state) {
+    shown_.reset();
+    if (!FrameComposer::IsPlain(*control_, state, 1)) return;
+    shown_ = std::make_unique<FrameKey>(KeyOf(state, 1));
+    shownScreen_ = true;
+}
+
 const QImage& ComposingHost::Frame(const FrameState& state, int scale) {
     if (shown_ && *shown_ == KeyOf(state, scale)) return shownScreen_ ? image_ : composer_.Last();
     shown_.reset();

@@ -55,6 +55,9 @@ class ComposingHost : public vex::ControlHost, public FrameSource {
     // when nothing it depends on has changed since, so that a repaint of an unchanged bar
     // costs no painting. Valid until the next call, or until the control draws again.
     const QImage& Frame(const FrameState& state, int scale);
+    // The control has just drawn its picture with its text for `state` into the DC: at 1x and
+    // in a plain state that is the picture to show, and the next paint need not draw it again.
+    void ScreenDrawn(const FrameState& state);
 
     // FrameSource.
     const QImage& PaintedAt(vex::Long percent, bool text) override;

@@ -195,13 +195,16 @@ class Q_DECL_HIDDEN XPProgressBar::Host : public ComposingHost {
                 c.SetMax(kControlMax);
             }
             c.SetValue(Percent());
+            // What the control just drew is the picture the next paint shows.
+            ScreenDrawn(State());
         } catch (const vex::RuntimeError& e) {
             Warn("repaint failed", e);
         }
     }
 
     // The picture to show at a whole device pixel ratio, by the rules the Qt Quick item shares.
-    const QImage& Frame(int scale) {
+    const QImage& Frame(int scale) { return ComposingHost::Frame(State(), scale); }
+    FrameState State() const {
         FrameState state;
         state.percent = Percent();
         state.busy = Busy();
@@ -211,7 +214,7 @@ class Q_DECL_HIDDEN XPProgressBar::Host : public ComposingHost {
         state.inverted = inverted;
         state.rightToLeft = widget_.layoutDirection() == Qt::RightToLeft;
         state.textUpwards = textDirection == BottomToTop;
-        return ComposingHost::Frame(state, scale);
+        return state;
     }
 
     // FrameSource.

@@ -605,6 +605,7 @@ TEST(XPProgressBarRepaint, EveryChangeShowsAtTheNextPaint) {
         bool enabled;
     };
     const Base bases[] = {{"plain", 1, Qt::LeftToRight, true},
+                          {"disabled", 1, Qt::LeftToRight, false},
                           {"right to left, disabled", 1, Qt::RightToLeft, false},
                           {"right to left at ratio 2", 2, Qt::RightToLeft, true}};
     using Change = std::function<void(XPProgressBar&)>;
