@@ -123,17 +123,12 @@ bool Mirrored(const vex::XP_ProgressBar& control, const FrameState& state) {
     return Standing(control) ? state.inverted : state.inverted != state.rightToLeft;
 }
 
-// The control's own picture, greyed or not.
-bool OneOfTheControls(const vex::XP_ProgressBar& control, const FrameState& state, int scale) {
-    return !state.busy && scale == 1 && !Mirrored(control, state) &&
-           !(Standing(control) && state.text);
-}
-
 } // namespace
 
-bool FrameComposer::IsPlain(const vex::XP_ProgressBar& control, const FrameState& state,
-                            int scale) {
-    return state.enabled && OneOfTheControls(control, state, scale);
+bool FrameComposer::UsesControlsPicture(const vex::XP_ProgressBar& control, const FrameState& state,
+                                        int scale) {
+    return !state.busy && scale == 1 && !Mirrored(control, state) &&
+           !(Standing(control) && state.text);
 }
 
 const QImage& FrameComposer::Compose(FrameSource& source, const FrameState& state, int scale) {
@@ -141,7 +136,7 @@ const QImage& FrameComposer::Compose(FrameSource& source, const FrameState& stat
     const bool standing = Standing(control);
     const FillAxis axis = standing ? FillAxis::Vertical : FillAxis::Horizontal;
     const bool mirrored = Mirrored(control, state);
-    if (OneOfTheControls(control, state, scale)) {
+    if (UsesControlsPicture(control, state, scale)) {
         const QImage& plain = source.Painted(state.percent);
         if (state.enabled) return plain;
         CopyInto(picture_, plain);

@@ -65,8 +65,9 @@ class FrameComposer {
     // Valid until the next call, or until the source's control draws again: a plain picture is
     // the source's own.
     const QImage& Compose(FrameSource& source, const FrameState& state, int scale);
-    // Whether the picture for `state` is the control's own picture with its text, unchanged.
-    static bool IsPlain(const vex::XP_ProgressBar& control, const FrameState& state, int scale);
+    // Whether the picture for `state` is the control's own picture with its text, greyed or not.
+    static bool UsesControlsPicture(const vex::XP_ProgressBar& control, const FrameState& state,
+                                    int scale);
     // Whether `picture` is one of the composer's own.
     bool Owns(const QImage& picture) const {
         return &picture == &picture_ || &picture == &doubled_;

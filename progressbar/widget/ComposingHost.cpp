@@ -82,6 +82,7 @@ ComposingHost::~ComposingHost() {
 // it had before, when that is the size wanted.
 void ComposingHost::NewScreen(QSize size, Background background) {
     shown_.reset();
+    screen_.reset();
     const qint64 pixels = qint64(std::max(size.width(), 0)) * std::max(size.height(), 0);
     if (pixels <= 0 || pixels > kMaxScreenPixels) {
         image_ = QImage();
@@ -105,6 +106,7 @@ float ComposingHost::Scaled(int pixels) const {
 void ComposingHost::SetBackColor(vex::Long color) {
     backColor_ = color;
     shown_.reset();
+    screen_.reset();
     if (!image_.isNull()) image_.fill(gdi::BgrColor(color).ToQRgb());
 }
 
@@ -124,6 +126,7 @@ const QImage& ComposingHost::PaintedAt(vex::Long percent, bool text) {
         ~TextBack() { withoutText = false; }
     } textBack{withoutText_};
     withoutText_ = !text;
+    screen_.reset();
     control_->SetValue(percent);
     return image_;
 }
@@ -241,15 +244,23 @@ ComposingHost::FrameKey ComposingHost::KeyOf(const FrameState& state, int scale)
 }
 
 void ComposingHost::ScreenDrawn(const FrameState& state) {
-    shown_.reset();
-    if (!FrameComposer::IsPlain(*control_, state, 1)) return;
-    shown_ = std::make_unique<FrameKey>(KeyOf(state, 1));
-    shownScreen_ = true;
+    screen_.reset();
+    if (FrameComposer::UsesControlsPicture(*control_, state, 1))
+        screen_ = std::make_unique<FrameKey>(KeyOf(state, 1));
+}
+
+const QImage& ComposingHost::Painted(vex::Long percent) {
+    return screenCurrent_ ? image_ : PaintedAt(percent, true);
 }
 
 const QImage& ComposingHost::Frame(const FrameState& state, int scale) {
     if (shown_ && *shown_ == KeyOf(state, scale)) return shownScreen_ ? image_ : composer_.Last();
     shown_.reset();
+    struct Current {
+        bool& flag;
+        ~Current() { flag = false; }
+    } current{screenCurrent_};
+    screenCurrent_ = screen_ && *screen_ == KeyOf(state, 1);
     const QImage& picture = composer_.Compose(*this, state, scale);
     // A plain picture is the control's own, which stays as it is until something the key
     // holds changes. The key is taken after composing, since the control notifies the looks it

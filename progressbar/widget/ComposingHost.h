@@ -55,13 +55,14 @@ class ComposingHost : public vex::ControlHost, public FrameSource {
     // when nothing it depends on has changed since, so that a repaint of an unchanged bar
     // costs no painting. Valid until the next call, or until the control draws again.
     const QImage& Frame(const FrameState& state, int scale);
-    // The control has just drawn its picture with its text for `state` into the DC: at 1x and
-    // in a plain state that is the picture to show, and the next paint need not draw it again.
+    // The control has just drawn its picture with its text for `state` into the DC, which the
+    // next paint then need not draw again.
     void ScreenDrawn(const FrameState& state);
 
     // FrameSource.
     const QImage& PaintedAt(vex::Long percent, bool text) override;
     const QImage& PaintedInLook(vex::Long look, vex::Long percent) override;
+    const QImage& Painted(vex::Long percent) override;
     std::unique_ptr<FrameSource::Rendering> RenderAt(QSize size, int fontScale) override;
 
     // ControlHost.
@@ -79,6 +80,9 @@ class ComposingHost : public vex::ControlHost, public FrameSource {
   protected:
     // The text the host has the control draw over the bar.
     virtual std::optional<std::string> HostText() const = 0;
+    // While a picture is put together: whether the DC already holds the control's picture for
+    // it, drawn as its state arrived.
+    bool ScreenCurrent() const { return screenCurrent_; }
     // A stored property of the control changed, and not by the host's own settings.
     virtual void PropertyChanged(const QString& name) = 0;
 
@@ -113,8 +117,10 @@ class ComposingHost : public vex::ControlHost, public FrameSource {
     int largeFontScale_ = 0;
 
     FrameComposer composer_;
-    std::unique_ptr<FrameKey> shown_; // what the last picture was made from
-    bool shownScreen_ = false;        // and whether it is the DC's own
+    std::unique_ptr<FrameKey> shown_;  // what the last picture was made from
+    bool shownScreen_ = false;         // and whether it is the DC's own
+    std::unique_ptr<FrameKey> screen_; // what the control's picture in the DC was drawn for
+    bool screenCurrent_ = false;
 };
 
 } // namespace xpbar

@@ -221,7 +221,7 @@ class Q_DECL_HIDDEN XPProgressBar::Host : public ComposingHost {
     QSize HostSize() const override { return widget_.size(); }
     // The control's own picture: its value is already the bar's.
     const QImage& Painted(vex::Long) override {
-        control_->PaintControl();
+        if (!ScreenCurrent()) control_->PaintControl();
         return Screen();
     }
 
