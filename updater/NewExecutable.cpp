@@ -171,6 +171,11 @@ void DiscardPartialExecutables(const QString& programFolder, const QString& exec
     PartialDownload(programFolder, executableUrl).Discard();
 }
 
+void RemoveLeftoverPartialExecutables(const QString& programFolder, const QString& executableUrl) {
+    PartialDownload(programFolder, CompressedUrlOf(executableUrl)).RemoveLeftovers();
+    PartialDownload(programFolder, executableUrl).RemoveLeftovers();
+}
+
 bool FetchNewExecutableForms(vex::inet::Inet& oInet, FormWindow& form,
                              const NewExecutableSource& source) {
     if (oInet.StillExecuting()) return false;

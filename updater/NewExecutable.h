@@ -46,4 +46,7 @@ bool FetchNewExecutableForms(vex::inet::Inet& oInet, FormWindow& form,
 // Removes the partial data of the executable's whole-file forms.
 void DiscardPartialExecutables(const QString& programFolder, const QString& executableUrl);
 
+// Removes what a run killed while discarding that partial data left behind.
+void RemoveLeftoverPartialExecutables(const QString& programFolder, const QString& executableUrl);
+
 } // namespace vex::updater

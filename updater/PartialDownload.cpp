@@ -1,6 +1,8 @@
 #include "updater/PartialDownload.h"
 
+#include "platform/runtime/BackgroundRemoval.h"
 #include "platform/runtime/RegularFile.h"
+#include "platform/runtime/ReplacingFile.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -90,8 +92,13 @@ QIODevice* PartialDownload::Data() {
 
 void PartialDownload::Discard() {
     data_.close();
-    QFile::remove(dataPath_);
+    // The data leaves its name now; freeing a large file's pages waits for no one.
+    vex::runtime::RemoveInBackground(dataPath_);
     QFile::remove(idPath_);
+}
+
+void PartialDownload::RemoveLeftovers() {
+    vex::runtime::ReplacingFile::RemoveLeftovers(dataPath_);
 }
 
 } // namespace vex::updater

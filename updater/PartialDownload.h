@@ -35,8 +35,12 @@ class PartialDownload {
     // otherwise. Write failures here never fail the download: the data is then not kept.
     QIODevice* Data();
 
-    // Removes the data and what identifies it.
+    // Removes the data and what identifies it. The data is gone from its name at once; its
+    // space comes back a little later (runtime::RemoveInBackground).
     void Discard();
+
+    // Removes what a run killed while discarding data left behind.
+    void RemoveLeftovers();
 
     QString DataPath() const { return dataPath_; }
 

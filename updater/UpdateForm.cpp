@@ -75,6 +75,7 @@ void UpdateForm::Form_Load() {
     // A run killed during a download left its temporary file; nothing else would remove it.
     RemoveLeftoverDownloads(settings_.UpdatePageUrl(), settings_.programFolder + "/Update/");
     RemoveLeftoverDownloads(settings_.NewExecutableUrl(), settings_.programFolder);
+    RemoveLeftoverPartialExecutables(settings_.programFolder, settings_.NewExecutableUrl());
 }
 
 // The whole update run. Each step that can hand control to the event loop (a fetch, a message

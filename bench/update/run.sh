@@ -15,9 +15,13 @@
 # the same patch.
 #
 #   bench/update/run.sh [--rate BYTES_PER_SECOND] [--large-mib N] [--dir DIR] [--no-bsdiff]
+#                       [--large-only]
 #
 # BENCH_PACKAGE and BENCH_MEMBER choose another package and the file in it. The downloaded
-# packages are kept in DIR/cache; everything else in DIR is made anew.
+# packages are kept in DIR/cache; everything else in DIR is made anew, except with --large-only:
+# that skips the real pair and runs only the made-up one, reusing the made-up pair, its published
+# sites and the key of an earlier run when they are there and of the same size (publishing them
+# takes most of the time).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
@@ -28,13 +32,15 @@ rate=1000000
 large_mib=512
 dir=$root/build/bench-update
 bsdiff=1
+large_only=
 while [ $# -gt 0 ]; do
     case "$1" in
     --rate) rate=$2; shift 2 ;;
     --large-mib) large_mib=$2; shift 2 ;;
     --dir) dir=$2; shift 2 ;;
     --no-bsdiff) bsdiff=; shift ;;
-    *) echo "usage: $0 [--rate BYTES_PER_SECOND] [--large-mib N] [--dir DIR] [--no-bsdiff]" >&2
+    --large-only) large_only=1; shift ;;
+    *) echo "usage: $0 [--rate BYTES_PER_SECOND] [--large-mib N] [--dir DIR] [--no-bsdiff] [--large-only]" >&2
        exit 2 ;;
     esac
 done
@@ -55,23 +61,32 @@ if [ ! -x build/bin/update_bench ] || [ ! -x build/bin/vexbrindle-publish ]; the
 fi
 
 mkdir -p "$dir/cache"
-find "$dir" -mindepth 1 -maxdepth 1 ! -name cache -exec rm -rf {} +
+large_bytes=$((large_mib * 1024 * 1024))
+reuse_large=
+if [ -n "$large_only" ] && [ -s "$dir/keys/bench.key" ] && [ -d "$dir/www/large-whole" ] &&
+    [ -f "$dir/large-old.exe" ] && [ "$(stat -c %s "$dir/large-old.exe")" = "$large_bytes" ]; then
+    reuse_large=1
+    find "$dir" -mindepth 1 -maxdepth 1 ! -name cache ! -name keys ! -name www \
+        ! -name large-old.exe ! -name large-new.exe -exec rm -rf {} +
+    find "$dir/www" -mindepth 1 -maxdepth 1 ! -name 'large-*' -exec rm -rf {} +
+else
+    find "$dir" -mindepth 1 -maxdepth 1 ! -name cache -exec rm -rf {} +
+fi
 mkdir -p "$dir/keys" "$dir/www" "$dir/logs"
-minisign -G -W -p "$dir/keys/bench.pub" -s "$dir/keys/bench.key" >/dev/null
+[ -n "$reuse_large" ] || minisign -G -W -p "$dir/keys/bench.pub" -s "$dir/keys/bench.key" >/dev/null
 
-# The two releases.
-mapfile -t versions < <(apt-cache madison "$package" | awk '{ print $3 }' | sort -uV | tail -2)
-[ ${#versions[@]} -eq 2 ] || { echo "$0: the archives hold fewer than two versions of $package" >&2; exit 1; }
-for v in "${versions[@]}"; do
-    safe=${v//:/_}
-    if [ ! -s "$dir/cache/$safe.exe" ]; then
-        (cd "$dir/cache" && apt-get download "$package=$v" >/dev/null 2>&1)
-        deb=$(ls "$dir/cache/${package}_"*"${v#*:}"*.deb | head -1)
-        dpkg-deb --fsys-tarfile "$deb" | tar -xO "./$member" >"$dir/cache/$safe.exe"
-    fi
-done
-old=$dir/cache/${versions[0]//:/_}.exe
-new=$dir/cache/${versions[1]//:/_}.exe
+declare -A bytes_of seconds_of rss_of gap_of
+start_server() { # STATE LOG RATE(0: none)
+    local conf=$dir/logs/$(basename "$1").conf
+    { printf 'access_log %s;\n' "$2"; [ "$3" = 0 ] || printf 'limit_rate %s;\n' "$3"; } >"$conf"
+    "$root/scripts/update-server.sh" start "$1" "$dir/www" --server-conf "$conf"
+}
+servers=()
+stop_servers() { for s in "${servers[@]}"; do "$root/scripts/update-server.sh" stop "$s"; done; }
+trap stop_servers EXIT
+verdict() { # TEXT CONDITION
+    if awk "BEGIN { exit !($2) }"; then echo "  met:     $1"; else echo "  NOT MET: $1"; fi
+}
 
 size() { stat -c %s "$1"; }
 human() { awk -v b="$1" 'BEGIN { printf "%.2f MB", b / 1e6 }'; }
@@ -119,7 +134,6 @@ update_once() {
     rss_of[$label]=$((r_peak_rss_kib / 1024))
     gap_of[$label]=$r_longest_tick_gap_ms
 }
-declare -A bytes_of seconds_of rss_of gap_of
 # The aims that hold for every run: the window never held up for more than 12 ms.
 every_run_verdicts() {
     for label in "${!gap_of[@]}"; do
@@ -127,14 +141,20 @@ every_run_verdicts() {
     done | sort -k2
 }
 
-start_server() { # STATE LOG RATE(0: none)
-    local conf=$dir/logs/$(basename "$1").conf
-    { printf 'access_log %s;\n' "$2"; [ "$3" = 0 ] || printf 'limit_rate %s;\n' "$3"; } >"$conf"
-    "$root/scripts/update-server.sh" start "$1" "$dir/www" --server-conf "$conf"
-}
-servers=()
-stop_servers() { for s in "${servers[@]}"; do "$root/scripts/update-server.sh" stop "$s"; done; }
-trap stop_servers EXIT
+if [ -z "$large_only" ]; then
+# The two releases.
+mapfile -t versions < <(apt-cache madison "$package" | awk '{ print $3 }' | sort -uV | tail -2)
+[ ${#versions[@]} -eq 2 ] || { echo "$0: the archives hold fewer than two versions of $package" >&2; exit 1; }
+for v in "${versions[@]}"; do
+    safe=${v//:/_}
+    if [ ! -s "$dir/cache/$safe.exe" ]; then
+        (cd "$dir/cache" && apt-get download "$package=$v" >/dev/null 2>&1)
+        deb=$(ls "$dir/cache/${package}_"*"${v#*:}"*.deb | head -1)
+        dpkg-deb --fsys-tarfile "$deb" | tar -xO "./$member" >"$dir/cache/$safe.exe"
+    fi
+done
+old=$dir/cache/${versions[0]//:/_}.exe
+new=$dir/cache/${versions[1]//:/_}.exe
 
 echo "Releases: $package ${versions[0]} and ${versions[1]} ($member: $(human "$(size "$old")") and $(human "$(size "$new")"))"
 echo "Reference sizes of the new release, made by the tools:"
@@ -166,9 +186,6 @@ for form in patch compressed whole; do
     update_once "$form unlimited" "$unlimited" "pair-$form" "$old" "$new" "$dir/logs/unlimited.log"
 done
 
-verdict() { # TEXT CONDITION
-    if awk "BEGIN { exit !($2) }"; then echo "  met:     $1"; else echo "  NOT MET: $1"; fi
-}
 echo
 echo "Aims at $rate B/s:"
 pb=${bytes_of["patch at $rate B/s"]} cb=${bytes_of["compressed at $rate B/s"]}
@@ -177,20 +194,26 @@ verdict "patch bytes $pb <= 1.05 x $ref_patch + 16384" "$pb <= 1.05 * $ref_patch
 verdict "patch time ${pt} s <= 0.1 x whole-file time ${wt} s" "$pt <= 0.1 * $wt"
 verdict "compressed bytes $cb <= 1.05 x $ref_zst" "$cb <= 1.05 * $ref_zst"
 every_run_verdicts
+fi
 
 [ "$large_mib" -gt 0 ] || exit 0
+[ ${#servers[@]} -gt 0 ] || { unlimited=$(start_server "$dir/unlimited" "$dir/logs/unlimited.log" 0); servers+=("$dir/unlimited"); }
 echo
 echo "A made-up executable of $large_mib MiB and a release that changes 1 % of it (in 64 KiB pieces):"
 large_old=$dir/large-old.exe
 large_new=$dir/large-new.exe
-head -c "$((large_mib * 1024 * 1024))" /dev/urandom >"$large_old"
-cp "$large_old" "$large_new"
-pieces=$((large_mib * 16 / 100)) # 1 % of the 64 KiB pieces
-for i in $(seq "$pieces"); do
-    dd if=/dev/urandom of="$large_new" bs=64K count=1 seek=$((i * 100 + 37)) conv=notrunc status=none
-done
-echo "Publishing both (zstd level 19 over $large_mib MiB takes minutes) ..."
-publish_sites large "$large_old" "$large_new"
+if [ -n "$reuse_large" ]; then
+    echo "Reusing the pair and the sites published by an earlier run."
+else
+    head -c "$large_bytes" /dev/urandom >"$large_old"
+    cp "$large_old" "$large_new"
+    pieces=$((large_mib * 16 / 100)) # 1 % of the 64 KiB pieces
+    for i in $(seq "$pieces"); do
+        dd if=/dev/urandom of="$large_new" bs=64K count=1 seek=$((i * 100 + 37)) conv=notrunc status=none
+    done
+    echo "Publishing both (zstd level 19 over $large_mib MiB takes minutes) ..."
+    publish_sites large "$large_old" "$large_new"
+fi
 patch=$(ls "$dir"/www/large-patch/vexbrindle/patches/*.zst)
 echo "  patch $(human "$(size "$patch")")"
 echo

@@ -1,17 +1,20 @@
 // One whole update run in-process, as the terminal front end runs it: the program folder holds
 // the installed release, the server the published one. Prints what bench/update/run.sh compares:
-//   seconds=S peak_rss_kib=K longest_tick_gap_ms=G ticks=T gap_at_s=A gap_status="..."
-//   outcome="its messages"
+//   seconds=S peak_rss_kib=K longest_tick_gap_ms=G gap_cpu_ms=C ticks=T end_wait_ms=W
+//   gap_at_s=A gap_status="..." outcome="its messages"
 // A 1 ms timer runs throughout; the longest gap between its ticks (the time after the last tick
 // included) is the longest the event loop, and so a window, was held up. gap_cpu_ms is the CPU
 // time this thread spent in it (far less than the gap: the system ran something else); gap_at_s
 // and gap_status say when it began and what the status line said then. With UPDATE_BENCH_GAPS_MS=N
-// every gap longer than N ms goes to standard error the same way. Exit status 0 when the run left
+// every gap longer than N ms goes to standard error the same way. end_wait_ms is how long the
+// program then waits, as it ends, for files still being removed beside it (the window is gone
+// by then). Exit status 0 when the run left
 // the new executable in the program folder.
 #include "updater/FormWindow.h"
 #include "updater/UpdateForm.h"
 
 #include "platform/inet/Inet.h"
+#include "platform/runtime/BackgroundRemoval.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -127,11 +130,13 @@ int main(int argc, char** argv) {
     const qint64 endNs = clock.nsecsElapsed();
     timer.stop();
     gap(endNs);
+    vex::runtime::WaitForBackgroundRemovals();
+    const qint64 endWaitNs = clock.nsecsElapsed() - endNs;
 
     std::printf("seconds=%.3f peak_rss_kib=%ld longest_tick_gap_ms=%.2f gap_cpu_ms=%.2f ticks=%ld "
-                "gap_at_s=%.3f gap_status=\"%s\" outcome=\"%s\"\n",
+                "end_wait_ms=%.2f gap_at_s=%.3f gap_status=\"%s\" outcome=\"%s\"\n",
                 endNs / 1e9, PeakRssKiB(), longestGapNs / 1e6, longestGapCpuNs / 1e6, ticks,
-                longestGapAtNs / 1e9, qPrintable(longestGapStatus),
+                endWaitNs / 1e6, longestGapAtNs / 1e9, qPrintable(longestGapStatus),
                 qPrintable(window.messages.join(QStringLiteral(" / "))));
     return QFile::exists(settings.programFolder + QStringLiteral("/DrixaBilling2.exe")) ? 0 : 1;
 }

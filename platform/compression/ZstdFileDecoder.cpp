@@ -1,5 +1,7 @@
 #include "platform/compression/ZstdFileDecoder.h"
 
+#include "platform/runtime/BackgroundPageRelease.h"
+#include "platform/runtime/BackgroundRemoval.h"
 #include "platform/runtime/BackgroundWriteback.h"
 
 // A stable output buffer is part of zstd's advanced interface.
@@ -19,14 +21,14 @@ namespace vex::compression {
 
 namespace {
 
-// How much content is decoded between two releases of pages: the resident part of the file
-// and of the prefix stays about this large.
+// How much content is decoded between two releases of pages: the file's newly written pages
+// go each time, and every few times all pages of the file and the prefix mapped meanwhile
+// (BackgroundPageRelease), so that what stays resident is a few of these steps.
 constexpr qint64 kReleaseStep = 2 * 1024 * 1024;
 // A slice of decoding: after this long the event loop gets control back.
 constexpr qint64 kSliceNs = 3'000'000;
-// zstd is given the input in pieces this small, so that no single call decodes much more than
-// kReleaseStep: a few bytes of a patch can stand for a long stretch of the old file.
-constexpr size_t kInputPiece = 512;
+// The most input zstd is given at once: a whole block and its header fit.
+constexpr qint64 kMaxPiece = 256 * 1024;
 
 QString SystemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -39,6 +41,7 @@ struct ZstdFileDecoder::State {
 
     ZSTD_DCtx* context = ZSTD_createDCtx();
     vex::runtime::BackgroundWriteback writeback;
+    std::unique_ptr<vex::runtime::BackgroundPageRelease> release; // once mapped
     char* map = nullptr;
     qint64 size = 0;
     qint64 pos = 0;      // content decoded so far
@@ -46,8 +49,15 @@ struct ZstdFileDecoder::State {
     char empty = 0;      // the output of an empty content, at one address throughout
 
     ~State() {
-        if (map) ::munmap(map, static_cast<size_t>(size));
+        Unmap();
         ZSTD_freeDCtx(context);
+    }
+
+    void Unmap() {
+        // The release thread may be at work on the mapping: it ends first.
+        release.reset();
+        if (map) ::munmap(map, static_cast<size_t>(size));
+        map = nullptr;
     }
 };
 
@@ -84,10 +94,7 @@ bool ZstdFileDecoder::Finish() {
     if (!frameEnded_) return Fail(QStringLiteral("the compressed data ends before its frame does"));
     // Every page goes back to the file before the caller syncs and renames it.
     state_->writeback.Stop();
-    if (state_->map) {
-        ::munmap(state_->map, static_cast<size_t>(state_->size));
-        state_->map = nullptr;
-    }
+    state_->Unmap();
     return true;
 }
 
@@ -125,11 +132,11 @@ void ZstdFileDecoder::DecodePending(qint64 sliceNs) {
     const qsizetype start = pendingAt_;
     while (!failed_ && pendingAt_ < pending_.size()) {
         if (sliceNs >= 0 && spent.nsecsElapsed() >= sliceNs) break;
-        // One small piece between two looks at the clock.
-        const qint64 piece =
-            qMin<qint64>(static_cast<qint64>(kInputPiece), pending_.size() - pendingAt_);
+        // One step of zstd's between two looks at the clock.
+        const qint64 piece = qMin<qint64>(NextPiece(), pending_.size() - pendingAt_);
         const bool ok = DecodeInput(pending_.constData() + pendingAt_, piece);
         pendingAt_ += piece;
+        if (header_.state() == FrameHeaderGate::State::Passed) stepLeft_ -= piece;
         if (!ok) break;
     }
     qint64 taken = pendingAt_ - start;
@@ -145,6 +152,21 @@ void ZstdFileDecoder::DecodePending(qint64 sliceNs) {
         pendingAt_ = 0;
     }
     if (taken > 0) emit bytesWritten(taken);
+}
+
+qint64 ZstdFileDecoder::NextPiece() {
+    // The header a byte at a time: the gate passes it on exactly, with nothing behind it.
+    if (header_.state() != FrameHeaderGate::State::Passed) return 1;
+    // Then exactly what zstd needs for its next step: a block's header, a block, the checksum.
+    // A few bytes of a patch can stand for a long stretch of the old file, so more input in
+    // one call could decode many blocks of 128 KiB, milliseconds of copying and page faults;
+    // given only its step, zstd decodes at most one. What it was given of a step and keeps
+    // waiting for the rest counts towards that step.
+    if (stepLeft_ <= 0) {
+        stepLeft_ = qBound<qint64>(
+            1, static_cast<qint64>(ZSTD_nextSrcSizeToDecompress(state_->context)), kMaxPiece);
+    }
+    return stepLeft_;
 }
 
 bool ZstdFileDecoder::DecodeInput(const char* data, qint64 size) {
@@ -173,24 +195,38 @@ bool ZstdFileDecoder::MapOutput(qint64 size) {
     if (size == 0) return true;
     // Reserved first: a write to a mapped page that the disk cannot take would kill the
     // program instead of failing.
-    if (const int error = ::posix_fallocate(outputFd_, 0, size); error != 0) {
-        return Fail(SystemError(error));
+    int error = ::posix_fallocate(outputFd_, 0, size);
+    // Space held by files on their way out comes back once they are gone.
+    if ((error == ENOSPC || error == EDQUOT) && vex::runtime::WaitForBackgroundRemovals()) {
+        error = ::posix_fallocate(outputFd_, 0, size);
     }
+    if (error != 0) return Fail(SystemError(error));
     void* map = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED,
                        outputFd_, 0);
     if (map == MAP_FAILED) return Fail(SystemError(errno));
     state_->map = static_cast<char*>(map);
+    // The file's blocks are reserved but hold nothing yet: the system reads such pages as
+    // zeros, and a fault would read ahead megabytes of them at once, each fresh page costly
+    // to fill on some machines. One page per fault keeps that work in step with decoding.
+    ::madvise(map, static_cast<size_t>(size), MADV_RANDOM);
+    // The prefix's pages may be let go only when the system can read them back from a file;
+    // a prefix in memory of its own would lose its bytes.
+    const bool prefixFromFile =
+        !prefix_.isEmpty() &&
+        vex::runtime::BackgroundPageRelease::IsSharedFileMapping(prefix_.data(), prefix_.size());
+    state_->release = std::make_unique<vex::runtime::BackgroundPageRelease>(
+        prefixFromFile ? prefix_.data() : nullptr, prefixFromFile ? prefix_.size() : 0,
+        state_->map);
     return true;
 }
 
 bool ZstdFileDecoder::Decode(const char* data, qint64 size) {
     const size_t total = static_cast<size_t>(size);
-    ZSTD_inBuffer in{data, qMin(total, kInputPiece), 0};
+    ZSTD_inBuffer in{data, total, 0};
     // Empty content: nothing to map, zstd still reads the frame to its end.
     ZSTD_outBuffer out{state_->map ? state_->map : &state_->empty,
                        static_cast<size_t>(state_->size), static_cast<size_t>(state_->pos)};
     while (in.pos < total) {
-        if (in.pos == in.size) in.size = qMin(total, in.size + kInputPiece);
         if (frameEnded_) {
             return Fail(QStringLiteral("there are bytes after the end of the compressed frame"));
         }
@@ -227,17 +263,12 @@ bool ZstdFileDecoder::Decode(const char* data, qint64 size) {
 void ZstdFileDecoder::ReleasePages() {
     const qint64 page = ::sysconf(_SC_PAGESIZE);
     const qint64 end = state_->pos / page * page;
-    if (end > state_->released) {
-        // Written back without waiting, then unmapped from this process: the data stays in
-        // the system's cache and on its way to disk.
+    if (end > state_->released && state_->release) {
+        // Written back without waiting, then unmapped from this process, both off this
+        // thread: the data stays in the system's cache and on its way to disk.
         state_->writeback.HandUpTo(end);
-        ::madvise(state_->map, static_cast<size_t>(end), MADV_DONTNEED);
+        state_->release->ReleaseUpTo(end);
         state_->released = end;
-    }
-    const auto start = reinterpret_cast<quintptr>(prefix_.data());
-    if (!prefix_.isEmpty() && start % page == 0) {
-        ::madvise(const_cast<char*>(prefix_.data()), static_cast<size_t>(prefix_.size()),
-                  MADV_DONTNEED);
     }
 }
 

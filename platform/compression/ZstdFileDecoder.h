@@ -13,8 +13,9 @@ namespace vex::compression {
 // A write-only device that decodes one zstd frame written to it straight into a file, which
 // is mapped into memory and given to zstd as its output. zstd then keeps no window of its own:
 // matches reach back into the file itself (and into the prefix), so memory stays small however
-// large the window of a patch is. The file's pages, and the prefix's, are let go as decoding
-// moves on; the system reads them back from its cache should a match reach them again.
+// large the window of a patch is. The file's pages, and the prefix's when it is a shared mapping
+// of a file, are let go as decoding moves on, from a thread beside; the system reads them back
+// from its cache should a match reach them again.
 //
 // The frame must declare its content size: the file is given that size (its blocks reserved,
 // so a full disk is a failure here, never a fault on a mapped page) before any byte is decoded.
@@ -57,6 +58,8 @@ class ZstdFileDecoder : public QIODevice {
     bool Fail(const QString& why);
     // Decodes what waits, for at most sliceNs (-1: all of it); reports what was taken.
     void DecodePending(qint64 sliceNs);
+    // How many of the waiting bytes go to zstd next.
+    qint64 NextPiece();
     bool DecodeInput(const char* data, qint64 size);
     bool MapOutput(qint64 size);
     bool Decode(const char* data, qint64 size);
@@ -72,7 +75,8 @@ class ZstdFileDecoder : public QIODevice {
     bool frameEnded_ = false;
     QByteArray pending_; // written, not yet decoded, from pendingAt_ on
     qsizetype pendingAt_ = 0;
-    QTimer* next_; // the next slice
+    qint64 stepLeft_ = 0; // input zstd still needs to end its current step; 0: ask it
+    QTimer* next_;        // the next slice
 };
 
 } // namespace vex::compression

@@ -1,13 +1,13 @@
 #include "platform/runtime/ReplacingFile.h"
 
+#include "platform/runtime/BackgroundRemoval.h"
 #include "platform/runtime/OffThread.h"
+#include "platform/runtime/TemporaryName.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <dirent.h>
@@ -30,30 +30,6 @@ constexpr int kNameAttempts = 100;
 // commit() finds little left to wait for and does not hold the caller (the window's event
 // loop) while a large download reaches the disk.
 constexpr qint64 kWritebackStep = 2 * 1024 * 1024;
-
-constexpr int kRandomDigits = 8;
-
-QByteArray TemporaryNameBeside(const QString& path) {
-    const QFileInfo info(path);
-    const QString name =
-        QStringLiteral("%1/.%2.%3.part")
-            .arg(info.path(), info.fileName())
-            .arg(QRandomGenerator::global()->generate(), kRandomDigits, 16, QLatin1Char('0'));
-    return QFile::encodeName(name);
-}
-
-// Whether `entry` is a temporary name ReplacingFile gives a file named `name`.
-bool IsTemporaryNameOf(const QByteArray& entry, const QByteArray& name) {
-    const QByteArray prefix = '.' + name + '.';
-    const QByteArray suffix = ".part";
-    if (entry.size() != prefix.size() + kRandomDigits + suffix.size() ||
-        !entry.startsWith(prefix) || !entry.endsWith(suffix)) {
-        return false;
-    }
-    const QByteArray digits = entry.mid(prefix.size(), kRandomDigits);
-    return std::all_of(digits.begin(), digits.end(),
-                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
-}
 
 enum class Claim { Held, TakenAway, Unlockable };
 
@@ -86,7 +62,13 @@ bool RemoveIfLeftOver(int folderFd, const char* entry) {
                          named.st_dev == opened.st_dev && named.st_ino == opened.st_ino &&
                          ::unlinkat(folderFd, entry, 0) == 0;
     // Unlocked only now, after the name is gone: a writer that locks it later sees no link.
-    ::close(fd);
+    // Once the name is gone this close frees the file's pages, which for a large file takes
+    // long enough to hold up a window.
+    if (removed) {
+        CloseInBackground(fd);
+    } else {
+        ::close(fd);
+    }
     return removed;
 }
 
@@ -167,6 +149,10 @@ qint64 ReplacingFile::writeData(const char* data, qint64 size) {
     while (done < size) {
         const ssize_t n = ::write(fd_, data + done, static_cast<size_t>(size - done));
         if (n < 0 && errno == EINTR) continue;
+        // Space held by files on their way out comes back once they are gone.
+        if (n < 0 && (errno == ENOSPC || errno == EDQUOT) && WaitForBackgroundRemovals()) {
+            continue;
+        }
         if (n <= 0) {
             Fail(n < 0 ? errno : ENOSPC);
             return -1;

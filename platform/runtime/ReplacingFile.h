@@ -47,7 +47,8 @@ class ReplacingFile : public QIODevice {
     void cancelWriting();
 
     // Removes the temporary files that earlier writers of `path` left behind when they were
-    // killed: regular files of this process's user named as above and locked by no one. Never
+    // killed, and those that RemoveInBackground() had renamed `path` to: regular files of this
+    // process's user named as above and locked by no one. Never
     // anything else: not a link (nor what it points to), a folder, another name, or a file that
     // is being written. Returns how many were removed.
     static int RemoveLeftovers(const QString& path);

@@ -24,6 +24,11 @@ SmallDisk::SmallDisk(qint64 bytes) {
     mounted_ = true;
 }
 
+bool SmallDisk::MakeReadOnly() {
+    return mounted_ && ::mount("tmpfs", QFile::encodeName(dir_.path()).constData(), "tmpfs",
+                               MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+}
+
 SmallDisk::~SmallDisk() {
     // A lazy unmount: a process of the test that still holds a file open cannot keep the
     // mount behind.

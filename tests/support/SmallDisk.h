@@ -17,6 +17,9 @@ class SmallDisk {
     SmallDisk& operator=(const SmallDisk&) = delete;
 
     bool Mounted() const { return mounted_; }
+    // Mounts it again read-only: nothing in it can be changed, not even by root. False when
+    // that cannot be done.
+    bool MakeReadOnly();
     QString SkipReason() const { return skipReason_; }
     QString Path() const { return dir_.path(); }
     QString FilePath(const QString& name) const { return dir_.filePath(name); }

@@ -10,6 +10,8 @@
 
 #include "updater/UpdateForm.h"
 
+#include "platform/runtime/BackgroundRemoval.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -122,6 +124,8 @@ struct UpdaterRun {
     void Run() {
         form->Form_Load();
         form->Form_Activate();
+        // Files on their way out are gone once the program has ended.
+        vex::runtime::WaitForBackgroundRemovals();
     }
     bool Completed(const QString& version) const {
         return window.events.contains("Label1=Completed Downloading Updated Version " + version);

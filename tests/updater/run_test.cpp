@@ -6,6 +6,8 @@
 
 #include "updater/UpdateForm.h"
 
+#include "platform/runtime/BackgroundRemoval.h"
+
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -46,6 +48,8 @@ struct Installation {
     void Run() {
         form->Form_Load();
         form->Form_Activate();
+        // Files on their way out are gone once the program has ended.
+        vex::runtime::WaitForBackgroundRemovals();
     }
     std::string Events() const { return window.events.join("\n").toStdString(); }
 };

@@ -8,6 +8,8 @@
 #include "updater/UpdateForm.h"
 #include "updater/VendorKey.h"
 
+#include "platform/runtime/BackgroundRemoval.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -63,6 +65,8 @@ struct Installation {
     void Run() {
         form->Form_Load();
         form->Form_Activate();
+        // Files on their way out are gone once the program has ended.
+        vex::runtime::WaitForBackgroundRemovals();
     }
     QByteArray Exe() const { return ReadAll(folder.filePath("DrixaBilling2.exe")); }
     QByteArray Page() const { return ReadAll(folder.filePath("Update/update.html")); }

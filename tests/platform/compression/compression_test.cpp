@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <sys/mman.h>
 
 using namespace vex::compression;
 using vex::testing::PatternBytes;
@@ -282,7 +284,7 @@ TEST(ZstdFile, FramesThatBreakALimitAreRefusedAtTheirHeader) {
         // zeros that the checksum never saw.
         {"less content than declared, a byte at a time", hollow, checked,
          "declares 65791 bytes but holds 0", 1},
-        {"less content than declared", hollow, checked, "cannot be decoded"},
+        {"less content than declared", hollow, checked, "declares 65791 bytes but holds 0"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -323,4 +325,45 @@ TEST(ZstdFile, DecodingIsDoneFromTheEventLoopInSlices) {
     EXPECT_TRUE(decoder.Finish()) << decoder.errorString().toStdString();
     file.seek(0);
     EXPECT_TRUE(file.readAll() == changed);
+}
+
+// The prefix's pages are let go as decoding moves on only when the system can read them back
+// from a file: a prefix in memory of its own, even one that starts on a page, keeps its bytes.
+TEST(ZstdFile, APrefixKeepsItsBytesWhereverItIs) {
+    const QByteArray old = PatternBytes(12 * 1024 * 1024, 5);
+    QByteArray changed = old;
+    changed.replace(5000, 16, "a changed string");
+    const QByteArray patch = Encode(changed, PatchSettings(old, changed.size()), 1 << 20);
+    const DecodeLimits limits{.maxWindowLog = WindowLogSpanning(old.size() + changed.size()),
+                              .maxContentSize = -1,
+                              .requireChecksum = true};
+
+    void* anonymous = ::mmap(nullptr, static_cast<size_t>(old.size()), PROT_READ | PROT_WRITE,
+                             MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(anonymous, MAP_FAILED);
+    std::memcpy(anonymous, old.constData(), static_cast<size_t>(old.size()));
+    QTemporaryFile oldFile;
+    ASSERT_TRUE(oldFile.open());
+    ASSERT_EQ(oldFile.write(old), old.size());
+    ASSERT_TRUE(oldFile.flush());
+    const uchar* mapped = oldFile.map(0, old.size());
+    ASSERT_NE(mapped, nullptr);
+
+    struct Case {
+        const char* name;
+        QByteArrayView prefix;
+    };
+    const Case cases[] = {
+        {"anonymous memory on a page boundary", {static_cast<const char*>(anonymous), old.size()}},
+        {"a mapped file", {reinterpret_cast<const char*>(mapped), old.size()}},
+        {"the heap", old},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DecodedToFile decoded = DecodeToFile(patch, c.prefix, limits, 1 << 20);
+        EXPECT_TRUE(decoded.ok) << decoded.error.toStdString();
+        EXPECT_TRUE(decoded.file == changed);
+        EXPECT_TRUE(c.prefix == old) << "the prefix holds what it held";
+    }
+    ::munmap(anonymous, static_cast<size_t>(old.size()));
 }
