@@ -162,6 +162,10 @@ TEST(ConsoleFolder, NextRunRemovesWhatKilledRunsLeftAndNothingElse) {
         folder.Write(name, "not ours");
     folder.Write("Update/.update.html.0123abcd.part.old", "not ours");
     ASSERT_TRUE(QFile::link(victim, folder.filePath(".DrixaBilling2.exe.89abcdef.part")));
+    // What runs killed while discarding partial downloads left, under the names the data was
+    // renamed to on its way out.
+    folder.Write("..DrixaBilling2.exe.partial.0123abcd.part", "left by a killed run");
+    folder.Write("..DrixaBilling2.exe.zst.partial.89abcdef.part", "left by a killed run");
 
     // A run killed during the download leaves its file; the next run, killed during the fetch
     // of the page, removes it before leaving its own; the run after that removes that one.
