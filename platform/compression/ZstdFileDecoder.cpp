@@ -21,9 +21,8 @@ namespace vex::compression {
 
 namespace {
 
-// How much content is decoded between two releases of pages: the file's newly written pages
-// go each time, and every few times all pages of the file and the prefix mapped meanwhile
-// (BackgroundPageRelease), so that what stays resident is a few of these steps.
+// How much content is decoded between two releases of pages (from a thread beside): the
+// resident part of the file and of the prefix stays about this large.
 constexpr qint64 kReleaseStep = 2 * 1024 * 1024;
 // A slice of decoding: after this long the event loop gets control back.
 constexpr qint64 kSliceNs = 3'000'000;

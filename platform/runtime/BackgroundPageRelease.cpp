@@ -9,11 +9,6 @@ namespace vex::runtime {
 
 namespace {
 
-// How much of growing is written between two releases of everything mapped so far. In between
-// only the newly written pages go: a page read again behind them (a match reaching back) stays
-// until the next full release, which is what bounds the pages held.
-constexpr qint64 kFullReleaseStep = 8 * 1024 * 1024;
-
 void Release(const char* data, qint64 size) {
     if (size > 0) ::madvise(const_cast<char*>(data), static_cast<size_t>(size), MADV_DONTNEED);
 }
@@ -44,21 +39,18 @@ void BackgroundPageRelease::Stop() {
 }
 
 void BackgroundPageRelease::Run() {
-    qint64 released = 0;    // of growing, by the step's release
-    qint64 fullRelease = 0; // where growing stood at the last full release
+    qint64 released = 0;
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [&] { return stopping_ || wanted_ > released; });
         if (stopping_) return;
         const qint64 end = wanted_;
         lock.unlock();
-        if (end - fullRelease >= kFullReleaseStep) {
-            Release(growing_, end);
-            Release(fixed_, fixedSize_);
-            fullRelease = end;
-        } else {
-            Release(growing_ + released, end - released);
-        }
+        // All of both, not only what is new: a page read again behind the writing (a match
+        // reaching back) goes too, so what stays resident is what was touched since the last
+        // call. Requests that came meanwhile are served by this one call.
+        Release(growing_, end);
+        Release(fixed_, fixedSize_);
         released = end;
         lock.lock();
     }
