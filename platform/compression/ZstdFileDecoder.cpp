@@ -206,7 +206,8 @@ bool ZstdFileDecoder::MapOutput(qint64 size) {
     state_->map = static_cast<char*>(map);
     // The file's blocks are reserved but hold nothing yet: the system reads such pages as
     // zeros, and a fault would read ahead megabytes of them at once, each fresh page costly
-    // to fill on some machines. One page per fault keeps that work in step with decoding.
+    // to fill on some machines. One page per fault keeps that work in step with decoding,
+    // and most of it is done beside, just ahead of the decoding (BackgroundPageRelease).
     ::madvise(map, static_cast<size_t>(size), MADV_RANDOM);
     // The prefix's pages may be let go only when the system can read them back from a file;
     // a prefix in memory of its own would lose its bytes.
@@ -214,8 +215,9 @@ bool ZstdFileDecoder::MapOutput(qint64 size) {
         !prefix_.isEmpty() &&
         vex::runtime::BackgroundPageRelease::IsSharedFileMapping(prefix_.data(), prefix_.size());
     state_->release = std::make_unique<vex::runtime::BackgroundPageRelease>(
-        prefixFromFile ? prefix_.data() : nullptr, prefixFromFile ? prefix_.size() : 0,
-        state_->map);
+        prefixFromFile ? prefix_.data() : nullptr, prefixFromFile ? prefix_.size() : 0, state_->map,
+        size, 2 * kReleaseStep);
+    state_->release->ReleaseUpTo(0);
     return true;
 }
 

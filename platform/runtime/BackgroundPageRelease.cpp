@@ -16,8 +16,9 @@ void Release(const char* data, qint64 size) {
 } // namespace
 
 BackgroundPageRelease::BackgroundPageRelease(const char* fixed, qint64 fixedSize,
-                                             const char* growing)
-    : fixed_(fixed), fixedSize_(fixed ? fixedSize : 0), growing_(growing) {}
+                                             const char* growing, qint64 growingSize, qint64 ahead)
+    : fixed_(fixed), fixedSize_(fixed ? fixedSize : 0), growing_(growing),
+      growingSize_(growingSize), ahead_(ahead) {}
 
 void BackgroundPageRelease::ReleaseUpTo(qint64 end) {
     {
@@ -39,7 +40,7 @@ void BackgroundPageRelease::Stop() {
 }
 
 void BackgroundPageRelease::Run() {
-    qint64 released = 0;
+    qint64 released = -1;
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [&] { return stopping_ || wanted_ > released; });
@@ -51,6 +52,12 @@ void BackgroundPageRelease::Run() {
         // call. Requests that came meanwhile are served by this one call.
         Release(growing_, end);
         Release(fixed_, fixedSize_);
+        // A system without this advice leaves the faults to the writer, as before.
+        const qint64 prepared = qMin(end + ahead_, growingSize_) - end;
+        if (prepared > 0) {
+            ::madvise(const_cast<char*>(growing_) + end, static_cast<size_t>(prepared),
+                      MADV_POPULATE_WRITE);
+        }
         released = end;
         lock.lock();
     }
