@@ -8,8 +8,10 @@
 // and gap_status say when it began and what the status line said then. With UPDATE_BENCH_GAPS_MS=N
 // every gap longer than N ms goes to standard error the same way. end_wait_ms is how long the
 // program then waits, as it ends, for files still being removed beside it (the window is gone
-// by then). Exit status 0 when the run left
-// the new executable in the program folder.
+// by then). With UPDATE_BENCH_STACKS_MS=N a watchdog thread takes the main thread's stack
+// whenever no tick came for N ms, and 2N, and so on, and writes the stacks to standard error at
+// the end (addresses: `addr2line -e` on the library or binary named). Exit status 0 when the
+// run left the new executable in the program folder.
 #include "updater/FormWindow.h"
 #include "updater/UpdateForm.h"
 
@@ -23,8 +25,18 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <execinfo.h>
+#include <optional>
+#include <pthread.h>
+#include <signal.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -65,6 +77,75 @@ qint64 ThreadCpuNs() {
     return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
 }
 
+// Stacks of the main thread taken while it held the loop up, filled by a signal handler.
+struct Stack {
+    std::array<void*, 48> frames{};
+    int depth = 0;
+    qint64 atNs = 0;
+};
+std::array<Stack, 64> gStacks;
+std::atomic<int> gStackCount{0};
+std::atomic<qint64> gSampleAtNs{0};
+
+void TakeStack(int) {
+    const int i = gStackCount.load();
+    if (i >= int(gStacks.size())) return;
+    gStacks[i].depth = ::backtrace(gStacks[i].frames.data(), int(gStacks[i].frames.size()));
+    gStacks[i].atNs = gSampleAtNs.load();
+    gStackCount.store(i + 1);
+}
+
+// Signals the main thread whenever its loop has been held up for another `everyNs`.
+class Watchdog {
+  public:
+    Watchdog(const QElapsedTimer& clock, const std::atomic<qint64>& lastTick, qint64 everyNs)
+        : main_(::pthread_self()) {
+        void* warm[4];
+        ::backtrace(warm, 4); // loads what backtrace needs before any signal arrives
+        struct sigaction action {};
+        action.sa_handler = TakeStack;
+        action.sa_flags = SA_RESTART; // the main thread's calls go on as if nothing happened
+        ::sigaction(SIGPROF, &action, nullptr);
+        thread_ = std::thread([this, &clock, &lastTick, everyNs] {
+            qint64 sampledTick = -1;
+            int samples = 0;
+            while (!stop_.load()) {
+                std::this_thread::sleep_for(std::chrono::microseconds(500));
+                const qint64 tick = lastTick.load();
+                if (tick < 0) continue;
+                if (tick != sampledTick) {
+                    sampledTick = tick;
+                    samples = 0;
+                }
+                const qint64 now = clock.nsecsElapsed();
+                if (now - tick >= (samples + 1) * everyNs) {
+                    ++samples;
+                    gSampleAtNs.store(now);
+                    ::pthread_kill(main_, SIGPROF);
+                }
+            }
+        });
+    }
+    ~Watchdog() {
+        stop_.store(true);
+        thread_.join();
+        std::signal(SIGPROF, SIG_DFL);
+    }
+
+  private:
+    pthread_t main_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+void PrintStacks() {
+    for (int i = 0; i < gStackCount.load(); ++i) {
+        std::fprintf(stderr, "stack at %.3f s:\n", gStacks[i].atNs / 1e9);
+        std::fflush(stderr);
+        ::backtrace_symbols_fd(gStacks[i].frames.data(), gStacks[i].depth, STDERR_FILENO);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -79,7 +160,7 @@ int main(int argc, char** argv) {
     settings.ownVersion = QStringLiteral("1.0.0");
 
     QElapsedTimer clock;
-    qint64 lastTick = -1;
+    std::atomic<qint64> lastTick{-1};
     qint64 longestGapNs = 0;
     qint64 longestGapAtNs = 0;
     QString longestGapStatus;
@@ -120,6 +201,9 @@ int main(int argc, char** argv) {
     vex::inet::Inet inet;
     vex::updater::UpdateForm form(window, inet, settings);
     clock.start();
+    const qint64 stacksEveryNs = qEnvironmentVariableIntValue("UPDATE_BENCH_STACKS_MS") * 1000000LL;
+    std::optional<Watchdog> watchdog;
+    if (stacksEveryNs > 0) watchdog.emplace(clock, lastTick, stacksEveryNs);
     timer.start(1);
     form.Form_Load();
     QTimer::singleShot(0, &app, [&] {
@@ -129,6 +213,7 @@ int main(int argc, char** argv) {
     app.exec();
     const qint64 endNs = clock.nsecsElapsed();
     timer.stop();
+    watchdog.reset();
     gap(endNs);
     vex::runtime::WaitForBackgroundRemovals();
     const qint64 endWaitNs = clock.nsecsElapsed() - endNs;
@@ -138,5 +223,7 @@ int main(int argc, char** argv) {
                 endNs / 1e9, PeakRssKiB(), longestGapNs / 1e6, longestGapCpuNs / 1e6, ticks,
                 endWaitNs / 1e6, longestGapAtNs / 1e9, qPrintable(longestGapStatus),
                 qPrintable(window.messages.join(QStringLiteral(" / "))));
+    std::fflush(stdout);
+    PrintStacks();
     return QFile::exists(settings.programFolder + QStringLiteral("/DrixaBilling2.exe")) ? 0 : 1;
 }
