@@ -9,7 +9,7 @@ namespace vex::runtime {
 
 namespace {
 
-void Release(const char* data, qint64 size) {
+void LetGo(const char* data, qint64 size) {
     if (size > 0) ::madvise(const_cast<char*>(data), static_cast<size_t>(size), MADV_DONTNEED);
 }
 
@@ -18,48 +18,20 @@ void Release(const char* data, qint64 size) {
 BackgroundPageRelease::BackgroundPageRelease(const char* fixed, qint64 fixedSize,
                                              const char* growing, qint64 growingSize, qint64 ahead)
     : fixed_(fixed), fixedSize_(fixed ? fixedSize : 0), growing_(growing),
-      growingSize_(growingSize), ahead_(ahead) {}
+      growingSize_(growingSize), ahead_(ahead),
+      follower_(-1, [this](qint64, qint64 end) { Release(end); }) {}
 
-void BackgroundPageRelease::ReleaseUpTo(qint64 end) {
-    {
-        const std::lock_guard lock(mutex_);
-        if (stopping_ || end <= wanted_) return;
-        wanted_ = end;
-        if (!worker_.joinable()) worker_ = std::thread([this] { Run(); });
-    }
-    wake_.notify_one();
-}
-
-void BackgroundPageRelease::Stop() {
-    {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_one();
-    if (worker_.joinable()) worker_.join();
-}
-
-void BackgroundPageRelease::Run() {
-    qint64 released = -1;
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        wake_.wait(lock, [&] { return stopping_ || wanted_ > released; });
-        if (stopping_) return;
-        const qint64 end = wanted_;
-        lock.unlock();
-        // All of both, not only what is new: a page read again behind the writing (a match
-        // reaching back) goes too, so what stays resident is what was touched since the last
-        // call. Requests that came meanwhile are served by this one call.
-        Release(growing_, end);
-        Release(fixed_, fixedSize_);
-        // A system without this advice leaves the faults to the writer, as before.
-        const qint64 prepared = qMin(end + ahead_, growingSize_) - end;
-        if (prepared > 0) {
-            ::madvise(const_cast<char*>(growing_) + end, static_cast<size_t>(prepared),
-                      MADV_POPULATE_WRITE);
-        }
-        released = end;
-        lock.lock();
+void BackgroundPageRelease::Release(qint64 end) {
+    // All of both, not only what is new: a page read again behind the writing (a match
+    // reaching back) goes too, so what stays resident is what was touched since the last
+    // call. Requests that came meanwhile are served by this one call.
+    LetGo(growing_, end);
+    LetGo(fixed_, fixedSize_);
+    // A system without this advice leaves the faults to the writer, as before.
+    const qint64 prepared = qMin(end + ahead_, growingSize_) - end;
+    if (prepared > 0) {
+        ::madvise(const_cast<char*>(growing_) + end, static_cast<size_t>(prepared),
+                  MADV_POPULATE_WRITE);
     }
 }
 

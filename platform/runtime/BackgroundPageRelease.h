@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QtGlobal>
+#include "platform/runtime/MarkFollower.h"
 
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include <QtGlobal>
 
 namespace vex::runtime {
 
@@ -34,26 +32,22 @@ class BackgroundPageRelease {
     // The pages of growing before `end` (a multiple of the page size) are written and may go,
     // and so may fixed's pages read so far; those up to `ahead` past it are about to be
     // written. Returns at once. Call it with 0 before writing starts.
-    void ReleaseUpTo(qint64 end);
+    void ReleaseUpTo(qint64 end) { follower_.Advance(end); }
     // Waits for the release under way, if any, and ends the thread; later calls are dropped.
-    void Stop();
+    void Stop() { follower_.Stop(); }
 
     // Whether every page of [data, data + size) lies in a shared mapping of a file.
     static bool IsSharedFileMapping(const void* data, qint64 size);
 
   private:
-    void Run();
+    void Release(qint64 end);
 
     const char* fixed_;
     qint64 fixedSize_;
     const char* growing_;
     qint64 growingSize_;
     qint64 ahead_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    qint64 wanted_ = -1; // under mutex_
-    bool stopping_ = false;
-    std::thread worker_; // started by the first call
+    MarkFollower follower_; // last: it stops before the rest goes
 };
 
 } // namespace vex::runtime

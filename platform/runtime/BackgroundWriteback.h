@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QtGlobal>
+#include "platform/runtime/MarkFollower.h"
 
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include <QtGlobal>
 
 namespace vex::runtime {
 
@@ -29,14 +27,8 @@ class BackgroundWriteback {
     void Stop();
 
   private:
-    void Run();
-
     int fd_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    qint64 wanted_ = 0; // under mutex_
-    bool stopping_ = false;
-    std::thread worker_; // started by the first hand
+    MarkFollower follower_; // last: it stops before the descriptor goes
 };
 
 } // namespace vex::runtime

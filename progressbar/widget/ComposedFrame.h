@@ -50,6 +50,8 @@ struct FrameState {
     bool inverted = false;    // the fill runs from the other end
     bool rightToLeft = false; // a mirrored layout: a lying bar fills from the right
     bool textUpwards = false; // a standing bar's text reads bottom to top
+
+    friend bool operator==(const FrameState&, const FrameState&) = default;
 };
 
 // The looks that can stand; the others always draw lying down.

@@ -52,18 +52,7 @@ struct ComposingHost::FrameKey {
     vex::Long backColor = 0;
     qint64 palette = 0;
 
-    bool operator==(const FrameKey& o) const {
-        const FrameState& a = state;
-        const FrameState& b = o.state;
-        return a.percent == b.percent && a.busy == b.busy && a.busyFrame == b.busyFrame &&
-               a.text == b.text && a.enabled == b.enabled && a.inverted == b.inverted &&
-               a.rightToLeft == b.rightToLeft && a.textUpwards == b.textUpwards &&
-               scale == o.scale && size == o.size && changes == o.changes && color == o.color &&
-               scrolling == o.scrolling && orientation == o.orientation && min == o.min &&
-               max == o.max && showText == o.showText && image == o.image && font == o.font &&
-               fontLook == o.fontLook && text == o.text && backColor == o.backColor &&
-               palette == o.palette;
-    }
+    friend bool operator==(const FrameKey&, const FrameKey&) = default;
 };
 
 ComposingHost::ComposingHost() : backColor_(InitialBackColor()) {
@@ -202,19 +191,14 @@ std::unique_ptr<FrameSource::Rendering> ComposingHost::RenderAt(QSize size, int 
 
 std::shared_ptr<vex::StdFont> ComposingHost::LargeFont(const std::shared_ptr<vex::StdFont>& font,
                                                        int scale) {
-    if (!largeFont_ || largeFontOf_ != font || largeFontScale_ != scale ||
-        LookOf(largeFont_.get()) != [&] {
-            FontLook look = LookOf(font.get());
-            look.size *= scale;
-            return look;
-        }()) {
-        largeFont_ = std::make_shared<vex::StdFont>(font->Name, font->Size * scale, font->Weight);
+    FontLook wanted = LookOf(font.get());
+    wanted.size *= scale;
+    if (!largeFont_ || LookOf(largeFont_.get()) != wanted) {
+        largeFont_ = std::make_shared<vex::StdFont>(font->Name, wanted.size, font->Weight);
         largeFont_->Italic = font->Italic;
         largeFont_->Underline = font->Underline;
         largeFont_->Strikethrough = font->Strikethrough;
         largeFont_->Charset = font->Charset;
-        largeFontOf_ = font;
-        largeFontScale_ = scale;
     }
     return largeFont_;
 }

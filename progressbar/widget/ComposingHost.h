@@ -95,7 +95,7 @@ class ComposingHost : public vex::ControlHost, public FrameSource {
     float Scaled(int pixels) const;
     QSize ClientSize() const { return renderSize_.isValid() ? renderSize_ : HostSize(); }
     FrameKey KeyOf(const FrameState& state, int scale) const;
-    // The control's font `scale` times as large, made once for as long as the font stays.
+    // The control's font `scale` times as large, made again only when the font's look changed.
     std::shared_ptr<vex::StdFont> LargeFont(const std::shared_ptr<vex::StdFont>& font, int scale);
 
     QImage image_;
@@ -113,8 +113,6 @@ class ComposingHost : public vex::ControlHost, public FrameSource {
     QSize renderSize_;    // invalid: the host's own size
 
     std::shared_ptr<vex::StdFont> largeFont_;
-    std::shared_ptr<vex::StdFont> largeFontOf_;
-    int largeFontScale_ = 0;
 
     FrameComposer composer_;
     std::unique_ptr<FrameKey> shown_;  // what the last picture was made from

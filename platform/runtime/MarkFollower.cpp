@@ -1,0 +1,37 @@
+#include "platform/runtime/MarkFollower.h"
+
+namespace vex::runtime {
+
+void MarkFollower::Advance(qint64 mark) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (stopping_ || mark <= wanted_) return;
+        wanted_ = mark;
+        if (!worker_.joinable()) worker_ = std::thread([this] { Run(); });
+    }
+    wake_.notify_one();
+}
+
+void MarkFollower::Stop() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    if (worker_.joinable()) worker_.join();
+}
+
+void MarkFollower::Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [&] { return stopping_ || wanted_ > reached_; });
+        if (stopping_) return;
+        const qint64 mark = wanted_;
+        lock.unlock();
+        work_(reached_, mark);
+        reached_ = mark;
+        lock.lock();
+    }
+}
+
+} // namespace vex::runtime
