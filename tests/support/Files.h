@@ -15,6 +15,13 @@ inline QByteArray ReadAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+// Makes `path` a file holding `bytes`; false when it could not be written whole.
+inline bool WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
 // What the folder holds at its top, sorted by name: hidden entries, folders, and system entries
 // (dangling links, FIFOs, sockets) included, so that nothing left behind goes unseen.
 inline QStringList Entries(const QString& folder) {

@@ -18,16 +18,11 @@ using vex::testing::Entries;
 using vex::testing::FaultServer;
 using vex::testing::NginxServer;
 using vex::testing::ReadAll;
+using vex::testing::WriteAll;
 using vex::updater::DownloadFile;
 using vex::updater::DownloadOptions;
 
 namespace {
-
-void Write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 class DownloadFileTest : public ::testing::Test {
   protected:
@@ -76,7 +71,7 @@ TEST_F(DownloadFileTest, FolderWithOrWithoutTrailingSeparatorWritesInsideIt) {
 
 TEST_F(DownloadFileTest, ExistingLongerFileIsReplacedWhole) {
     const QString path = folder_.filePath("update.html");
-    Write(path, QByteArray(10'000, 'x'));
+    ASSERT_TRUE(WriteAll(path, QByteArray(10'000, 'x')));
     ASSERT_TRUE(DownloadFile(inet_, NginxUrl("/vexbrindle/update.html"), folder_.path(), window_));
     EXPECT_EQ(ReadAll(path), "1.2.0\r\n");
 }
@@ -103,7 +98,7 @@ TEST_F(DownloadFileTest, AbandonedFetchLeavesNoFileAndShowsNothing) {
     FaultServer server;
     server.Route("/DrixaBilling2.exe",
                  {.body = Executable(), .sendBytes = 100'000, .after = CannedReply::After::Hold});
-    Write(folder_.filePath("DrixaBilling2.exe"), "old");
+    ASSERT_TRUE(WriteAll(folder_.filePath("DrixaBilling2.exe"), "old"));
     QObject::connect(&inet_, &Inet::BytesWritten, [&] { inet_.Abandon(); });
     EXPECT_FALSE(DownloadFile(inet_, server.Url("/DrixaBilling2.exe"), folder_.path(), window_));
     EXPECT_TRUE(window_.events.isEmpty()) << window_.events.join("; ").toStdString();
@@ -192,7 +187,7 @@ TEST_F(DownloadFileTest, EveryFailureShowsOneMessageAndLeavesNoFile) {
 TEST_F(DownloadFileTest, FailedFetchKeepsAnOlderFileIntact) {
     FaultServer server;
     server.Route("/DrixaBilling2.exe", {.body = Executable(), .declaredLength = 5'000'000});
-    Write(folder_.filePath("DrixaBilling2.exe"), "old executable");
+    ASSERT_TRUE(WriteAll(folder_.filePath("DrixaBilling2.exe"), "old executable"));
     EXPECT_FALSE(DownloadFile(inet_, server.Url("/DrixaBilling2.exe"), folder_.path(), window_));
     EXPECT_EQ(ReadAll(folder_.filePath("DrixaBilling2.exe")), "old executable");
     EXPECT_EQ(Entries(folder_.path()), QStringList{"DrixaBilling2.exe"});

@@ -27,6 +27,7 @@ using vex::testing::MinisignKeys;
 using vex::testing::NginxServer;
 using vex::testing::ReadAll;
 using vex::testing::SignedCase;
+using vex::testing::WriteAll;
 using vex::updater::UpdateForm;
 using vex::updater::UpdateSettings;
 
@@ -35,12 +36,6 @@ namespace {
 const QDate kToday(2026, 12, 10);
 const QByteArray kOldExecutable = "old DrixaBilling2.exe";
 const QByteArray kOldPage = "1.0.0\r\n";
-
-void Write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    file.write(bytes);
-}
 
 // An installation that already holds an older DrixaBilling2.exe and an older saved page, so a
 // refused update can be seen to leave both untouched.
@@ -53,10 +48,10 @@ struct Installation {
     Installation(const QString& serverUrl, const QByteArray& keyFile,
                  const QString& builtInKey = {}) {
         QDir(folder.path()).mkdir("Update");
-        Write(folder.filePath("Update/ver.dat"), vex::testing::kSignedInstalledVersion);
-        Write(folder.filePath("Update/update.html"), kOldPage);
-        Write(folder.filePath("DrixaBilling2.exe"), kOldExecutable);
-        if (!keyFile.isNull()) Write(folder.filePath("Update/vexbrindle.pub"), keyFile);
+        WriteAll(folder.filePath("Update/ver.dat"), vex::testing::kSignedInstalledVersion);
+        WriteAll(folder.filePath("Update/update.html"), kOldPage);
+        WriteAll(folder.filePath("DrixaBilling2.exe"), kOldExecutable);
+        if (!keyFile.isNull()) WriteAll(folder.filePath("Update/vexbrindle.pub"), keyFile);
         UpdateSettings settings{folder.path(), serverUrl, "1.0.0", builtInKey};
         settings.todayUtc = [] { return kToday; };
         form = std::make_unique<UpdateForm>(window, inet, settings);
@@ -193,11 +188,11 @@ TEST(SignedRunKey, UnusableKeyStopsTheRunBeforeAnyTraffic) {
     };
     const Case cases[] = {
         {"malformed key file taken for no key",
-         [](const QString& p) { Write(p, "untrusted comment: key\nnot a key\n"); },
+         [](const QString& p) { WriteAll(p, "untrusted comment: key\nnot a key\n"); },
          {},
          "its key is not valid base64 of 42 bytes"},
         {"empty key file taken for no key",
-         [](const QString& p) { Write(p, ""); },
+         [](const QString& p) { WriteAll(p, ""); },
          {},
          "it has 0 lines instead of 2"},
         {"folder in place of the key file taken for no key",
@@ -213,7 +208,7 @@ TEST(SignedRunKey, UnusableKeyStopsTheRunBeforeAnyTraffic) {
          {},
          "it is not a regular file"},
         {"key file of the wrong format",
-         [&](const QString& p) { Write(p, keys.Sign("update.html", "x")); },
+         [&](const QString& p) { WriteAll(p, keys.Sign("update.html", "x")); },
          {},
          "it has 4 lines instead of 2"},
     };

@@ -26,16 +26,11 @@ using vex::runtime::RemoveInBackground;
 using vex::runtime::WaitForBackgroundRemovals;
 using vex::testing::Entries;
 using vex::testing::ReadAll;
+using vex::testing::WriteAll;
 
 namespace {
 
 constexpr int kDeadlineMs = 30000;
-
-void Write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 QByteArray Local(const QString& path) {
     return QFile::encodeName(path);
@@ -53,12 +48,12 @@ TEST(BackgroundRemoval, EachKindOfEntryEndsAsUnlinkWouldLeaveIt) {
     };
     const Case cases[] = {
         {"a regular file stays, or its renamed copy does",
-         [](const QDir& d) { Write(d.filePath("x"), QByteArray(1 << 20, 'x')); },
+         [](const QDir& d) { ASSERT_TRUE(WriteAll(d.filePath("x"), QByteArray(1 << 20, 'x'))); },
          true,
          {}},
         {"a link is followed: what it points to goes",
          [](const QDir& d) {
-             Write(d.filePath("target"), "kept");
+             ASSERT_TRUE(WriteAll(d.filePath("target"), "kept"));
              QFile::link(d.filePath("target"), d.filePath("x"));
          },
          true,
@@ -76,7 +71,7 @@ TEST(BackgroundRemoval, EachKindOfEntryEndsAsUnlinkWouldLeaveIt) {
         {"a folder is removed with what it holds, or renamed away",
          [](const QDir& d) {
              d.mkdir("x");
-             Write(d.filePath("x/inside"), "kept");
+             ASSERT_TRUE(WriteAll(d.filePath("x/inside"), "kept"));
          },
          false,
          {"x"}},
@@ -105,7 +100,7 @@ TEST(BackgroundRemoval, EachKindOfEntryEndsAsUnlinkWouldLeaveIt) {
 TEST(BackgroundRemoval, TheFileWaitsUnderANameTheLeftoverCleanupTakes) {
     QTemporaryDir dir;
     const QString path = dir.filePath(".DrixaBilling2.exe.partial");
-    Write(path, QByteArray(4 << 20, 'p'));
+    ASSERT_TRUE(WriteAll(path, QByteArray(4 << 20, 'p')));
     const int events = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     ASSERT_GE(events, 0);
     ASSERT_GE(::inotify_add_watch(events, Local(dir.path()).constData(), IN_MOVED_TO | IN_DELETE),
@@ -130,7 +125,7 @@ TEST(BackgroundRemoval, TheFileWaitsUnderANameTheLeftoverCleanupTakes) {
     EXPECT_TRUE(Entries(dir.path()).isEmpty());
 
     // What a program killed before the thread got to it leaves there.
-    Write(dir.filePath(QString::fromLocal8Bit(movedTo[0])), "left by a killed run");
+    ASSERT_TRUE(WriteAll(dir.filePath(QString::fromLocal8Bit(movedTo[0])), "left by a killed run"));
     EXPECT_EQ(vex::runtime::ReplacingFile::RemoveLeftovers(path), 1);
     EXPECT_TRUE(Entries(dir.path()).isEmpty());
 }
@@ -140,7 +135,7 @@ TEST(BackgroundRemoval, AProgramThatEndsNormallyLeavesNothingBehind) {
         SCOPED_TRACE(way);
         QTemporaryDir dir;
         const QString path = dir.filePath(".DrixaBilling2.exe.partial");
-        Write(path, QByteArray(64 << 20, 'p'));
+        ASSERT_TRUE(WriteAll(path, QByteArray(64 << 20, 'p')));
         QProcess child;
         child.start(BACKGROUND_REMOVAL_CHILD, {path, way});
         ASSERT_TRUE(child.waitForFinished(kDeadlineMs));
@@ -154,7 +149,7 @@ TEST(BackgroundRemoval, AFolderThatCannotBeChangedKeepsTheFileAsItWas) {
     vex::testing::SmallDisk disk(1 << 20);
     if (!disk.Mounted()) GTEST_SKIP() << disk.SkipReason().toStdString();
     const QString path = disk.FilePath(".DrixaBilling2.exe.partial");
-    Write(path, "the partial data");
+    ASSERT_TRUE(WriteAll(path, "the partial data"));
     ASSERT_TRUE(disk.MakeReadOnly());
     EXPECT_FALSE(RemoveInBackground(path));
     WaitForBackgroundRemovals();
@@ -170,7 +165,7 @@ TEST(BackgroundRemoval, AWriteThatNeedsTheSpaceOfARemovedFileGetsIt) {
     if (!disk.Mounted()) GTEST_SKIP() << disk.SkipReason().toStdString();
     for (int round = 0; round < 5; ++round) {
         SCOPED_TRACE(round);
-        Write(disk.FilePath("old"), QByteArray(kFile, 'o'));
+        ASSERT_TRUE(WriteAll(disk.FilePath("old"), QByteArray(kFile, 'o')));
         ASSERT_TRUE(RemoveInBackground(disk.FilePath("old")));
         vex::runtime::ReplacingFile file(disk.FilePath("new"));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));

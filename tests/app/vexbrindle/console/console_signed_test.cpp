@@ -21,16 +21,11 @@ using vex::testing::MinisignKeys;
 using vex::testing::NginxServer;
 using vex::testing::ReadAll;
 using vex::testing::SignedCase;
+using vex::testing::WriteAll;
 
 namespace {
 
 const QByteArray kOldExecutable = "#!/bin/sh\necho old\n";
-
-void Write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    file.write(bytes);
-}
 
 // A copy of the executable beside an older DrixaBilling2.exe, with the vendor's key file when
 // one is given.
@@ -40,9 +35,9 @@ struct Installation {
     explicit Installation(const QByteArray& keyFile) {
         QFile::copy(VEXBRINDLE_EXECUTABLE, folder.filePath("vexbrindle"));
         QDir(folder.path()).mkdir("Update");
-        Write(folder.filePath("Update/ver.dat"), vex::testing::kSignedInstalledVersion);
-        Write(folder.filePath("DrixaBilling2.exe"), kOldExecutable);
-        if (!keyFile.isNull()) Write(folder.filePath("Update/vexbrindle.pub"), keyFile);
+        WriteAll(folder.filePath("Update/ver.dat"), vex::testing::kSignedInstalledVersion);
+        WriteAll(folder.filePath("DrixaBilling2.exe"), kOldExecutable);
+        if (!keyFile.isNull()) WriteAll(folder.filePath("Update/vexbrindle.pub"), keyFile);
     }
     QByteArray Exe() const { return ReadAll(folder.filePath("DrixaBilling2.exe")); }
 
