@@ -127,7 +127,11 @@ class Chain {
         return fallback;
     }
 
-    void Cancel() { file_.cancelWriting(); }
+    void Cancel() {
+        // The decoder stops writing into the file before it goes.
+        if (decoder_) decoder_->Cancel();
+        file_.cancelWriting();
+    }
 
   private:
     QString Decoding(const QString& why) const {

@@ -8,7 +8,8 @@
 #define ZSTD_STATIC_LINKING_ONLY
 #include <zstd.h>
 
-#include <QElapsedTimer>
+#include <QCoreApplication>
+#include <QThread>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -24,8 +25,6 @@ namespace {
 // How much content is decoded between two releases of pages (from a thread beside): the
 // resident part of the file and of the prefix stays about this large.
 constexpr qint64 kReleaseStep = 2 * 1024 * 1024;
-// A slice of decoding: after this long the event loop gets control back.
-constexpr qint64 kSliceNs = 3'000'000;
 // The most input zstd is given at once: a whole block and its header fit.
 constexpr qint64 kMaxPiece = 256 * 1024;
 
@@ -36,8 +35,12 @@ QString SystemError(int error) {
 } // namespace
 
 struct ZstdFileDecoder::State {
-    explicit State(int fd) : writeback(fd) {}
+    explicit State(int outputFd)
+        : fd(::fcntl(outputFd, F_DUPFD_CLOEXEC, 0)), fdError(fd < 0 ? errno : 0),
+          writeback(outputFd) {}
 
+    int fd; // the decoder's own descriptor of the output; -1: none
+    int fdError;
     ZSTD_DCtx* context = ZSTD_createDCtx();
     vex::runtime::BackgroundWriteback writeback;
     std::unique_ptr<vex::runtime::BackgroundPageRelease> release; // once mapped
@@ -50,6 +53,7 @@ struct ZstdFileDecoder::State {
     ~State() {
         Unmap();
         ZSTD_freeDCtx(context);
+        if (fd >= 0) ::close(fd);
     }
 
     void Unmap() {
@@ -62,39 +66,81 @@ struct ZstdFileDecoder::State {
 
 ZstdFileDecoder::ZstdFileDecoder(int outputFd, QIODevice* observer, QByteArrayView prefix,
                                  const DecodeLimits& limits)
-    : outputFd_(outputFd), observer_(observer), prefix_(prefix),
-      state_(std::make_unique<State>(outputFd)), header_(limits), next_(new QTimer(this)) {
+    : observer_(observer), prefix_(prefix), state_(std::make_unique<State>(outputFd)),
+      header_(limits) {
     open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    next_->setSingleShot(true);
-    connect(next_, &QTimer::timeout, this, [this] { DecodePending(kSliceNs); });
     ZSTD_DCtx* context = state_->context;
-    if (!context) {
+    if (state_->fd < 0) {
+        Fail(SystemError(state_->fdError));
+    } else if (!context) {
         Fail(QStringLiteral("zstd could not make a decompression context"));
-        return;
+    } else {
+        size_t result = ZSTD_DCtx_setParameter(context, ZSTD_d_windowLogMax, limits.maxWindowLog);
+        if (!ZSTD_isError(result))
+            result = ZSTD_DCtx_setParameter(context, ZSTD_d_stableOutBuffer, 1);
+        if (!ZSTD_isError(result) && !prefix.isEmpty()) {
+            result =
+                ZSTD_DCtx_refPrefix(context, prefix.data(), static_cast<size_t>(prefix.size()));
+        }
+        if (ZSTD_isError(result)) {
+            Fail(QStringLiteral("zstd refused a setting: %1").arg(ZSTD_getErrorName(result)));
+        }
     }
-    size_t result = ZSTD_DCtx_setParameter(context, ZSTD_d_windowLogMax, limits.maxWindowLog);
-    if (!ZSTD_isError(result)) result = ZSTD_DCtx_setParameter(context, ZSTD_d_stableOutBuffer, 1);
-    if (!ZSTD_isError(result) && !prefix.isEmpty()) {
-        result = ZSTD_DCtx_refPrefix(context, prefix.data(), static_cast<size_t>(prefix.size()));
-    }
-    if (ZSTD_isError(result)) {
-        Fail(QStringLiteral("zstd refused a setting: %1").arg(ZSTD_getErrorName(result)));
-    }
+    worker_ = std::thread([this] { Run(); });
 }
 
-ZstdFileDecoder::~ZstdFileDecoder() = default;
+ZstdFileDecoder::~ZstdFileDecoder() {
+    // Joined before the members and the QObject go; a report still on its way is dropped.
+    Cancel();
+}
 
 bool ZstdFileDecoder::Finish() {
-    DecodePending(-1);
-    if (failed_) return false;
-    if (header_.state() == FrameHeaderGate::State::Collecting) {
-        return Fail(QStringLiteral("the compressed data ends before its frame does"));
+    {
+        const std::lock_guard lock(mutex_);
+        finishing_ = true;
     }
-    if (!frameEnded_) return Fail(QStringLiteral("the compressed data ends before its frame does"));
-    // Every page goes back to the file before the caller syncs and renames it.
-    state_->writeback.Stop();
-    state_->Unmap();
-    return true;
+    changed_.notify_all();
+    if (QCoreApplication::instance() != nullptr &&
+        QThread::currentThread()->eventDispatcher() != nullptr) {
+        QEventLoop loop;
+        finishLoop_ = &loop;
+        bool done = false;
+        {
+            const std::lock_guard lock(mutex_);
+            done = done_;
+        }
+        // The decoding thread quits the loop once it is done; it returns early when the
+        // application quits, and the rest is waited for below.
+        if (!done) loop.exec();
+        finishLoop_ = nullptr;
+    }
+    Stop();
+    ReportTaken();
+    bool cancelled = false;
+    {
+        const std::lock_guard lock(mutex_);
+        cancelled = cancelled_;
+    }
+    if (cancelled) Fail(QStringLiteral("decoding was stopped"));
+    return !HasFailed();
+}
+
+void ZstdFileDecoder::Cancel() {
+    {
+        const std::lock_guard lock(mutex_);
+        cancelled_ = true;
+    }
+    changed_.notify_all();
+    Stop();
+}
+
+void ZstdFileDecoder::Stop() {
+    if (worker_.joinable()) worker_.join();
+}
+
+bool ZstdFileDecoder::HasFailed() {
+    TakeFailure();
+    return failed_;
 }
 
 qint64 ZstdFileDecoder::readData(char*, qint64) {
@@ -102,14 +148,24 @@ qint64 ZstdFileDecoder::readData(char*, qint64) {
 }
 
 qint64 ZstdFileDecoder::bytesToWrite() const {
-    return pending_.size() - pendingAt_;
+    const std::lock_guard lock(mutex_);
+    return written_ - taken_;
 }
 
 qint64 ZstdFileDecoder::writeData(const char* data, qint64 size) {
-    if (failed_) return -1;
+    if (HasFailed()) return -1;
+    std::unique_lock lock(mutex_);
+    if (cancelled_ || finishing_) return -1;
     // A writer that does not keep to the bound waits while the excess is decoded.
-    if (bytesToWrite() + size > kMaxPending) DecodePending(-1);
-    if (failed_) return -1;
+    changed_.wait(lock, [&] {
+        return failed_ || cancelled_ || written_ - taken_ + size <= kMaxPending ||
+               written_ == taken_;
+    });
+    if (failed_ || cancelled_) {
+        lock.unlock();
+        TakeFailure();
+        return -1;
+    }
     // The waiting bytes stay in one allocation, moved to its front only when the new ones would
     // not fit behind them: a fresh allocation of megabytes costs a page fault per page, which
     // held the loop for milliseconds on every write.
@@ -121,36 +177,109 @@ qint64 ZstdFileDecoder::writeData(const char* data, qint64 size) {
     }
     if (pending_.capacity() < pending_.size() + size) pending_.reserve(kMaxPending + size);
     pending_.append(data, size);
-    if (!next_->isActive()) next_->start(0);
+    written_ += size;
+    lock.unlock();
+    changed_.notify_all();
     return size;
 }
 
-void ZstdFileDecoder::DecodePending(qint64 sliceNs) {
-    QElapsedTimer spent;
-    spent.start();
-    const qsizetype start = pendingAt_;
-    while (!failed_ && pendingAt_ < pending_.size()) {
-        if (sliceNs >= 0 && spent.nsecsElapsed() >= sliceNs) break;
-        // One step of zstd's between two looks at the clock.
-        const qint64 piece = qMin<qint64>(NextPiece(), pending_.size() - pendingAt_);
-        const bool ok = DecodeInput(pending_.constData() + pendingAt_, piece);
-        pendingAt_ += piece;
-        if (header_.state() == FrameHeaderGate::State::Passed) stepLeft_ -= piece;
-        if (!ok) break;
+void ZstdFileDecoder::Run() {
+    QByteArray piece; // the decoding thread's copy of the bytes of one step
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] {
+            return cancelled_ || finishing_ || failed_ || pendingAt_ < pending_.size();
+        });
+        if (cancelled_) break;
+        bool progress = false;
+        if (failed_) {
+            // Nothing more will be decoded: the writer is told that all it gave was taken.
+            progress = written_ > taken_;
+            taken_ = written_;
+            pending_.clear();
+            pendingAt_ = 0;
+            if (finishing_) break;
+            if (!progress) {
+                // Waits for the end, or for more writes to drop.
+                changed_.wait(lock, [this] { return cancelled_ || finishing_; });
+                continue;
+            }
+        } else if (pendingAt_ < pending_.size()) {
+            // One step of zstd's at a time, so that a cancel is heard between two.
+            const qint64 n = qMin<qint64>(NextPiece(), pending_.size() - pendingAt_);
+            piece.resize(n);
+            std::memcpy(piece.data(), pending_.constData() + pendingAt_, static_cast<size_t>(n));
+            pendingAt_ += n;
+            if (pendingAt_ == pending_.size()) {
+                pending_.resize(0); // keeps the allocation for what comes next
+                pendingAt_ = 0;
+            }
+            lock.unlock();
+            DecodeInput(piece.constData(), n);
+            if (header_.state() == FrameHeaderGate::State::Passed) stepLeft_ -= n;
+            lock.lock();
+            taken_ += n;
+            progress = true;
+        } else if (finishing_) {
+            lock.unlock();
+            EndFrame();
+            lock.lock();
+            break;
+        }
+        if (progress) {
+            changed_.notify_all(); // a writer may wait for room
+            // One report at a time is on its way; it announces everything taken by the time
+            // it runs, so the owner's event loop is not flooded.
+            if (!reportPosted_) {
+                reportPosted_ = true;
+                QMetaObject::invokeMethod(
+                    this, [this] { ReportTaken(); }, Qt::QueuedConnection);
+            }
+        }
     }
-    qint64 taken = pendingAt_ - start;
-    if (failed_) {
-        // Nothing more will be decoded: the writer is told that all it gave was taken.
-        taken += pending_.size() - pendingAt_;
-        pending_.clear();
-        pendingAt_ = 0;
-    } else if (pendingAt_ < pending_.size()) {
-        if (sliceNs >= 0) next_->start(0);
-    } else {
-        pending_.resize(0); // keeps the allocation for what comes next
-        pendingAt_ = 0;
+    done_ = true;
+    lock.unlock();
+    changed_.notify_all();
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (finishLoop_) finishLoop_->quit();
+        },
+        Qt::QueuedConnection);
+}
+
+bool ZstdFileDecoder::EndFrame() {
+    if (failed_) return false;
+    if (!frameEnded_) return Fail(QStringLiteral("the compressed data ends before its frame does"));
+    // Every page goes back to the file before the caller syncs and renames it.
+    state_->writeback.Stop();
+    state_->Unmap();
+    return true;
+}
+
+void ZstdFileDecoder::ReportTaken() {
+    qint64 taken = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        reportPosted_ = false;
+        taken = taken_;
     }
-    if (taken > 0) emit bytesWritten(taken);
+    TakeFailure();
+    if (taken == reported_) return;
+    const qint64 progress = taken - reported_;
+    reported_ = taken;
+    emit bytesWritten(progress);
+}
+
+void ZstdFileDecoder::TakeFailure() {
+    if (failureTaken_ || !failed_) return;
+    QString why;
+    {
+        const std::lock_guard lock(mutex_);
+        why = failure_;
+    }
+    failureTaken_ = true;
+    setErrorString(why);
 }
 
 qint64 ZstdFileDecoder::NextPiece() {
@@ -194,14 +323,14 @@ bool ZstdFileDecoder::MapOutput(qint64 size) {
     if (size == 0) return true;
     // Reserved first: a write to a mapped page that the disk cannot take would kill the
     // program instead of failing.
-    int error = ::posix_fallocate(outputFd_, 0, size);
+    int error = ::posix_fallocate(state_->fd, 0, size);
     // Space held by files on their way out comes back once they are gone.
     if ((error == ENOSPC || error == EDQUOT) && vex::runtime::WaitForBackgroundRemovals()) {
-        error = ::posix_fallocate(outputFd_, 0, size);
+        error = ::posix_fallocate(state_->fd, 0, size);
     }
     if (error != 0) return Fail(SystemError(error));
     void* map = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED,
-                       outputFd_, 0);
+                       state_->fd, 0);
     if (map == MAP_FAILED) return Fail(SystemError(errno));
     state_->map = static_cast<char*>(map);
     // The file's blocks are reserved but hold nothing yet: the system reads such pages as
@@ -274,8 +403,12 @@ void ZstdFileDecoder::ReleasePages() {
 }
 
 bool ZstdFileDecoder::Fail(const QString& why) {
-    if (!failed_) setErrorString(why);
-    failed_ = true;
+    {
+        const std::lock_guard lock(mutex_);
+        if (!failed_) failure_ = why;
+        failed_ = true;
+    }
+    changed_.notify_all();
     return false;
 }
 

@@ -3,10 +3,14 @@
 #include "platform/compression/FrameHeaderGate.h"
 
 #include <QByteArrayView>
+#include <QEventLoop>
 #include <QIODevice>
-#include <QTimer>
 
+#include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace vex::compression {
 
@@ -22,29 +26,38 @@ namespace vex::compression {
 // Each piece of content produced is also written to `observer` (to hash it, say), when given.
 // The limits, the checksum and the first-failure rule are those of ZstdDecoder.
 //
-// A few bytes of a patch can stand for a long stretch of the old file, so decoding is not done
-// inside write(): what is written waits, and is decoded in slices of a few milliseconds from
-// the event loop of the thread the decoder belongs to. Like a socket (and HashingSink), the
-// decoder says through bytesToWrite() how much waits and emits bytesWritten() as it catches
-// up; a writer that keeps bytesToWrite() under kMaxPending never waits. Finish() decodes what
-// still waits.
+// A few bytes of a patch can stand for a long stretch of the old file, and filling fresh pages
+// of the file costs the system time of its own, so decoding is not done on the thread the
+// decoder belongs to: what is written waits, and a thread of the decoder's own decodes it, one
+// step of zstd's at a time. Like a socket (and HashingSink), the decoder says through
+// bytesToWrite() how much waits and emits bytesWritten() (through the event loop of the thread
+// it belongs to) as it catches up; a writer that keeps bytesToWrite() under kMaxPending never
+// waits. The observer is written from the decoding thread: nothing else may touch it until
+// Finish() or Cancel() has returned. Finish() waits for what still waits to be decoded while
+// the event loop turns.
 class ZstdFileDecoder : public QIODevice {
   public:
     static constexpr qint64 kMaxPending = 8 * 1024 * 1024;
 
-    // outputFd: an empty file open for reading and writing, which stays open while decoding.
+    // outputFd: an empty file open for reading and writing. The decoder works on a descriptor
+    // of its own, so the caller may close its own at any time.
     ZstdFileDecoder(int outputFd, QIODevice* observer, QByteArrayView prefix,
                     const DecodeLimits& limits);
+    // Stops decoding first (Cancel()).
     ~ZstdFileDecoder() override;
 
     ZstdFileDecoder(const ZstdFileDecoder&) = delete;
     ZstdFileDecoder& operator=(const ZstdFileDecoder&) = delete;
 
     // True when the whole frame arrived and decoded into the file; false (with errorString())
-    // otherwise.
+    // otherwise. Waits for the decoding thread while a nested event loop turns (timers tick,
+    // windows repaint); without an event loop on this thread, it simply waits.
     bool Finish();
+    // Stops decoding after the step under way, dropping what waits; later writes fail. The file
+    // is left as it is, to be thrown away.
+    void Cancel();
 
-    bool HasFailed() const { return failed_; }
+    bool HasFailed();
     bool isSequential() const override { return true; }
     qint64 bytesToWrite() const override;
 
@@ -55,28 +68,49 @@ class ZstdFileDecoder : public QIODevice {
   private:
     struct State;
 
+    // The decoding thread.
+    void Run();
+    // Records the first failure, from either thread; the owner's errorString() follows it.
     bool Fail(const QString& why);
-    // Decodes what waits, for at most sliceNs (-1: all of it); reports what was taken.
-    void DecodePending(qint64 sliceNs);
+    // On the owner's thread: errorString() from the first failure, and the progress made.
+    void TakeFailure();
+    void ReportTaken();
     // How many of the waiting bytes go to zstd next.
     qint64 NextPiece();
     bool DecodeInput(const char* data, qint64 size);
     bool MapOutput(qint64 size);
     bool Decode(const char* data, qint64 size);
+    bool EndFrame();
     // Lets go of the pages decoded so far, and of the prefix's.
     void ReleasePages();
+    void Stop();
 
-    int outputFd_;
     QIODevice* observer_;
     QByteArrayView prefix_;
+    // The decoding thread's alone while it runs.
     std::unique_ptr<State> state_;
     FrameHeaderGate header_;
-    bool failed_ = false;
     bool frameEnded_ = false;
-    QByteArray pending_; // written, not yet decoded, from pendingAt_ on
-    qsizetype pendingAt_ = 0;
     qint64 stepLeft_ = 0; // input zstd still needs to end its current step; 0: ask it
-    QTimer* next_;        // the next slice
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    // Under mutex_:
+    QByteArray pending_; // written, not yet taken by the decoding thread, from pendingAt_ on
+    qsizetype pendingAt_ = 0;
+    qint64 written_ = 0; // bytes accepted so far
+    qint64 taken_ = 0;   // bytes decoded (or dropped after a failure) so far
+    bool finishing_ = false;
+    bool cancelled_ = false;
+    bool done_ = false; // the decoding thread has nothing more to do
+    bool reportPosted_ = false;
+    QString failure_;
+    std::atomic<bool> failed_ = false;
+    // The owner's:
+    qint64 reported_ = 0;
+    bool failureTaken_ = false;
+    QEventLoop* finishLoop_ = nullptr;
+    std::thread worker_;
 };
 
 } // namespace vex::compression

@@ -8,14 +8,19 @@
 #include "tests/support/TestServers.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <sys/mman.h>
+#include <thread>
 
 using namespace vex::compression;
 using vex::testing::PatternBytes;
@@ -210,6 +215,19 @@ struct DecodedToFile {
     QString error;
 };
 
+// Waits for the decoder to take all that waits; qWaitFor's naps would make a frame written a
+// byte at a time take minutes.
+bool WaitUntilTaken(ZstdFileDecoder& decoder) {
+    QElapsedTimer waited;
+    waited.start();
+    while (decoder.bytesToWrite() > 0) {
+        if (waited.elapsed() > 10'000) return false;
+        QCoreApplication::processEvents();
+        std::this_thread::yield();
+    }
+    return true;
+}
+
 DecodedToFile DecodeToFile(const QByteArray& frame, QByteArrayView prefix,
                            const DecodeLimits& limits, qsizetype piece = 7777) {
     QTemporaryFile file;
@@ -221,8 +239,7 @@ DecodedToFile DecodeToFile(const QByteArray& frame, QByteArrayView prefix,
     bool written = true;
     for (qsizetype at = 0; written && at < frame.size(); at += piece) {
         const QByteArray part = frame.mid(at, piece);
-        written = decoder.write(part) == part.size() &&
-                  QTest::qWaitFor([&] { return decoder.bytesToWrite() == 0; }, 10'000);
+        written = decoder.write(part) == part.size() && WaitUntilTaken(decoder);
     }
     const bool ok = written && decoder.Finish();
     file.seek(0);
@@ -294,25 +311,36 @@ TEST(ZstdFile, FramesThatBreakALimitAreRefusedAtTheirHeader) {
     }
 }
 
+// A patch of 48 MiB of content that is a few KiB long: decoding it takes a while after the
+// last byte has been written.
+struct LongPatch {
+    QByteArray old = PatternBytes(48 * 1024 * 1024, 4);
+    QByteArray changed;
+    QByteArray patch;
+    DecodeLimits limits;
+
+    LongPatch() {
+        changed = old;
+        changed.replace(1000, 16, "a changed string");
+        patch = Encode(changed, PatchSettings(old, changed.size()), 1 << 20);
+        limits = {.maxWindowLog = WindowLogSpanning(old.size() + changed.size()),
+                  .maxContentSize = -1,
+                  .requireChecksum = true};
+    }
+};
+
 // A few bytes of a patch can stand for a long stretch of the old file: the decoder takes what
-// is written at once and decodes it from the event loop, a slice at a time, saying what waits.
-TEST(ZstdFile, DecodingIsDoneFromTheEventLoopInSlices) {
-    const QByteArray old = PatternBytes(48 * 1024 * 1024, 4);
-    QByteArray changed = old;
-    changed.replace(1000, 16, "a changed string");
-    const QByteArray patch = Encode(changed, PatchSettings(old, changed.size()), 1 << 20);
-    ASSERT_LT(patch.size(), 64 * 1024) << "the patch should be far smaller than its content";
+// is written at once and decodes it beside, saying what waits; the event loop turns meanwhile.
+TEST(ZstdFile, DecodingIsDoneBesideTheEventLoop) {
+    const LongPatch p;
+    ASSERT_LT(p.patch.size(), 64 * 1024) << "the patch should be far smaller than its content";
 
     QTemporaryFile file;
     ASSERT_TRUE(file.open());
-    const DecodeLimits limits{.maxWindowLog = WindowLogSpanning(old.size() + changed.size()),
-                              .maxContentSize = -1,
-                              .requireChecksum = true};
-    ZstdFileDecoder decoder(file.handle(), nullptr, old, limits);
+    ZstdFileDecoder decoder(file.handle(), nullptr, p.old, p.limits);
     qint64 reported = 0;
     QObject::connect(&decoder, &QIODevice::bytesWritten, [&](qint64 n) { reported += n; });
-    ASSERT_EQ(decoder.write(patch), patch.size());
-    EXPECT_EQ(decoder.bytesToWrite(), patch.size()) << "nothing is decoded inside write()";
+    ASSERT_EQ(decoder.write(p.patch), p.patch.size());
 
     int turns = 0; // of the event loop while the decoder works
     QTimer turn;
@@ -320,11 +348,115 @@ TEST(ZstdFile, DecodingIsDoneFromTheEventLoopInSlices) {
     turn.start(0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return decoder.bytesToWrite() == 0; }, 60'000));
     turn.stop();
-    EXPECT_GT(turns, 1) << "the loop turned between slices";
-    EXPECT_EQ(reported, patch.size());
+    EXPECT_GT(turns, 1) << "the loop turned while the decoder worked";
     EXPECT_TRUE(decoder.Finish()) << decoder.errorString().toStdString();
+    EXPECT_EQ(reported, p.patch.size()) << "every byte taken is reported, once";
     file.seek(0);
-    EXPECT_TRUE(file.readAll() == changed);
+    EXPECT_TRUE(file.readAll() == p.changed);
+}
+
+// Finish() waits for the decoding while the loop turns: a timer keeps ticking.
+TEST(ZstdFile, TimersTickWhileFinishWaits) {
+    const LongPatch p;
+    QTemporaryFile file;
+    ASSERT_TRUE(file.open());
+    QBuffer observer;
+    observer.open(QIODevice::WriteOnly);
+    ZstdFileDecoder decoder(file.handle(), &observer, p.old, p.limits);
+    ASSERT_EQ(decoder.write(p.patch), p.patch.size());
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+    tick.start(1);
+    EXPECT_TRUE(decoder.Finish()) << decoder.errorString().toStdString();
+    tick.stop();
+    EXPECT_GT(ticks, 1) << "the timer ticked while Finish() waited";
+    EXPECT_EQ(decoder.bytesToWrite(), 0);
+    file.seek(0);
+    EXPECT_TRUE(file.readAll() == p.changed);
+    EXPECT_TRUE(observer.data() == p.changed) << "the observer sees every byte once, in order";
+    EXPECT_EQ(decoder.write("x"), -1) << "nothing is taken after the end";
+}
+
+// A frame that breaks in its middle, while the writer still writes: the first failure is the
+// one reported, later writes fail, and what was written is all reported as taken.
+TEST(ZstdFile, AFailureInTheMiddleStopsTheDecoding) {
+    const QByteArray content = PatternBytes(6 * 1024 * 1024, 9);
+    ZstdSettings sized;
+    sized.contentSize = content.size();
+    QByteArray frame = Encode(content, sized, 1 << 20);
+    QByteArray broken = frame;
+    for (qsizetype at = broken.size() / 2; at < broken.size() / 2 + 64; ++at)
+        broken[at] = 'x';
+    const DecodeLimits limits{.maxWindowLog = 27, .maxContentSize = -1, .requireChecksum = true};
+
+    QTemporaryFile file;
+    ASSERT_TRUE(file.open());
+    ZstdFileDecoder decoder(file.handle(), nullptr, {}, limits);
+    qint64 reported = 0;
+    QObject::connect(&decoder, &QIODevice::bytesWritten, [&](qint64 n) { reported += n; });
+    qint64 accepted = 0;
+    bool refused = false;
+    for (qsizetype at = 0; at < broken.size() && !refused; at += 4096) {
+        const QByteArray part = broken.mid(at, 4096);
+        const qint64 n = decoder.write(part);
+        if (n < 0)
+            refused = true;
+        else
+            accepted += n;
+        QCoreApplication::processEvents();
+    }
+    if (!refused) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return decoder.HasFailed(); }, 10'000));
+        EXPECT_EQ(decoder.write("more"), -1);
+    }
+    EXPECT_FALSE(decoder.Finish());
+    EXPECT_TRUE(decoder.errorString().contains("cannot be decoded"))
+        << decoder.errorString().toStdString();
+    EXPECT_EQ(reported, accepted) << "the writer hears that all it gave was taken";
+    EXPECT_EQ(decoder.bytesToWrite(), 0);
+}
+
+// Counts what it is given, from whichever thread.
+class CountingObserver : public QIODevice {
+  public:
+    CountingObserver() { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+    bool isSequential() const override { return true; }
+    std::atomic<qint64> seen = 0;
+
+  protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 size) override {
+        seen += size;
+        return size;
+    }
+};
+
+// The decoder may go, or be told to stop, while it still decodes: it stops after the step under
+// way and leaves nothing running behind it.
+TEST(ZstdFile, StoppingInTheMiddleIsSafe) {
+    const LongPatch p;
+    for (const bool cancelFirst : {false, true}) {
+        SCOPED_TRACE(cancelFirst);
+        QTemporaryFile file;
+        ASSERT_TRUE(file.open());
+        CountingObserver observer;
+        {
+            ZstdFileDecoder decoder(file.handle(), &observer, p.old, p.limits);
+            ASSERT_EQ(decoder.write(p.patch), p.patch.size());
+            ASSERT_TRUE(QTest::qWaitFor([&] { return observer.seen > 0; }, 10'000));
+            if (cancelFirst) {
+                decoder.Cancel();
+                EXPECT_EQ(decoder.write("x"), -1);
+                EXPECT_FALSE(decoder.Finish()) << "a stopped decoder never succeeds";
+            }
+        }
+        const qint64 seen = observer.seen;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(observer.seen, seen) << "nothing decodes once the decoder is gone";
+        // The reports still on their way go with the decoder.
+        QCoreApplication::processEvents();
+    }
 }
 
 // The prefix's pages are let go as decoding moves on only when the system can read them back
