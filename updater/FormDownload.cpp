@@ -3,6 +3,7 @@
 #include "updater/PartialDownload.h"
 
 #include "platform/compression/ZstdFileDecoder.h"
+#include "platform/runtime/OffThread.h"
 #include "platform/runtime/ReplacingFile.h"
 #include "platform/runtime/SlicedPump.h"
 
@@ -114,7 +115,15 @@ class Chain {
     QString Finish() {
         QString why;
         if (decoder_ && !decoder_->Finish()) why = Decoding(decoder_->errorString());
-        if (why.isEmpty() && check_) why = check_->Refusal(file_.handle());
+        if (why.isEmpty() && check_) {
+            // The check may wait for its own thread to catch up (the hash of the last
+            // megabytes): the loop turns meanwhile. Nothing writes to its sink any more.
+            const int fd = file_.handle();
+            vex::runtime::CallOffThread([&] {
+                why = check_->Refusal(fd);
+                return 0;
+            });
+        }
         if (why.isEmpty() && !file_.commit(vex::runtime::ReplacingFile::Sync::WhileLoopTurns))
             why = file_.errorString();
         if (!why.isEmpty()) file_.cancelWriting();

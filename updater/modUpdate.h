@@ -18,7 +18,8 @@ class BodyCheck {
     // The device the body is written through: file itself, or one that passes every byte on.
     virtual QIODevice& Sink(QIODevice& file) = 0;
     // Called once the whole body has been written to the file open at descriptor writtenFd
-    // (for writing only): why it must not be kept, or empty to keep it.
+    // (for writing only): why it must not be kept, or empty to keep it. It may be called from
+    // another thread than the one that wrote the body.
     virtual QString Refusal(int writtenFd) = 0;
 };
 
