@@ -3,6 +3,7 @@
 #include "platform/runtime/BackgroundPageRelease.h"
 #include "platform/runtime/BackgroundRemoval.h"
 #include "platform/runtime/BackgroundWriteback.h"
+#include "platform/runtime/WorkerPriority.h"
 
 // A stable output buffer is part of zstd's advanced interface.
 #define ZSTD_STATIC_LINKING_ONLY
@@ -86,7 +87,10 @@ ZstdFileDecoder::ZstdFileDecoder(int outputFd, QIODevice* observer, QByteArrayVi
             Fail(QStringLiteral("zstd refused a setting: %1").arg(ZSTD_getErrorName(result)));
         }
     }
-    worker_ = std::thread([this] { Run(); });
+    worker_ = std::thread([this] {
+        vex::runtime::LowerThisThreadsPriority();
+        Run();
+    });
 }
 
 ZstdFileDecoder::~ZstdFileDecoder() {

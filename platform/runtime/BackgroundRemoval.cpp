@@ -1,6 +1,7 @@
 #include "platform/runtime/BackgroundRemoval.h"
 
 #include "platform/runtime/TemporaryName.h"
+#include "platform/runtime/WorkerPriority.h"
 
 #include <QFile>
 
@@ -56,7 +57,10 @@ class Remover {
             const std::lock_guard lock(mutex_);
             if (!worker_.joinable() && !stopping_) {
                 try {
-                    worker_ = std::thread([this] { Run(); });
+                    worker_ = std::thread([this] {
+                        LowerThisThreadsPriority();
+                        Run();
+                    });
                 } catch (const std::system_error&) {
                     // No thread to be had: the caller waits for this one.
                 }

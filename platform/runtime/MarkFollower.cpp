@@ -1,5 +1,7 @@
 #include "platform/runtime/MarkFollower.h"
 
+#include "platform/runtime/WorkerPriority.h"
+
 namespace vex::runtime {
 
 void MarkFollower::Advance(qint64 mark) {
@@ -7,7 +9,12 @@ void MarkFollower::Advance(qint64 mark) {
         const std::lock_guard lock(mutex_);
         if (stopping_ || mark <= wanted_) return;
         wanted_ = mark;
-        if (!worker_.joinable()) worker_ = std::thread([this] { Run(); });
+        if (!worker_.joinable()) {
+            worker_ = std::thread([this] {
+                LowerThisThreadsPriority();
+                Run();
+            });
+        }
     }
     wake_.notify_one();
 }
