@@ -6,9 +6,13 @@
 #include "platform/runtime/OffThread.h"
 #include "platform/runtime/ReplacingFile.h"
 #include "platform/runtime/SlicedPump.h"
+#include "platform/runtime/ThreadedSink.h"
 
 #include <QDateTime>
 #include <QFile>
+#include <QPointer>
+
+#include <algorithm>
 
 #include <memory>
 #include <optional>
@@ -37,7 +41,11 @@ class KeepingSink : public QIODevice {
     }
 
     bool isSequential() const override { return true; }
-    qint64 bytesToWrite() const override { return next_ ? next_->bytesToWrite() : 0; }
+    // The copy is written beside the body: the writer waits for the slower of the two.
+    qint64 bytesToWrite() const override {
+        QIODevice* kept = partial_ ? partial_->Data() : nullptr;
+        return std::max(next_ ? next_->bytesToWrite() : 0, kept ? kept->bytesToWrite() : 0);
+    }
 
   protected:
     qint64 readData(char*, qint64) override { return -1; }
@@ -48,6 +56,10 @@ class KeepingSink : public QIODevice {
             return -1;
         }
         if (QIODevice* kept = partial_ ? partial_->Data() : nullptr) {
+            if (kept != watched_) {
+                watched_ = kept;
+                connect(kept, &QIODevice::bytesWritten, this, &QIODevice::bytesWritten);
+            }
             if (kept->write(data, size) != size) {
                 partial_->Discard();
                 partial_ = nullptr;
@@ -59,6 +71,7 @@ class KeepingSink : public QIODevice {
   private:
     QIODevice* next_ = nullptr;
     PartialDownload* partial_;
+    QPointer<QIODevice> watched_; // the copy whose progress is passed on
 };
 
 // Takes every byte and keeps none: what a check sees of a file written by other means.
@@ -90,7 +103,15 @@ class Chain {
         }
         check_ = request_.makeCheck ? request_.makeCheck() : nullptr;
         if (!request_.compressed) {
-            head_ = check_ ? &check_->Sink(file_) : &file_;
+            // A new file's pages can take the system milliseconds to provide: the body is
+            // written from a thread of its own, so that the loop never waits for that.
+            writer_ = std::make_unique<vex::runtime::ThreadedSink>(
+                [this](const char* data, qint64 size, QString& why) {
+                    if (file_.write(data, size) == size) return true;
+                    why = file_.errorString();
+                    return false;
+                });
+            head_ = check_ ? &check_->Sink(*writer_) : writer_.get();
             return true;
         }
         // The content is decoded straight into the file; the check sees each piece as it is
@@ -115,12 +136,17 @@ class Chain {
     QString Finish() {
         QString why;
         if (decoder_ && !decoder_->Finish()) why = Decoding(decoder_->errorString());
-        if (why.isEmpty() && check_) {
-            // The check may wait for its own thread to catch up (the hash of the last
-            // megabytes): the loop turns meanwhile. Nothing writes to its sink any more.
+        if (why.isEmpty() && (writer_ || check_)) {
+            // The last bytes may still be on their way to the file, and the check may wait for
+            // its own thread to catch up (the hash of the last megabytes): the loop turns
+            // meanwhile. Nothing writes to the chain any more.
             const int fd = file_.handle();
             vex::runtime::CallOffThread([&] {
-                why = check_->Refusal(fd);
+                if (writer_ && !writer_->Drain()) {
+                    why = writer_->Failure();
+                } else if (check_) {
+                    why = check_->Refusal(fd);
+                }
                 return 0;
             });
         }
@@ -137,8 +163,9 @@ class Chain {
     }
 
     void Cancel() {
-        // The decoder stops writing into the file before it goes.
+        // Nothing writes into the file any more before it goes.
         if (decoder_) decoder_->Cancel();
+        if (writer_) writer_->Cancel();
         file_.cancelWriting();
     }
 
@@ -149,6 +176,9 @@ class Chain {
 
     const FormRequest& request_;
     vex::runtime::ReplacingFile file_;
+    // Writes the body into file_ (not for a decoded one); before the check, whose sink
+    // writes into it.
+    std::unique_ptr<vex::runtime::ThreadedSink> writer_;
     Discarding discarding_;
     std::unique_ptr<BodyCheck> check_;
     std::unique_ptr<vex::compression::ZstdFileDecoder> decoder_;

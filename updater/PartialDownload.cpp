@@ -30,7 +30,12 @@ PartialDownload::PartialDownload(const QString& folder, const QString& url) : ur
     idPath_ = dataPath_ + QStringLiteral(".id");
 }
 
+PartialDownload::~PartialDownload() {
+    CloseData();
+}
+
 std::optional<vex::inet::Resume> PartialDownload::Resumable(qint64 maxBytes, const QDateTime& now) {
+    CloseData(); // what is held is measured whole
     const QFileInfo data(dataPath_);
     const QFileInfo id(idPath_);
     if (!data.exists() && !id.exists() && !data.isSymLink() && !id.isSymLink()) return {};
@@ -52,7 +57,7 @@ std::optional<vex::inet::Resume> PartialDownload::Resumable(qint64 maxBytes, con
 }
 
 bool PartialDownload::Begin(const vex::inet::Answer& answer) {
-    data_.close();
+    CloseData();
     const QByteArray validator = answer.validators.IfRange();
     if (answer.offset == 0) {
         Discard();
@@ -83,15 +88,30 @@ bool PartialDownload::Begin(const vex::inet::Answer& answer) {
         Discard();
         return false;
     }
+    // The copy is written from a thread of its own: a new file's pages can take the system
+    // milliseconds to provide, and the loop must not wait for that.
+    writer_ = std::make_unique<vex::runtime::ThreadedSink>(
+        [this](const char* data, qint64 size, QString& why) {
+            if (data_.write(data, size) == size) return true;
+            why = data_.errorString();
+            return false;
+        });
     return true;
 }
 
 QIODevice* PartialDownload::Data() {
-    return data_.isOpen() ? &data_ : nullptr;
+    return writer_.get();
+}
+
+void PartialDownload::CloseData() {
+    // What was handed over is written first: it is sound, and the next run resumes after it.
+    writer_.reset();
+    data_.close();
 }
 
 void PartialDownload::Discard() {
-    data_.close();
+    if (writer_) writer_->Cancel();
+    CloseData();
     // The data leaves its name now; freeing a large file's pages waits for no one.
     vex::runtime::RemoveInBackground(dataPath_);
     QFile::remove(idPath_);

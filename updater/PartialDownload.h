@@ -1,11 +1,13 @@
 #pragma once
 
 #include "platform/inet/Inet.h"
+#include "platform/runtime/ThreadedSink.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 namespace vex::updater {
@@ -20,6 +22,11 @@ class PartialDownload {
     static constexpr qint64 kMaxAgeSeconds = 7 * 24 * 3600;
 
     PartialDownload(const QString& folder, const QString& url);
+    // Waits for the data handed over to be written.
+    ~PartialDownload();
+
+    PartialDownload(const PartialDownload&) = delete;
+    PartialDownload& operator=(const PartialDownload&) = delete;
 
     // What to ask the server for when the data held can be resumed: it is for this URL, carries
     // a validator, is younger than kMaxAgeSeconds and shorter than both the file it is part of
@@ -32,7 +39,8 @@ class PartialDownload {
     bool Begin(const vex::inet::Answer& answer);
 
     // Where the body's bytes go to be kept while Begin() has started partial data; null
-    // otherwise. Write failures here never fail the download: the data is then not kept.
+    // otherwise. Write failures here never fail the download: the data is then not kept. The
+    // bytes are written from a thread beside; a failure shows at a later write.
     QIODevice* Data();
 
     // Removes the data and what identifies it. The data is gone from its name at once; its
@@ -45,10 +53,14 @@ class PartialDownload {
     QString DataPath() const { return dataPath_; }
 
   private:
+    // Waits for the data handed over to be written, and closes the file.
+    void CloseData();
+
     QString url_;
     QString dataPath_;
     QString idPath_;
     QFile data_;
+    std::unique_ptr<vex::runtime::ThreadedSink> writer_; // into data_, while it is open
 };
 
 } // namespace vex::updater
