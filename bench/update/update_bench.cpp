@@ -1,12 +1,14 @@
 // One whole update run in-process, as the terminal front end runs it: the program folder holds
 // the installed release, the server the published one. Prints what bench/update/run.sh compares:
-//   seconds=S peak_rss_kib=K longest_tick_gap_ms=G gap_cpu_ms=C ticks=T end_wait_ms=W
-//   gap_at_s=A gap_status="..." outcome="its messages"
+//   seconds=S peak_rss_kib=K longest_tick_gap_ms=G gap_cpu_ms=C gap_idle_ms=I ticks=T
+//   end_wait_ms=W gap_at_s=A gap_status="..." outcome="its messages"
 // A 1 ms timer runs throughout; the longest gap between its ticks (the time after the last tick
 // included) is the longest the event loop, and so a window, was held up. gap_cpu_ms is the CPU
-// time this thread spent in it (far less than the gap: the system ran something else); gap_at_s
-// and gap_status say when it began and what the status line said then. With UPDATE_BENCH_GAPS_MS=N
-// every gap longer than N ms goes to standard error the same way. end_wait_ms is how long the
+// time this thread spent in it (far less than the gap: the system ran something else);
+// gap_idle_ms is the longest gap that a thread with nothing to do saw meanwhile (about the
+// whole gap: the machine held the process, whatever it was doing); gap_at_s and gap_status say
+// when it began and what the status line said then. With UPDATE_BENCH_GAPS_MS=N every gap
+// longer than N ms goes to standard error the same way. end_wait_ms is how long the
 // program then waits, as it ends, for files still being removed beside it (the window is gone
 // by then). With UPDATE_BENCH_STACKS_MS=N a watchdog thread takes the main thread's stack
 // whenever no tick came for N ms, and 2N, and so on, and writes the stacks to standard error at
@@ -32,11 +34,14 @@
 #include <cstdio>
 #include <ctime>
 #include <execinfo.h>
+#include <mutex>
 #include <optional>
 #include <pthread.h>
 #include <signal.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -138,6 +143,46 @@ class Watchdog {
     std::thread thread_;
 };
 
+// A thread with nothing to do but wake every millisecond: the gaps it sees too are the
+// machine's (no core was given to this process, or the whole guest was held), not the loop's.
+class IdleTicker {
+  public:
+    explicit IdleTicker(const QElapsedTimer& clock) {
+        thread_ = std::thread([this, &clock] {
+            qint64 last = clock.nsecsElapsed();
+            while (!stop_.load()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                const qint64 now = clock.nsecsElapsed();
+                if (now - last > 2'000'000) {
+                    const std::lock_guard lock(mutex_);
+                    gaps_.push_back({last, now});
+                }
+                last = now;
+            }
+        });
+    }
+    ~IdleTicker() { Stop(); }
+    void Stop() {
+        stop_.store(true);
+        if (thread_.joinable()) thread_.join();
+    }
+    // The longest of this thread's own gaps that overlaps [from, to].
+    qint64 LongestWithin(qint64 from, qint64 to) {
+        const std::lock_guard lock(mutex_);
+        qint64 longest = 0;
+        for (const auto& [begin, end] : gaps_) {
+            if (begin < to && end > from) longest = std::max(longest, end - begin);
+        }
+        return longest;
+    }
+
+  private:
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<std::pair<qint64, qint64>> gaps_;
+    std::thread thread_;
+};
+
 void PrintStacks() {
     for (int i = 0; i < gStackCount.load(); ++i) {
         std::fprintf(stderr, "stack at %.3f s:\n", gStacks[i].atNs / 1e9);
@@ -168,23 +213,29 @@ int main(int argc, char** argv) {
     const qint64 reportGapsOverNs =
         qEnvironmentVariableIntValue("UPDATE_BENCH_GAPS_MS") * 1000000LL;
     BenchWindow window;
+    IdleTicker idle(clock);
+    qint64 longestGapIdleNs = 0;
     QString statusAtLastTick;
     qint64 cpuAtLastTick = ThreadCpuNs();
     qint64 longestGapCpuNs = 0;
     const auto gap = [&](qint64 now) {
         const qint64 length = now - std::max<qint64>(lastTick, 0);
         const qint64 cpu = ThreadCpuNs() - cpuAtLastTick;
+        const qint64 idleGap = idle.LongestWithin(std::max<qint64>(lastTick, 0), now);
         if (length > longestGapNs) {
             longestGapNs = length;
+            longestGapIdleNs = idleGap;
             longestGapCpuNs = cpu;
             longestGapAtNs = std::max<qint64>(lastTick, 0);
             longestGapStatus = statusAtLastTick;
         }
         if (reportGapsOverNs > 0 && length > reportGapsOverNs) {
             std::fprintf(stderr,
-                         "gap %.2f ms (%.2f ms of CPU) at %.3f s, status \"%s\" -> \"%s\"\n",
-                         length / 1e6, cpu / 1e6, std::max<qint64>(lastTick, 0) / 1e9,
-                         qPrintable(statusAtLastTick), qPrintable(window.status));
+                         "gap %.2f ms (%.2f ms of CPU, idle thread's gap %.2f ms) at %.3f s, "
+                         "status \"%s\" -> \"%s\"\n",
+                         length / 1e6, cpu / 1e6, idleGap / 1e6,
+                         std::max<qint64>(lastTick, 0) / 1e9, qPrintable(statusAtLastTick),
+                         qPrintable(window.status));
         }
     };
     QTimer timer;
@@ -214,14 +265,17 @@ int main(int argc, char** argv) {
     const qint64 endNs = clock.nsecsElapsed();
     timer.stop();
     watchdog.reset();
+    idle.Stop();
     gap(endNs);
     vex::runtime::WaitForBackgroundRemovals();
     const qint64 endWaitNs = clock.nsecsElapsed() - endNs;
 
-    std::printf("seconds=%.3f peak_rss_kib=%ld longest_tick_gap_ms=%.2f gap_cpu_ms=%.2f ticks=%ld "
-                "end_wait_ms=%.2f gap_at_s=%.3f gap_status=\"%s\" outcome=\"%s\"\n",
-                endNs / 1e9, PeakRssKiB(), longestGapNs / 1e6, longestGapCpuNs / 1e6, ticks,
-                endWaitNs / 1e6, longestGapAtNs / 1e9, qPrintable(longestGapStatus),
+    std::printf("seconds=%.3f peak_rss_kib=%ld longest_tick_gap_ms=%.2f gap_cpu_ms=%.2f "
+                "gap_idle_ms=%.2f ticks=%ld end_wait_ms=%.2f gap_at_s=%.3f gap_status=\"%s\" "
+                "outcome=\"%s\"\n",
+                endNs / 1e9, PeakRssKiB(), longestGapNs / 1e6, longestGapCpuNs / 1e6,
+                longestGapIdleNs / 1e6, ticks, endWaitNs / 1e6, longestGapAtNs / 1e9,
+                qPrintable(longestGapStatus),
                 qPrintable(window.messages.join(QStringLiteral(" / "))));
     std::fflush(stdout);
     PrintStacks();
