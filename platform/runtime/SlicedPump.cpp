@@ -28,6 +28,21 @@ bool PumpInSlices(QIODevice& from, QIODevice& to, qint64 bytes, const std::funct
     QEventLoop loop;
     QTimer next;
     next.setSingleShot(false);
+    // A target that is behind wakes the pump as it catches up; until then the loop sleeps
+    // rather than spinning on its clock.
+    QObject::connect(&to, &QIODevice::bytesWritten, &loop, [&] {
+        if (!next.isActive() && to.bytesToWrite() < kBacklog) next.start(0);
+    });
+    // The stop check goes on while the target is behind, and a target that catches up without
+    // saying so is not waited for long.
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
+        if (stop && stop()) {
+            loop.quit();
+        } else if (!next.isActive() && to.bytesToWrite() < kBacklog) {
+            next.start(0);
+        }
+    });
     QObject::connect(&next, &QTimer::timeout, &loop, [&] {
         if (stop && stop()) {
             loop.quit();
@@ -56,8 +71,10 @@ bool PumpInSlices(QIODevice& from, QIODevice& to, qint64 bytes, const std::funct
             }
             if (left > 0) left -= n;
         }
+        if (to.bytesToWrite() >= kBacklog) next.stop();
     });
     next.start(0);
+    watch.start(50);
     loop.exec();
     next.stop();
     return done;
