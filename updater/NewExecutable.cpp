@@ -5,7 +5,9 @@
 #include "updater/SignedDownload.h"
 #include "updater/modUpdate.h"
 
+#include "platform/runtime/OffThread.h"
 #include "platform/runtime/SlicedPump.h"
+#include "platform/runtime/ThreadedSink.h"
 #include "platform/runtime/program.h"
 #include "platform/signature/Blake2b256Sink.h"
 #include "platform/signature/SignatureFile.h"
@@ -36,10 +38,18 @@ class PatchBase {
         if (!info.isFile() || info.size() == 0 || info.size() > kCompressedFormCap) return false;
         file_.setFileName(path);
         if (!file_.open(QIODevice::ReadOnly)) return false;
-        // Hashed in slices: a large executable takes a while, and the window keeps ticking.
+        // Read in slices and hashed beside: a large executable takes a while, and the window
+        // keeps ticking.
         vex::signature::Blake2b256Sink hash;
+        vex::runtime::ThreadedSink hashing([&hash](const char* data, qint64 size, QString&) {
+            return hash.write(data, size) == size;
+        });
         QString why;
-        if (!vex::runtime::PumpInSlices(file_, hash, -1, ending, why)) return false;
+        if (!vex::runtime::PumpInSlices(file_, hashing, -1, ending, why)) {
+            hashing.Cancel();
+            return false;
+        }
+        vex::runtime::CallOffThread([&hashing] { return hashing.Drain() ? 0 : 1; });
         id_ = QByteArray(reinterpret_cast<const char*>(hash.Final().data()), 32).toHex();
         const uchar* bytes = file_.map(0, file_.size());
         if (!bytes) return false;
