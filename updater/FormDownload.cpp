@@ -104,14 +104,16 @@ class Chain {
         check_ = request_.makeCheck ? request_.makeCheck() : nullptr;
         if (!request_.compressed) {
             // A new file's pages can take the system milliseconds to provide: the body is
-            // written from a thread of its own, so that the loop never waits for that.
+            // written (and handed to the check) from a thread of its own, so that the loop
+            // never waits for that. The loop sees one backlog, the writer's.
+            QIODevice& target = check_ ? check_->Sink(file_) : file_;
             writer_ = std::make_unique<vex::runtime::ThreadedSink>(
-                [this](const char* data, qint64 size, QString& why) {
-                    if (file_.write(data, size) == size) return true;
-                    why = file_.errorString();
+                [&target](const char* data, qint64 size, QString& why) {
+                    if (target.write(data, size) == size) return true;
+                    why = target.errorString();
                     return false;
                 });
-            head_ = check_ ? &check_->Sink(*writer_) : writer_.get();
+            head_ = writer_.get();
             return true;
         }
         // The content is decoded straight into the file; the check sees each piece as it is
@@ -176,11 +178,11 @@ class Chain {
 
     const FormRequest& request_;
     vex::runtime::ReplacingFile file_;
-    // Writes the body into file_ (not for a decoded one); before the check, whose sink
-    // writes into it.
-    std::unique_ptr<vex::runtime::ThreadedSink> writer_;
     Discarding discarding_;
     std::unique_ptr<BodyCheck> check_;
+    // Writes the body through the check's sink into file_ (not for a decoded one); it ends
+    // before the check goes.
+    std::unique_ptr<vex::runtime::ThreadedSink> writer_;
     std::unique_ptr<vex::compression::ZstdFileDecoder> decoder_;
     QIODevice* head_ = nullptr;
 };
