@@ -5,7 +5,6 @@
 #include "platform/runtime/ReplacingFile.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -63,11 +62,16 @@ bool PartialDownload::Begin(const vex::inet::Answer& answer) {
         Discard();
         // Without a validator a later run could not tell whether the rest still belongs.
         if (validator.isEmpty() || answer.totalLength <= 0) return false;
-        QSaveFile id(idPath_);
-        if (!id.open(QIODevice::WriteOnly)) return false;
-        id.write(url_.toUtf8() + '\n' + validator + '\n' + QByteArray::number(answer.totalLength) +
-                 '\n');
-        if (!id.commit()) return false;
+        // Written whole or not at all, but not waited for on disk (a sync here held the window
+        // while the disk was busy): it only saves a later download some bytes, and is checked
+        // before any use.
+        vex::runtime::ReplacingFile id(idPath_, 0600);
+        const QByteArray text =
+            url_.toUtf8() + '\n' + validator + '\n' + QByteArray::number(answer.totalLength) + '\n';
+        if (!id.open(QIODevice::WriteOnly) || id.write(text) != text.size() ||
+            !id.commit(vex::runtime::ReplacingFile::Sync::Never)) {
+            return false;
+        }
     }
     // Never through a link that someone put at the data's name.
     const int flags =
@@ -119,6 +123,7 @@ void PartialDownload::Discard() {
 
 void PartialDownload::RemoveLeftovers() {
     vex::runtime::ReplacingFile::RemoveLeftovers(dataPath_);
+    vex::runtime::ReplacingFile::RemoveLeftovers(idPath_);
 }
 
 } // namespace vex::updater

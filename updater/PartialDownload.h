@@ -47,7 +47,8 @@ class PartialDownload {
     // space comes back a little later (runtime::RemoveInBackground).
     void Discard();
 
-    // Removes what a run killed while discarding data left behind.
+    // Removes what a run killed while discarding the data, or while writing what identifies
+    // it, left behind.
     void RemoveLeftovers();
 
     QString DataPath() const { return dataPath_; }

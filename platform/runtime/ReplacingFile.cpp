@@ -175,9 +175,8 @@ bool ReplacingFile::commit(Sync sync) {
     // old file is never replaced by one the disk did not take.
     const int fd = fd_;
     const auto fsync = [fd] { return ::fsync(fd) == 0 ? 0 : errno; };
-    if (const int error = sync == Sync::Here ? fsync() : CallOffThread(fsync); error != 0) {
-        return Fail(error);
-    }
+    const int error = sync == Sync::Never ? 0 : sync == Sync::Here ? fsync() : CallOffThread(fsync);
+    if (error != 0) return Fail(error);
     if (fd_ != fd) return false; // cancelled while the loop turned
     // The lock stays on a second descriptor until the rename, so that no cleaner takes the
     // closed file for a leftover.

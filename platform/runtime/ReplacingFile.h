@@ -40,6 +40,9 @@ class ReplacingFile : public QIODevice {
     enum class Sync {
         Here,           // the caller waits for the disk
         WhileLoopTurns, // on a thread of its own, the caller's event loop turning meanwhile
+        // Not at all, for a file that only saves work and is checked before use: after a
+        // power cut the path may hold the old content or an empty file.
+        Never,
     };
     // Syncs the temporary file to disk and renames it over the path; false on any failure.
     bool commit(Sync sync = Sync::Here);

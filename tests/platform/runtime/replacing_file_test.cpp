@@ -112,22 +112,25 @@ TEST(ReplacingFile, TakesThePlaceOfWhateverStandsAtThePath) {
     }
 }
 
-TEST(ReplacingFile, ALargeFileSyncedWhileTheLoopTurnsArrivesWhole) {
+TEST(ReplacingFile, ALargeFileArrivesWholeWhicheverWayItIsSynced) {
     // Large enough that the disk is handed data from the writeback thread before the commit.
     QByteArray bytes(5 * 1024 * 1024 + 123, Qt::Uninitialized);
     for (qsizetype i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<char>(i * 7 + i / 4096);
-    QTemporaryDir folder;
-    const QString target = folder.filePath("DrixaBilling2.exe");
-    Write(target, "old");
-    ReplacingFile file(target, 0755);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    for (qsizetype at = 0; at < bytes.size(); at += 64 * 1024)
-        ASSERT_GT(file.write(bytes.mid(at, 64 * 1024)), 0);
-    ASSERT_TRUE(file.commit(ReplacingFile::Sync::WhileLoopTurns))
-        << file.errorString().toStdString();
-    EXPECT_TRUE(ReadAll(target) == bytes);
-    EXPECT_EQ(Entries(folder.path()), QStringList{"DrixaBilling2.exe"}) << "no leftovers";
+    for (const auto sync : {ReplacingFile::Sync::Here, ReplacingFile::Sync::WhileLoopTurns,
+                            ReplacingFile::Sync::Never}) {
+        SCOPED_TRACE(static_cast<int>(sync));
+        QTemporaryDir folder;
+        const QString target = folder.filePath("DrixaBilling2.exe");
+        Write(target, "old");
+        ReplacingFile file(target, 0755);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        for (qsizetype at = 0; at < bytes.size(); at += 64 * 1024)
+            ASSERT_GT(file.write(bytes.mid(at, 64 * 1024)), 0);
+        ASSERT_TRUE(file.commit(sync)) << file.errorString().toStdString();
+        EXPECT_TRUE(ReadAll(target) == bytes);
+        EXPECT_EQ(Entries(folder.path()), QStringList{"DrixaBilling2.exe"}) << "no leftovers";
+    }
 }
 
 TEST(ReplacingFile, FailureToCreateNamesThePathAndTheReason) {

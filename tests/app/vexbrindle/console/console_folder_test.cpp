@@ -166,6 +166,8 @@ TEST(ConsoleFolder, NextRunRemovesWhatKilledRunsLeftAndNothingElse) {
     // renamed to on its way out.
     folder.Write("..DrixaBilling2.exe.partial.0123abcd.part", "left by a killed run");
     folder.Write("..DrixaBilling2.exe.zst.partial.89abcdef.part", "left by a killed run");
+    // ... and while writing what identifies partial data.
+    folder.Write("..DrixaBilling2.exe.partial.id.0123abcd.part", "left by a killed run");
 
     // A run killed during the download leaves its file; the next run, killed during the fetch
     // of the page, removes it before leaving its own; the run after that removes that one.
