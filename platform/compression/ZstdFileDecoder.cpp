@@ -26,6 +26,8 @@ namespace {
 // How much content is decoded between two releases of pages (from a thread beside): the
 // resident part of the file and of the prefix stays about this large.
 constexpr qint64 kReleaseStep = 2 * 1024 * 1024;
+// How far the release may fall behind the decoding before decoding waits for it.
+constexpr qint64 kMaxReleaseLag = 4 * kReleaseStep;
 // The most input zstd is given at once: a whole block and its header fit.
 constexpr qint64 kMaxPiece = 256 * 1024;
 
@@ -403,6 +405,9 @@ void ZstdFileDecoder::ReleasePages() {
         state_->writeback.HandUpTo(end);
         state_->release->ReleaseUpTo(end);
         state_->released = end;
+        // A release that falls behind (its thread gets less of the cores) would leave ever
+        // more pages resident: decoding, on a thread of its own, waits for it instead.
+        state_->release->WaitForRelease(end - kMaxReleaseLag);
     }
 }
 

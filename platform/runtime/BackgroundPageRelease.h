@@ -33,6 +33,9 @@ class BackgroundPageRelease {
     // and so may fixed's pages read so far; those up to `ahead` past it are about to be
     // written. Returns at once. Call it with 0 before writing starts.
     void ReleaseUpTo(qint64 end) { follower_.Advance(end); }
+    // Waits until the pages before `end` have been let go: a writer far ahead of the release
+    // would keep ever more pages resident.
+    void WaitForRelease(qint64 end) { follower_.WaitFor(end); }
     // Waits for the release under way, if any, and ends the thread; later calls are dropped.
     void Stop() { follower_.Stop(); }
 

@@ -19,12 +19,18 @@ void MarkFollower::Advance(qint64 mark) {
     wake_.notify_one();
 }
 
+void MarkFollower::WaitFor(qint64 mark) {
+    std::unique_lock lock(mutex_);
+    reached_changed_.wait(lock, [&] { return stopping_ || reached_ >= mark; });
+}
+
 void MarkFollower::Stop() {
     {
         const std::lock_guard lock(mutex_);
         stopping_ = true;
     }
     wake_.notify_one();
+    reached_changed_.notify_all();
     if (worker_.joinable()) worker_.join();
 }
 
@@ -34,10 +40,12 @@ void MarkFollower::Run() {
         wake_.wait(lock, [&] { return stopping_ || wanted_ > reached_; });
         if (stopping_) return;
         const qint64 mark = wanted_;
+        const qint64 from = reached_;
         lock.unlock();
-        work_(reached_, mark);
-        reached_ = mark;
+        work_(from, mark);
         lock.lock();
+        reached_ = mark;
+        reached_changed_.notify_all();
     }
 }
 

@@ -24,6 +24,9 @@ class MarkFollower {
 
     // Returns at once; the thread starts with the first mark handed.
     void Advance(qint64 mark);
+    // Waits until the work has reached `mark` (or the follower stops): for a caller that
+    // must not get too far ahead.
+    void WaitFor(qint64 mark);
     // Waits for the call under way, if any, and ends the thread; later marks are dropped.
     void Stop();
 
@@ -33,9 +36,10 @@ class MarkFollower {
     const std::function<void(qint64, qint64)> work_;
     std::mutex mutex_;
     std::condition_variable wake_;
+    std::condition_variable reached_changed_;
     qint64 wanted_;         // under mutex_
     bool stopping_ = false; // under mutex_
-    qint64 reached_;        // the thread's own
+    qint64 reached_;        // under mutex_
     std::thread worker_;
 };
 
