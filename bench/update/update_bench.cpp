@@ -1,7 +1,10 @@
 // One whole update run in-process, as the terminal front end runs it: the program folder holds
 // the installed release, the server the published one. Prints what bench/update/run.sh compares:
-//   seconds=S peak_rss_kib=K longest_tick_gap_ms=G gap_cpu_ms=C gap_idle_ms=I ticks=T
-//   end_wait_ms=W gap_at_s=A gap_status="..." outcome="its messages"
+//   seconds=S peak_rss_kib=K peak_anon_kib=N peak_file_kib=F longest_tick_gap_ms=G
+//   gap_cpu_ms=C gap_idle_ms=I ticks=T end_wait_ms=W gap_at_s=A gap_status="..."
+//   outcome="its messages"
+// peak_anon_kib and peak_file_kib split the highest resident size sampled (every 10 ms) into
+// the process's own memory and pages of mapped files.
 // A 1 ms timer runs throughout; the longest gap between its ticks (the time after the last tick
 // included) is the longest the event loop, and so a window, was held up. gap_cpu_ms is the CPU
 // time this thread spent in it (far less than the gap: the system ran something else);
@@ -158,8 +161,15 @@ class IdleTicker {
                     gaps_.push_back({last, now});
                 }
                 last = now;
+                if (++turns % 10 == 0) SampleMemory();
             }
         });
+    }
+    // At the highest resident size sampled (every 10 ms or so): how much of it was the
+    // process's own memory and how much pages of mapped files.
+    std::pair<long, long> PeakAnonAndFileKiB() {
+        const std::lock_guard lock(mutex_);
+        return {peakAnonKiB_, peakFileKiB_};
     }
     ~IdleTicker() { Stop(); }
     void Stop() {
@@ -177,6 +187,25 @@ class IdleTicker {
     }
 
   private:
+    void SampleMemory() {
+        // statm: size, resident, shared (file pages), in pages.
+        std::FILE* statm = std::fopen("/proc/self/statm", "r");
+        if (!statm) return;
+        long size = 0, resident = 0, shared = 0;
+        const bool read = std::fscanf(statm, "%ld %ld %ld", &size, &resident, &shared) == 3;
+        std::fclose(statm);
+        if (!read) return;
+        const long pageKiB = ::sysconf(_SC_PAGESIZE) / 1024;
+        const std::lock_guard lock(mutex_);
+        if (resident * pageKiB > peakAnonKiB_ + peakFileKiB_) {
+            peakAnonKiB_ = (resident - shared) * pageKiB;
+            peakFileKiB_ = shared * pageKiB;
+        }
+    }
+
+    long turns = 0;
+    long peakAnonKiB_ = 0;
+    long peakFileKiB_ = 0;
     std::atomic<bool> stop_{false};
     std::mutex mutex_;
     std::vector<std::pair<qint64, qint64>> gaps_;
@@ -270,12 +299,14 @@ int main(int argc, char** argv) {
     vex::runtime::WaitForBackgroundRemovals();
     const qint64 endWaitNs = clock.nsecsElapsed() - endNs;
 
-    std::printf("seconds=%.3f peak_rss_kib=%ld longest_tick_gap_ms=%.2f gap_cpu_ms=%.2f "
+    const auto [peakAnonKiB, peakFileKiB] = idle.PeakAnonAndFileKiB();
+    std::printf("seconds=%.3f peak_rss_kib=%ld peak_anon_kib=%ld peak_file_kib=%ld "
+                "longest_tick_gap_ms=%.2f gap_cpu_ms=%.2f "
                 "gap_idle_ms=%.2f ticks=%ld end_wait_ms=%.2f gap_at_s=%.3f gap_status=\"%s\" "
                 "outcome=\"%s\"\n",
-                endNs / 1e9, PeakRssKiB(), longestGapNs / 1e6, longestGapCpuNs / 1e6,
-                longestGapIdleNs / 1e6, ticks, endWaitNs / 1e6, longestGapAtNs / 1e9,
-                qPrintable(longestGapStatus),
+                endNs / 1e9, PeakRssKiB(), peakAnonKiB, peakFileKiB, longestGapNs / 1e6,
+                longestGapCpuNs / 1e6, longestGapIdleNs / 1e6, ticks, endWaitNs / 1e6,
+                longestGapAtNs / 1e9, qPrintable(longestGapStatus),
                 qPrintable(window.messages.join(QStringLiteral(" / "))));
     std::fflush(stdout);
     PrintStacks();
