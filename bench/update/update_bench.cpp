@@ -8,15 +8,15 @@
 // A 1 ms timer runs throughout; the longest gap between its ticks (the time after the last tick
 // included) is the longest the event loop, and so a window, was held up. gap_cpu_ms is the CPU
 // time this thread spent in it (far less than the gap: the system ran something else);
-// gap_idle_ms is the longest gap that a thread with nothing to do saw meanwhile (about the
-// whole gap: the machine held the process, whatever it was doing); gap_at_s and gap_status say
-// when it began and what the status line said then. With UPDATE_BENCH_GAPS_MS=N every gap
-// longer than N ms goes to standard error the same way. end_wait_ms is how long the
-// program then waits, as it ends, for files still being removed beside it (the window is gone
-// by then). With UPDATE_BENCH_STACKS_MS=N a watchdog thread takes the main thread's stack
-// whenever no tick came for N ms, and 2N, and so on, and writes the stacks to standard error at
-// the end (addresses: `addr2line -e` on the library or binary named). Exit status 0 when the
-// run left the new executable in the program folder.
+// gap_idle_ms is the longest gap that a thread with nothing to do, kept on the processor the
+// loop last ran on, saw meanwhile (about the whole gap: that processor was held, whatever the
+// loop was doing); gap_at_s and gap_status say when it began and what the status line said
+// then. With UPDATE_BENCH_GAPS_MS=N every gap longer than N ms goes to standard error the same
+// way. end_wait_ms is how long the program then waits, as it ends, for files still being
+// removed beside it (the window is gone by then). With UPDATE_BENCH_STACKS_MS=N a watchdog
+// thread takes the main thread's stack whenever no tick came for N ms, and 2N, and so on, and
+// writes the stacks to standard error at the end (addresses: `addr2line -e` on the library or
+// binary named). Exit status 0 when the run left the new executable in the program folder.
 #include "updater/FormWindow.h"
 #include "updater/UpdateForm.h"
 
@@ -27,6 +27,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStringList>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -37,9 +38,11 @@
 #include <cstdio>
 #include <ctime>
 #include <execinfo.h>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 #include <thread>
 #include <unistd.h>
@@ -146,12 +149,17 @@ class Watchdog {
     std::thread thread_;
 };
 
-// A thread with nothing to do but wake every millisecond: the gaps it sees too are the
-// machine's (no core was given to this process, or the whole guest was held), not the loop's.
+// A thread with nothing to do but wake every millisecond, kept on one processor: the gaps it
+// sees too are that processor's (the host held the virtual processor, or something else ran
+// there first), not the loop's work.
 class IdleTicker {
   public:
-    explicit IdleTicker(const QElapsedTimer& clock) {
-        thread_ = std::thread([this, &clock] {
+    IdleTicker(const QElapsedTimer& clock, int cpu) {
+        thread_ = std::thread([this, &clock, cpu] {
+            cpu_set_t only;
+            CPU_ZERO(&only);
+            CPU_SET(cpu, &only);
+            ::pthread_setaffinity_np(::pthread_self(), sizeof only, &only);
             qint64 last = clock.nsecsElapsed();
             while (!stop_.load()) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -242,7 +250,11 @@ int main(int argc, char** argv) {
     const qint64 reportGapsOverNs =
         qEnvironmentVariableIntValue("UPDATE_BENCH_GAPS_MS") * 1000000LL;
     BenchWindow window;
-    IdleTicker idle(clock);
+    // One idle thread per processor; the first also samples the memory.
+    std::vector<std::unique_ptr<IdleTicker>> idle;
+    for (int cpu = 0; cpu < std::max(1, QThread::idealThreadCount()); ++cpu)
+        idle.push_back(std::make_unique<IdleTicker>(clock, cpu));
+    int processorAtLastTick = -1;
     qint64 longestGapIdleNs = 0;
     QString statusAtLastTick;
     qint64 cpuAtLastTick = ThreadCpuNs();
@@ -250,7 +262,12 @@ int main(int argc, char** argv) {
     const auto gap = [&](qint64 now) {
         const qint64 length = now - std::max<qint64>(lastTick, 0);
         const qint64 cpu = ThreadCpuNs() - cpuAtLastTick;
-        const qint64 idleGap = idle.LongestWithin(std::max<qint64>(lastTick, 0), now);
+        // The processor the loop last ran on: its idle thread's gap says whether the
+        // processor itself was held.
+        const qint64 from = std::max<qint64>(lastTick, 0);
+        const qint64 idleGap = processorAtLastTick >= 0 && processorAtLastTick < int(idle.size())
+                                   ? idle[processorAtLastTick]->LongestWithin(from, now)
+                                   : 0;
         if (length > longestGapNs) {
             longestGapNs = length;
             longestGapIdleNs = idleGap;
@@ -260,7 +277,8 @@ int main(int argc, char** argv) {
         }
         if (reportGapsOverNs > 0 && length > reportGapsOverNs) {
             std::fprintf(stderr,
-                         "gap %.2f ms (%.2f ms of CPU, idle thread's gap %.2f ms) at %.3f s, "
+                         "gap %.2f ms (%.2f ms of CPU, its processor's idle thread's gap %.2f ms) "
+                         "at %.3f s, "
                          "status \"%s\" -> \"%s\"\n",
                          length / 1e6, cpu / 1e6, idleGap / 1e6,
                          std::max<qint64>(lastTick, 0) / 1e9, qPrintable(statusAtLastTick),
@@ -274,6 +292,7 @@ int main(int argc, char** argv) {
         if (lastTick >= 0) gap(now);
         lastTick = now;
         cpuAtLastTick = ThreadCpuNs();
+        processorAtLastTick = ::sched_getcpu();
         statusAtLastTick = window.status;
         ++ticks;
     });
@@ -294,12 +313,13 @@ int main(int argc, char** argv) {
     const qint64 endNs = clock.nsecsElapsed();
     timer.stop();
     watchdog.reset();
-    idle.Stop();
+    for (auto& ticker : idle)
+        ticker->Stop();
     gap(endNs);
     vex::runtime::WaitForBackgroundRemovals();
     const qint64 endWaitNs = clock.nsecsElapsed() - endNs;
 
-    const auto [peakAnonKiB, peakFileKiB] = idle.PeakAnonAndFileKiB();
+    const auto [peakAnonKiB, peakFileKiB] = idle.front()->PeakAnonAndFileKiB();
     std::printf("seconds=%.3f peak_rss_kib=%ld peak_anon_kib=%ld peak_file_kib=%ld "
                 "longest_tick_gap_ms=%.2f gap_cpu_ms=%.2f "
                 "gap_idle_ms=%.2f ticks=%ld end_wait_ms=%.2f gap_at_s=%.3f gap_status=\"%s\" "
