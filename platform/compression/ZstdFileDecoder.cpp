@@ -233,14 +233,19 @@ void ZstdFileDecoder::Run() {
             break;
         }
         if (progress) {
-            changed_.notify_all(); // a writer may wait for room
             // One report at a time is on its way; it announces everything taken by the time
             // it runs, so the owner's event loop is not flooded.
-            if (!reportPosted_) {
-                reportPosted_ = true;
+            const bool report = !reportPosted_;
+            reportPosted_ = true;
+            // Without the lock: this thread runs at a lower priority than the writer's, which
+            // must not wait for it to be scheduled again.
+            lock.unlock();
+            changed_.notify_all(); // a writer may wait for room
+            if (report) {
                 QMetaObject::invokeMethod(
                     this, [this] { ReportTaken(); }, Qt::QueuedConnection);
             }
+            lock.lock();
         }
     }
     done_ = true;

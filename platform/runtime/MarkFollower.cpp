@@ -45,7 +45,9 @@ void MarkFollower::Run() {
         work_(from, mark);
         lock.lock();
         reached_ = mark;
+        lock.unlock();
         reached_changed_.notify_all();
+        lock.lock();
     }
 }
 

@@ -120,14 +120,19 @@ void ThreadedSink::Consume() {
         }
         // After a failure nothing more is taken: what waits is dropped.
         taken_ = failed_ ? written_ : taken_ + n;
-        changed_.notify_all(); // a writer may wait for room, or someone for the drain
         // One report at a time is on its way; it announces everything taken by the time it
         // runs, so a fast consumer does not flood the owner's event loop.
-        if (!reportPosted_) {
-            reportPosted_ = true;
+        const bool report = !reportPosted_;
+        reportPosted_ = true;
+        // The rest is done without the lock: this thread runs at a lower priority than the
+        // writer's, and the writer must not wait for it to be scheduled again.
+        lock.unlock();
+        changed_.notify_all(); // a writer may wait for room, or someone for the drain
+        if (report) {
             QMetaObject::invokeMethod(
                 this, [this] { ReportTaken(); }, Qt::QueuedConnection);
         }
+        lock.lock();
     }
 }
 
