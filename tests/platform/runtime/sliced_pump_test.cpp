@@ -1,6 +1,8 @@
 #include "platform/runtime/SlicedPump.h"
 #include "platform/runtime/ThreadedSink.h"
 
+#include "tests/support/TestServers.h"
+
 #include <gtest/gtest.h>
 
 #include <QBuffer>
@@ -11,22 +13,12 @@
 
 using vex::runtime::PumpInSlices;
 using vex::runtime::ThreadedSink;
-
-namespace {
-
-QByteArray Pattern(qsizetype size) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (qsizetype i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 7 + i / 1021) & 0xff);
-    return bytes;
-}
-
-} // namespace
+using vex::testing::PatternBytes;
 
 TEST(PumpInSlices, ATargetThatWorksBehindGetsEveryByteWhileTimersTick) {
     // The target takes a megabyte every few milliseconds, far slower than the pump reads: the
     // pump waits for it, and the loop goes on turning meanwhile.
-    QByteArray content = Pattern(24 * 1024 * 1024 + 333);
+    QByteArray content = PatternBytes(24 * 1024 * 1024 + 333);
     QBuffer from(&content);
     from.open(QIODevice::ReadOnly);
     QByteArray taken;
@@ -49,7 +41,7 @@ TEST(PumpInSlices, ATargetThatWorksBehindGetsEveryByteWhileTimersTick) {
 TEST(PumpInSlices, StopIsHeardWhileTheTargetIsBehind) {
     // A target that has stopped taking anything must not keep the pump from hearing that the
     // program ends.
-    QByteArray content = Pattern(16 * 1024 * 1024);
+    QByteArray content = PatternBytes(16 * 1024 * 1024);
     QBuffer from(&content);
     from.open(QIODevice::ReadOnly);
     std::promise<void> gate;

@@ -1,5 +1,7 @@
 #include "platform/runtime/ThreadedSink.h"
 
+#include "tests/support/TestServers.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,22 +10,12 @@
 #include <thread>
 
 using vex::runtime::ThreadedSink;
-
-namespace {
-
-QByteArray Pattern(qsizetype size) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (qsizetype i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 131 + i / 4093) & 0xff);
-    return bytes;
-}
-
-} // namespace
+using vex::testing::PatternBytes;
 
 TEST(ThreadedSink, TheConsumerTakesEveryByteInOrderOnAThreadOfItsOwn) {
     // More than the ring holds, in pieces whose size does not divide it, so writes wrap around
     // the ring's end and some wait for room; the destructor waits for the rest.
-    const QByteArray content = Pattern(ThreadedSink::kMaxPending * 2 + 54'321);
+    const QByteArray content = PatternBytes(ThreadedSink::kMaxPending * 2 + 54'321);
     QByteArray taken;
     std::thread::id consumer;
     {
@@ -51,15 +43,15 @@ TEST(ThreadedSink, AFailureDropsWhatWaitsAndFailsLaterWritesWithItsReason) {
         why = QStringLiteral("No space left on device");
         return false;
     });
-    ASSERT_EQ(sink.write(Pattern(1000)), 1000);
+    ASSERT_EQ(sink.write(PatternBytes(1000)), 1000);
     // Whatever the consumer holds when it fails, nothing after is taken.
-    ASSERT_EQ(sink.write(Pattern(5000)), 5000);
+    ASSERT_EQ(sink.write(PatternBytes(5000)), 5000);
     gate.set_value();
     EXPECT_FALSE(sink.Drain());
     EXPECT_TRUE(sink.HasFailed());
     EXPECT_EQ(sink.Failure(), QStringLiteral("No space left on device"));
     EXPECT_EQ(sink.bytesToWrite(), 0);
-    EXPECT_EQ(sink.write(Pattern(10)), -1);
+    EXPECT_EQ(sink.write(PatternBytes(10)), -1);
     EXPECT_EQ(sink.errorString(), QStringLiteral("No space left on device"));
     EXPECT_EQ(calls.load(), 1) << "the consumer went on after its failure";
 }
@@ -77,9 +69,9 @@ TEST(ThreadedSink, CancelDropsWhatWaitsAfterThePieceUnderWay) {
         taken.append(data, size);
         return true;
     });
-    ASSERT_EQ(sink.write(Pattern(100)), 100);
+    ASSERT_EQ(sink.write(PatternBytes(100)), 100);
     entered.get_future().wait(); // the consumer holds the first 100 bytes
-    ASSERT_EQ(sink.write(Pattern(200)), 200);
+    ASSERT_EQ(sink.write(PatternBytes(200)), 200);
     auto cancelled = std::async(std::launch::async, [&] { sink.Cancel(); });
     // Cancel waits for the piece under way, and no longer.
     EXPECT_EQ(cancelled.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
@@ -88,7 +80,7 @@ TEST(ThreadedSink, CancelDropsWhatWaitsAfterThePieceUnderWay) {
     EXPECT_EQ(taken.size(), 100);
     EXPECT_EQ(sink.bytesToWrite(), 0);
     EXPECT_TRUE(sink.HasFailed());
-    EXPECT_EQ(sink.write(Pattern(10)), -1);
+    EXPECT_EQ(sink.write(PatternBytes(10)), -1);
     EXPECT_FALSE(sink.errorString().isEmpty());
 }
 
@@ -99,7 +91,7 @@ TEST(ThreadedSink, DrainWaitsForEverythingWrittenAndCanBeCalledFromAnotherThread
         taken += size;
         return true;
     });
-    const QByteArray content = Pattern(3 * 1024 * 1024 + 17);
+    const QByteArray content = PatternBytes(3 * 1024 * 1024 + 17);
     ASSERT_EQ(sink.write(content), content.size());
     bool drained = false;
     std::thread([&] { drained = sink.Drain(); }).join();
