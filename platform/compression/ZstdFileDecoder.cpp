@@ -3,14 +3,11 @@
 #include "platform/runtime/BackgroundPageRelease.h"
 #include "platform/runtime/BackgroundRemoval.h"
 #include "platform/runtime/BackgroundWriteback.h"
-#include "platform/runtime/WorkerPriority.h"
+#include "platform/runtime/OffThread.h"
 
 // A stable output buffer is part of zstd's advanced interface.
 #define ZSTD_STATIC_LINKING_ONLY
 #include <zstd.h>
-
-#include <QCoreApplication>
-#include <QThread>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -30,6 +27,8 @@ constexpr qint64 kReleaseStep = 2 * 1024 * 1024;
 constexpr qint64 kMaxReleaseLag = 4 * kReleaseStep;
 // The most input zstd is given at once: a whole block and its header fit.
 constexpr qint64 kMaxPiece = 256 * 1024;
+
+const QString kStopped = QStringLiteral("decoding was stopped");
 
 QString SystemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -70,8 +69,11 @@ struct ZstdFileDecoder::State {
 ZstdFileDecoder::ZstdFileDecoder(int outputFd, QIODevice* observer, QByteArrayView prefix,
                                  const DecodeLimits& limits)
     : observer_(observer), prefix_(prefix), state_(std::make_unique<State>(outputFd)),
-      header_(limits) {
+      header_(limits), input_([this](const char* data, qint64 size, QString& why) {
+          return DecodeSteps(data, size, why);
+      }) {
     open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    connect(&input_, &QIODevice::bytesWritten, this, &QIODevice::bytesWritten);
     ZSTD_DCtx* context = state_->context;
     if (state_->fd < 0) {
         Fail(SystemError(state_->fdError));
@@ -89,208 +91,84 @@ ZstdFileDecoder::ZstdFileDecoder(int outputFd, QIODevice* observer, QByteArrayVi
             Fail(QStringLiteral("zstd refused a setting: %1").arg(ZSTD_getErrorName(result)));
         }
     }
-    worker_ = std::thread([this] {
-        vex::runtime::LowerThisThreadsPriority();
-        Run();
-    });
+    setupFailed_ = !failure_.isEmpty();
+    if (setupFailed_) setErrorString(failure_);
 }
 
 ZstdFileDecoder::~ZstdFileDecoder() {
-    // Joined before the members and the QObject go; a report still on its way is dropped.
+    // The decoding thread ends before the members and the QObject go.
     Cancel();
 }
 
 bool ZstdFileDecoder::Finish() {
-    {
-        const std::lock_guard lock(mutex_);
+    if (!finishing_) {
         finishing_ = true;
-    }
-    changed_.notify_all();
-    if (QCoreApplication::instance() != nullptr &&
-        QThread::currentThread()->eventDispatcher() != nullptr) {
-        QEventLoop loop;
-        finishLoop_ = &loop;
-        bool done = false;
-        {
-            const std::lock_guard lock(mutex_);
-            done = done_;
+        // What waits is decoded, and the file's pages handed back, beside the loop.
+        if (!setupFailed_) {
+            vex::runtime::CallOffThread([this] { return input_.Drain() && EndFrame() ? 0 : 1; });
         }
-        // The decoding thread quits the loop once it is done; it returns early when the
-        // application quits, and the rest is waited for below.
-        if (!done) loop.exec();
-        finishLoop_ = nullptr;
+        ended_ = true;
     }
-    Stop();
-    ReportTaken();
-    bool cancelled = false;
-    {
-        const std::lock_guard lock(mutex_);
-        cancelled = cancelled_;
-    }
-    if (cancelled) Fail(QStringLiteral("decoding was stopped"));
     return !HasFailed();
 }
 
 void ZstdFileDecoder::Cancel() {
-    {
-        const std::lock_guard lock(mutex_);
-        cancelled_ = true;
-    }
-    changed_.notify_all();
-    Stop();
-}
-
-void ZstdFileDecoder::Stop() {
-    if (worker_.joinable()) worker_.join();
+    cancelled_ = true;
+    input_.Cancel(kStopped);
 }
 
 bool ZstdFileDecoder::HasFailed() {
-    TakeFailure();
-    return failed_;
+    // The decoding thread's failure comes first: nothing else runs before or beside it.
+    if (input_.HasFailed()) {
+        setErrorString(input_.Failure());
+        return true;
+    }
+    // failure_ is the decoding thread's until Finish() is over, but for the setup's.
+    if ((setupFailed_ || ended_) && !failure_.isEmpty()) {
+        setErrorString(failure_);
+        return true;
+    }
+    return false;
 }
 
 qint64 ZstdFileDecoder::readData(char*, qint64) {
     return -1;
 }
 
-qint64 ZstdFileDecoder::bytesToWrite() const {
-    const std::lock_guard lock(mutex_);
-    return written_ - taken_;
-}
-
 qint64 ZstdFileDecoder::writeData(const char* data, qint64 size) {
-    if (HasFailed()) return -1;
-    std::unique_lock lock(mutex_);
-    if (cancelled_ || finishing_) return -1;
-    // A writer that does not keep to the bound waits while the excess is decoded.
-    changed_.wait(lock, [&] {
-        return failed_ || cancelled_ || written_ - taken_ + size <= kMaxPending ||
-               written_ == taken_;
-    });
-    if (failed_ || cancelled_) {
-        lock.unlock();
-        TakeFailure();
+    if (finishing_ || HasFailed()) return -1;
+    if (input_.write(data, size) != size) {
+        HasFailed();
         return -1;
     }
-    // The waiting bytes stay in one allocation, moved to its front only when the new ones would
-    // not fit behind them: a fresh allocation of megabytes costs a page fault per page, which
-    // held the loop for milliseconds on every write.
-    const qsizetype waiting = pending_.size() - pendingAt_;
-    if (pendingAt_ > 0 && pending_.size() + size > pending_.capacity()) {
-        std::memmove(pending_.data(), pending_.constData() + pendingAt_, waiting);
-        pending_.resize(waiting);
-        pendingAt_ = 0;
-    }
-    if (pending_.capacity() < pending_.size() + size) pending_.reserve(kMaxPending + size);
-    pending_.append(data, size);
-    written_ += size;
-    lock.unlock();
-    changed_.notify_all();
     return size;
 }
 
-void ZstdFileDecoder::Run() {
-    QByteArray piece; // the decoding thread's copy of the bytes of one step
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        changed_.wait(lock, [this] {
-            return cancelled_ || finishing_ || failed_ || pendingAt_ < pending_.size();
-        });
-        if (cancelled_) break;
-        bool progress = false;
-        if (failed_) {
-            // Nothing more will be decoded: the writer is told that all it gave was taken.
-            progress = written_ > taken_;
-            taken_ = written_;
-            pending_.clear();
-            pendingAt_ = 0;
-            if (finishing_) break;
-            if (!progress) {
-                // Waits for the end, or for more writes to drop.
-                changed_.wait(lock, [this] { return cancelled_ || finishing_; });
-                continue;
-            }
-        } else if (pendingAt_ < pending_.size()) {
-            // One step of zstd's at a time, so that a cancel is heard between two.
-            const qint64 n = qMin<qint64>(NextPiece(), pending_.size() - pendingAt_);
-            piece.resize(n);
-            std::memcpy(piece.data(), pending_.constData() + pendingAt_, static_cast<size_t>(n));
-            pendingAt_ += n;
-            if (pendingAt_ == pending_.size()) {
-                pending_.resize(0); // keeps the allocation for what comes next
-                pendingAt_ = 0;
-            }
-            lock.unlock();
-            DecodeInput(piece.constData(), n);
-            if (header_.state() == FrameHeaderGate::State::Passed) stepLeft_ -= n;
-            lock.lock();
-            taken_ += n;
-            progress = true;
-        } else if (finishing_) {
-            lock.unlock();
-            EndFrame();
-            lock.lock();
-            break;
+bool ZstdFileDecoder::DecodeSteps(const char* data, qint64 size, QString& why) {
+    for (qint64 at = 0; at < size;) {
+        // One step of zstd's at a time, so that a cancel is heard between two.
+        if (cancelled_) {
+            why = kStopped;
+            return false;
         }
-        if (progress) {
-            // One report at a time is on its way; it announces everything taken by the time
-            // it runs, so the owner's event loop is not flooded.
-            const bool report = !reportPosted_;
-            reportPosted_ = true;
-            // Without the lock: this thread runs at a lower priority than the writer's, which
-            // must not wait for it to be scheduled again.
-            lock.unlock();
-            changed_.notify_all(); // a writer may wait for room
-            if (report) {
-                QMetaObject::invokeMethod(
-                    this, [this] { ReportTaken(); }, Qt::QueuedConnection);
-            }
-            lock.lock();
+        const qint64 n = qMin<qint64>(NextPiece(), size - at);
+        const bool ok = DecodeInput(data + at, n);
+        if (header_.state() == FrameHeaderGate::State::Passed) stepLeft_ -= n;
+        at += n;
+        if (!ok) {
+            why = failure_;
+            return false;
         }
     }
-    done_ = true;
-    lock.unlock();
-    changed_.notify_all();
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (finishLoop_) finishLoop_->quit();
-        },
-        Qt::QueuedConnection);
+    return true;
 }
 
 bool ZstdFileDecoder::EndFrame() {
-    if (failed_) return false;
     if (!frameEnded_) return Fail(QStringLiteral("the compressed data ends before its frame does"));
     // Every page goes back to the file before the caller syncs and renames it.
     state_->writeback.Stop();
     state_->Unmap();
     return true;
-}
-
-void ZstdFileDecoder::ReportTaken() {
-    qint64 taken = 0;
-    {
-        const std::lock_guard lock(mutex_);
-        reportPosted_ = false;
-        taken = taken_;
-    }
-    TakeFailure();
-    if (taken == reported_) return;
-    const qint64 progress = taken - reported_;
-    reported_ = taken;
-    emit bytesWritten(progress);
-}
-
-void ZstdFileDecoder::TakeFailure() {
-    if (failureTaken_ || !failed_) return;
-    QString why;
-    {
-        const std::lock_guard lock(mutex_);
-        why = failure_;
-    }
-    failureTaken_ = true;
-    setErrorString(why);
 }
 
 qint64 ZstdFileDecoder::NextPiece() {
@@ -417,12 +295,7 @@ void ZstdFileDecoder::ReleasePages() {
 }
 
 bool ZstdFileDecoder::Fail(const QString& why) {
-    {
-        const std::lock_guard lock(mutex_);
-        if (!failed_) failure_ = why;
-        failed_ = true;
-    }
-    changed_.notify_all();
+    if (failure_.isEmpty()) failure_ = why;
     return false;
 }
 

@@ -2,15 +2,13 @@
 
 #include "platform/compression/FrameHeaderGate.h"
 
+#include "platform/runtime/ThreadedSink.h"
+
 #include <QByteArrayView>
-#include <QEventLoop>
 #include <QIODevice>
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 namespace vex::compression {
 
@@ -28,16 +26,16 @@ namespace vex::compression {
 //
 // A few bytes of a patch can stand for a long stretch of the old file, and filling fresh pages
 // of the file costs the system time of its own, so decoding is not done on the thread the
-// decoder belongs to: what is written waits, and a thread of the decoder's own decodes it, one
-// step of zstd's at a time. Like a socket (and HashingSink), the decoder says through
-// bytesToWrite() how much waits and emits bytesWritten() (through the event loop of the thread
-// it belongs to) as it catches up; a writer that keeps bytesToWrite() under kMaxPending never
-// waits. The observer is written from the decoding thread: nothing else may touch it until
-// Finish() or Cancel() has returned. Finish() waits for what still waits to be decoded while
-// the event loop turns.
+// decoder belongs to: what is written waits (in a runtime::ThreadedSink), and a thread of the
+// decoder's own decodes it, one step of zstd's at a time. Like a socket (and HashingSink), the
+// decoder says through bytesToWrite() how much waits and emits bytesWritten() (through the event
+// loop of the thread it belongs to) as it catches up; a writer that keeps bytesToWrite() under
+// kMaxPending never waits. The observer is written from the decoding thread: nothing else may touch
+// it until Finish() or Cancel() has returned. Finish() waits for what still waits to be decoded
+// while the event loop turns.
 class ZstdFileDecoder : public QIODevice {
   public:
-    static constexpr qint64 kMaxPending = 8 * 1024 * 1024;
+    static constexpr qint64 kMaxPending = vex::runtime::ThreadedSink::kMaxPending;
 
     // outputFd: an empty file open for reading and writing. The decoder works on a descriptor
     // of its own, so the caller may close its own at any time.
@@ -50,7 +48,7 @@ class ZstdFileDecoder : public QIODevice {
     ZstdFileDecoder& operator=(const ZstdFileDecoder&) = delete;
 
     // True when the whole frame arrived and decoded into the file; false (with errorString())
-    // otherwise. Waits for the decoding thread while a nested event loop turns (timers tick,
+    // otherwise. Waits for the decoding thread while the event loop turns (timers tick,
     // windows repaint); without an event loop on this thread, it simply waits.
     bool Finish();
     // Stops decoding after the step under way, dropping what waits; later writes fail. The file
@@ -59,7 +57,7 @@ class ZstdFileDecoder : public QIODevice {
 
     bool HasFailed();
     bool isSequential() const override { return true; }
-    qint64 bytesToWrite() const override;
+    qint64 bytesToWrite() const override { return input_.bytesToWrite(); }
 
   protected:
     qint64 readData(char* data, qint64 maxSize) override;
@@ -68,13 +66,10 @@ class ZstdFileDecoder : public QIODevice {
   private:
     struct State;
 
-    // The decoding thread.
-    void Run();
-    // Records the first failure, from either thread; the owner's errorString() follows it.
+    // On the decoding thread: the bytes of one piece of input, one step of zstd's at a time.
+    bool DecodeSteps(const char* data, qint64 size, QString& why);
+    // Records the first failure of the decoding (or of the setup, before any byte).
     bool Fail(const QString& why);
-    // On the owner's thread: errorString() from the first failure, and the progress made.
-    void TakeFailure();
-    void ReportTaken();
     // How many of the waiting bytes go to zstd next.
     qint64 NextPiece();
     bool DecodeInput(const char* data, qint64 size);
@@ -83,7 +78,6 @@ class ZstdFileDecoder : public QIODevice {
     bool EndFrame();
     // Lets go of the pages decoded so far, and of the prefix's.
     void ReleasePages();
-    void Stop();
 
     QIODevice* observer_;
     QByteArrayView prefix_;
@@ -92,25 +86,13 @@ class ZstdFileDecoder : public QIODevice {
     FrameHeaderGate header_;
     bool frameEnded_ = false;
     qint64 stepLeft_ = 0; // input zstd still needs to end its current step; 0: ask it
-
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    // Under mutex_:
-    QByteArray pending_; // written, not yet taken by the decoding thread, from pendingAt_ on
-    qsizetype pendingAt_ = 0;
-    qint64 written_ = 0; // bytes accepted so far
-    qint64 taken_ = 0;   // bytes decoded (or dropped after a failure) so far
-    bool finishing_ = false;
-    bool cancelled_ = false;
-    bool done_ = false; // the decoding thread has nothing more to do
-    bool reportPosted_ = false;
-    QString failure_;
-    std::atomic<bool> failed_ = false;
-    // The owner's:
-    qint64 reported_ = 0;
-    bool failureTaken_ = false;
-    QEventLoop* finishLoop_ = nullptr;
-    std::thread worker_;
+    QString failure_;     // the first failure; the decoding thread's while it runs
+    bool setupFailed_ = false;
+    bool finishing_ = false;              // Finish() was called: writes fail
+    bool ended_ = false;                  // Finish() is over: failure_ is the owner's
+    std::atomic<bool> cancelled_ = false; // heard between two steps
+    // Last: its thread, which decodes, ends before the rest goes.
+    vex::runtime::ThreadedSink input_;
 };
 
 } // namespace vex::compression

@@ -43,10 +43,10 @@ bool ThreadedSink::Drain() {
     return !failed_;
 }
 
-void ThreadedSink::Cancel() {
+void ThreadedSink::Cancel(const QString& why) {
     {
         const std::lock_guard lock(mutex_);
-        if (!failed_) failure_ = QStringLiteral("writing was stopped");
+        if (!failed_) failure_ = why;
         cancelled_ = failed_ = true;
         taken_ = written_;
     }

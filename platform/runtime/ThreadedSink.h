@@ -40,8 +40,9 @@ class ThreadedSink : public QIODevice {
     // Callable from any thread, as long as nothing writes meanwhile.
     bool Drain();
     // Drops what waits and ends the consumer's work after the piece under way; later writes
-    // fail. Returns once the consumer no longer runs.
-    void Cancel();
+    // fail, with `why` unless the consumer failed first. Returns once the consumer no longer
+    // runs.
+    void Cancel(const QString& why = QStringLiteral("writing was stopped"));
 
     bool HasFailed() const;
     // Why the consumer failed, or why the sink was cancelled; empty otherwise.
