@@ -213,8 +213,10 @@ bool ZstdFileDecoder::MapOutput(qint64 size) {
     // Reserved first: a write to a mapped page that the disk cannot take would kill the
     // program instead of failing.
     int error = ::posix_fallocate(state_->fd, 0, size);
-    // Space held by files on their way out comes back once they are gone.
-    if ((error == ENOSPC || error == EDQUOT) && vex::runtime::WaitForBackgroundRemovals()) {
+    // Space held by files on their way out comes back once they are gone (one may have gone
+    // between the refusal and the wait).
+    if (error == ENOSPC || error == EDQUOT) {
+        vex::runtime::WaitForBackgroundRemovals();
         error = ::posix_fallocate(state_->fd, 0, size);
     }
     if (error != 0) return Fail(SystemError(error));

@@ -146,11 +146,15 @@ qint64 ReplacingFile::writeData(const char* data, qint64 size) {
     // A write may take only part of the bytes (a signal, a nearly full disk); the rest follows
     // until the system names a reason for refusing it.
     qint64 done = 0;
+    bool retried = false;
     while (done < size) {
         const ssize_t n = ::write(fd_, data + done, static_cast<size_t>(size - done));
         if (n < 0 && errno == EINTR) continue;
-        // Space held by files on their way out comes back once they are gone.
-        if (n < 0 && (errno == ENOSPC || errno == EDQUOT) && WaitForBackgroundRemovals()) {
+        // Space held by files on their way out comes back once they are gone. One may have
+        // gone between the refusal and the wait: the write is tried once more in any case.
+        if (n < 0 && (errno == ENOSPC || errno == EDQUOT) &&
+            (WaitForBackgroundRemovals() || !retried)) {
+            retried = true;
             continue;
         }
         if (n <= 0) {
