@@ -13,7 +13,6 @@
 #include <QPointer>
 
 #include <algorithm>
-
 #include <memory>
 #include <optional>
 
@@ -108,11 +107,7 @@ class Chain {
             // never waits for that. The loop sees one backlog, the writer's.
             QIODevice& target = check_ ? check_->Sink(file_) : file_;
             writer_ = std::make_unique<vex::runtime::ThreadedSink>(
-                [&target](const char* data, qint64 size, QString& why) {
-                    if (target.write(data, size) == size) return true;
-                    why = target.errorString();
-                    return false;
-                });
+                vex::runtime::ThreadedSink::WriteTo(target));
             head_ = writer_.get();
             return true;
         }

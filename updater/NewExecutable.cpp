@@ -41,9 +41,7 @@ class PatchBase {
         // Read in slices and hashed beside: a large executable takes a while, and the window
         // keeps ticking.
         vex::signature::Blake2b256Sink hash;
-        vex::runtime::ThreadedSink hashing([&hash](const char* data, qint64 size, QString&) {
-            return hash.write(data, size) == size;
-        });
+        vex::runtime::ThreadedSink hashing(vex::runtime::ThreadedSink::WriteTo(hash));
         QString why;
         if (!vex::runtime::PumpInSlices(file_, hashing, -1, ending, why)) {
             hashing.Cancel();

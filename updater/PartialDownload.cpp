@@ -94,12 +94,8 @@ bool PartialDownload::Begin(const vex::inet::Answer& answer) {
     }
     // The copy is written from a thread of its own: a new file's pages can take the system
     // milliseconds to provide, and the loop must not wait for that.
-    writer_ = std::make_unique<vex::runtime::ThreadedSink>(
-        [this](const char* data, qint64 size, QString& why) {
-            if (data_.write(data, size) == size) return true;
-            why = data_.errorString();
-            return false;
-        });
+    writer_ =
+        std::make_unique<vex::runtime::ThreadedSink>(vex::runtime::ThreadedSink::WriteTo(data_));
     return true;
 }
 

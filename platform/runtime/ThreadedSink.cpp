@@ -27,6 +27,14 @@ ThreadedSink::ThreadedSink(Consumer consume)
     });
 }
 
+ThreadedSink::Consumer ThreadedSink::WriteTo(QIODevice& target) {
+    return [&target](const char* data, qint64 size, QString& why) {
+        if (target.write(data, size) == size) return true;
+        why = target.errorString();
+        return false;
+    };
+}
+
 ThreadedSink::~ThreadedSink() {
     // Joined before the QObject goes away, which then drops any report still on its way.
     {

@@ -31,6 +31,8 @@ class ThreadedSink : public QIODevice {
     using Consumer = std::function<bool(const char* data, qint64 size, QString& why)>;
 
     explicit ThreadedSink(Consumer consume);
+    // The consumer that writes into `target`, failing with its errorString().
+    static Consumer WriteTo(QIODevice& target);
     ~ThreadedSink() override;
 
     ThreadedSink(const ThreadedSink&) = delete;

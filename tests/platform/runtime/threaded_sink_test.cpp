@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
+
 #include <atomic>
 #include <future>
 #include <mutex>
@@ -98,4 +100,24 @@ TEST(ThreadedSink, DrainWaitsForEverythingWrittenAndCanBeCalledFromAnotherThread
     EXPECT_TRUE(drained);
     EXPECT_EQ(taken.load(), content.size());
     EXPECT_EQ(sink.bytesToWrite(), 0);
+}
+
+TEST(ThreadedSink, WriteToPassesBytesOnAndFailsWithTheTargetsReason) {
+    QByteArray written;
+    QBuffer target(&written);
+    target.open(QIODevice::WriteOnly);
+    {
+        ThreadedSink sink(ThreadedSink::WriteTo(target));
+        ASSERT_EQ(sink.write("abc"), 3);
+        EXPECT_TRUE(sink.Drain());
+    }
+    EXPECT_EQ(written, "abc");
+
+    QBuffer readOnly(&written);
+    readOnly.open(QIODevice::ReadOnly);
+    ThreadedSink refused(ThreadedSink::WriteTo(readOnly));
+    ASSERT_EQ(refused.write("x"), 1);
+    EXPECT_FALSE(refused.Drain());
+    EXPECT_FALSE(refused.Failure().isEmpty());
+    EXPECT_EQ(refused.Failure(), readOnly.errorString());
 }
